@@ -1,0 +1,25 @@
+#pragma once
+#include "link/module1.h"
+
+// How a backup ended. The window learns nothing from it (everything was said
+// in message boxes); the command line turns it into its exit status.
+enum class BackupEnding {
+  Success,
+  Cancel,
+  TimeoutBeforeFile,  // no hello, the user declined to start again
+  Timeout,            // silence during the frames, the user declined to start again
+  Error,              // a check failed, the user declined to start again
+  SpeedError,         // the port refused the model's speed
+  PortFailed,         // the port could not be opened
+  ReplaceFailed,      // all frames arrived but the chosen file could not be replaced
+};
+
+// The NOR and NAND backups with the main window locked: open the port, run
+// the transfer, close the port, restore the window. ImagePath and ComPort must
+// be set. Answering Yes to a restart question starts over inside.
+BackupEnding SaveNor(Module1& m);
+BackupEnding SaveNand(Module1& m);
+
+// The transfers alone (the port is open).
+BackupEnding ReceiveNorImage(Module1& m);
+BackupEnding ReceiveNandImage(Module1& m);

@@ -1,0 +1,12 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// "$" and two upper-case hexadecimal digits: 0 -> "$00", 10 -> "$0A", 255 -> "$FF".
+std::string Dec2HexStr(std::uint8_t value);
+
+// Upper-case hexadecimal without leading zeros, as block numbers are shown: 0xC32 -> "C32".
+std::string HexNoZeros(unsigned value);
+
+// A non-negative number as messages show it: one leading blank, then decimal digits (" 5").
+std::string BlankNumber(long value);

@@ -1,0 +1,42 @@
+#pragma once
+#include <string>
+
+// What a transfer needs from whoever shows it to the user: the main window,
+// the command-line front end, or a test. The transfers never see a widget.
+class Host {
+ public:
+  enum class Bar { Current, Total };  // "当前进度:" and "总 进 度:"
+  enum class Task { Backup, Repair };
+
+  virtual ~Host() = default;
+
+  // LabelStatus.
+  virtual void SetStatus(const std::string& text) = 0;
+  // Progress bars. A range keeps the value inside it.
+  virtual void SetBarRange(Bar bar, int minimum, int maximum) = 0;
+  virtual void SetBarValue(Bar bar, int value) = 0;
+
+  // A report with an OK button only.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // The prompt to press the handheld's reset key (OK only). The command line
+  // waits for Enter here; a window simply shows it.
+  virtual void ShowResetPrompt(const std::string& text) { ShowMessage(text); }
+  // A Yes/No question with the question icon; true for Yes.
+  virtual bool Ask(const std::string& question, bool noIsDefault = false) = 0;
+
+  // The cancel confirmation: hidden when a transfer stops to ask or report,
+  // unloaded when the transfer ends.
+  virtual void HideCancelDialog() = 0;
+  virtual void UnloadCancelDialog() = 0;
+
+  // Locks the main window for a transfer (exit button, purpose and port
+  // frames disabled, start button reads "取  消") and restores it afterwards.
+  virtual void LockForTransfer(Task task) = 0;
+  virtual void RestoreAfterTransfer(Task task) = 0;
+
+  // The model chosen in ComboKind ("NC3000", "2000系列", or whatever was typed).
+  virtual std::string ModelText() = 0;
+
+  // Lets pending user-interface events run (the cancel dialog lives on them).
+  virtual void ProcessEvents() = 0;
+};

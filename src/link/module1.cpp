@@ -1,0 +1,75 @@
+#include "link/module1.h"
+
+#include "link/frame.h"
+
+int BaudOfModel(const std::string& modelText) {
+  if (modelText == "NC3000") return 921600;
+  if (modelText == "2000系列") return 230400;
+  return 0;
+}
+
+void Module1::YieldAfterPoll(bool gotByte) {
+  const auto now = std::chrono::steady_clock::now();
+  if (!gotByte || now - lastEvents_ >= eventInterval) {
+    host.ProcessEvents();
+    lastEvents_ = now;
+  }
+}
+
+std::uint8_t Module1::ReceiveByte() {
+  TimeoutFlag = false;
+  TickCounter ticks(clock);
+  for (;;) {
+    if (ticks.Update() >= kReceiveTicks) {
+      TimeoutFlag = true;
+      return 0;
+    }
+    const int value = io.sio_getch(ComPort);
+    if (CancelFlag) return 0;  // a byte read by this poll is dropped
+    YieldAfterPoll(value >= 0);
+    if (value >= 0) return static_cast<std::uint8_t>(value);
+  }
+}
+
+bool Module1::SendByte(std::uint8_t byte) {
+  TickCounter ticks(clock);
+  for (;;) {
+    PortResult = io.sio_putch(ComPort, byte);
+    if (PortResult == 1) return true;
+    if (ticks.Update() >= kReceiveTicks) {
+      TimeoutFlag = true;
+      return false;
+    }
+  }
+}
+
+bool Module1::OpenPort() {
+  SpeedSwitched = false;
+  PortResult = io.sio_open(ComPort);
+  if (PortResult == 0) {
+    PortResult = io.sio_ioctl(ComPort, kBaudCode115200, kMode8N1);
+    if (PortResult == 0) return true;
+  }
+  host.ShowMessage("串口打开失败!");
+  return false;
+}
+
+void Module1::ClosePort() { io.sio_close(ComPort); }
+
+bool Module1::SwitchToModelSpeed() {
+  ModelBaud = BaudOfModel(host.ModelText());
+  PortResult = io.sio_baud(ComPort, ModelBaud);
+  SpeedSwitched = true;
+  return PortResult == 0;
+}
+
+void Module1::SetBaseSpeed() { PortResult = io.sio_baud(ComPort, kBaseBaud); }
+
+void Module1::SendFormatCommand() {
+  for (int i = 1; i <= 5; ++i) TransferBuffer[i] = 0;
+  TransferBuffer[0] = wire::kEndFrame;
+  TransferBuffer[6] = wire::kEndFrame;
+  PortResult = io.sio_write(ComPort, reinterpret_cast<const char*>(TransferBuffer.data()), 7);
+}
+
+void Module1::FlushPort() { PortResult = io.sio_flush(ComPort, 2); }

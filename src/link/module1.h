@@ -1,0 +1,74 @@
+#pragma once
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "link/host.h"
+#include "link/serial_io.h"
+#include "link/tick_clock.h"
+
+// The one serial connection with the handheld, the state that the transfers,
+// the main window and the cancel dialog share, and the byte primitives every
+// transfer is built from. It lives for the whole run of the program; the port
+// itself is open only for one task at a time.
+class Module1 {
+ public:
+  Module1(SerialIo& io, TickClock& clock, Host& host) : io(io), clock(clock), host(host) {}
+
+  // --- connection state ---
+  int ComPort = 0;            // serial library port number
+  std::string ImagePath;      // image file of the current backup or repair (UTF-8)
+  int ModelBaud = 0;          // 921600 "NC3000", 230400 "2000系列", else 0
+  int PortResult = 0;         // result of the last serial call stored
+  bool CancelFlag = false;    // the user confirmed cancelling (or a repair stops itself)
+  bool TimeoutFlag = false;   // the last wait gave up
+  bool SpeedSwitched = false; // the connection handshake of this attempt is over
+  std::uint8_t RunningXor = 0;
+  bool FirstPageSeen = false; // NOR backup: the first data frame passed the page 00 test
+  int TransferKind = 0;       // 1 while a backup runs, 0 while a repair runs
+  std::array<std::uint8_t, 7> HeaderBuffer{};
+  std::array<std::uint8_t, 536> TransferBuffer{};
+
+  // --- primitives ---
+  // One byte from the port. Returns 0 with TimeoutFlag set after 200 ticks of
+  // silence, and 0 with TimeoutFlag clear as soon as CancelFlag is set.
+  std::uint8_t ReceiveByte();
+  // Queues one byte. Returns false (and sets TimeoutFlag) when the port keeps
+  // refusing it for 200 ticks, which the transfers treat as a time-out.
+  bool SendByte(std::uint8_t byte);
+  // Opens ComPort at 115200 bit/s 8N1; says "串口打开失败!" and returns false on failure.
+  bool OpenPort();
+  void ClosePort();
+  // Reads the model from the main window, sets ModelBaud and switches the port to it.
+  bool SwitchToModelSpeed();
+  // Sets the port back to 115200 bit/s; the result is stored only.
+  void SetBaseSpeed();
+  // The 7-byte end frame 80 00 00 00 00 00 80 in one write.
+  void SendFormatCommand();
+  // Empties the port's input and output buffers (after a time-out).
+  void FlushPort();
+  void RequestCancel() { CancelFlag = true; }
+
+  // For waits that poll the port themselves: lets pending events run after a
+  // poll. They run after every empty poll, and at least once a millisecond
+  // while bytes keep arriving, so that a fast line is not slowed by them.
+  void YieldAfterPoll(bool gotByte);
+
+  // Time between two event passes while bytes keep arriving. Tests set 0 to
+  // process events after every poll.
+  std::chrono::microseconds eventInterval{1000};
+
+  SerialIo& io;
+  TickClock& clock;
+  Host& host;
+
+ private:
+  std::chrono::steady_clock::time_point lastEvents_{};
+};
+
+// Transfer speed of a model text as ComboKind holds it (exact comparison).
+int BaudOfModel(const std::string& modelText);
+
+// Tick limit of ReceiveByte and of a refused SendByte.
+inline constexpr int kReceiveTicks = 200;

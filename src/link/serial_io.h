@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// The serial library the transfers talk through. Every call takes the port
+// number first and answers a 32-bit result, as the handheld tools have always
+// used it:
+//   sio_open   0 = port opened
+//   sio_ioctl  0 = line set (called with baud code 16 and mode 3: 115200 bit/s, 8N1)
+//   sio_baud   0 = speed set (0 bit/s is refused)
+//   sio_flush  called with 2: empty the input and the output buffer
+//   sio_getch  0..255 = a received byte; negative = no byte now (never blocks for long)
+//   sio_putch  1 = byte queued; anything else = try again
+//   sio_write  number of bytes queued (stored, not tested)
+//   sio_close  ignored
+class SerialIo {
+ public:
+  virtual ~SerialIo() = default;
+  virtual int sio_open(int port) = 0;
+  virtual int sio_ioctl(int port, int baud, int mode) = 0;
+  virtual int sio_baud(int port, long speed) = 0;
+  virtual int sio_flush(int port, int func) = 0;
+  virtual int sio_getch(int port) = 0;
+  virtual int sio_putch(int port, int byte) = 0;
+  virtual int sio_write(int port, const char* buffer, int length) = 0;
+  virtual int sio_close(int port) = 0;
+
+  // The system's own words for the last failure of sio_open or sio_ioctl, for
+  // the user who has to fix a permission or a busy port. Empty when unknown.
+  virtual std::string LastError() const { return {}; }
+};
+
+// sio_ioctl arguments used by OpenPort.
+inline constexpr int kBaudCode115200 = 16;
+inline constexpr int kMode8N1 = 3;
+inline constexpr long kBaseBaud = 115200;
