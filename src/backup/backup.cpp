@@ -1,0 +1,22 @@
+#include "backup/backup.h"
+
+#include "backup/image_receiver.h"
+
+namespace {
+
+BackupEnding SaveImage(Module1& m, const BackupFlavor& flavor) {
+  m.host.LockForTransfer(Host::Task::Backup);
+  BackupEnding ending = BackupEnding::PortFailed;
+  if (m.OpenPort()) ending = ReceiveImage(m, flavor);
+  m.ClosePort();
+  m.host.RestoreAfterTransfer(Host::Task::Backup);
+  m.host.UnloadCancelDialog();
+  return ending;
+}
+
+}  // namespace
+
+BackupEnding SaveNor(Module1& m) { return SaveImage(m, kNorBackup); }
+BackupEnding SaveNand(Module1& m) { return SaveImage(m, kNandBackup); }
+BackupEnding ReceiveNorImage(Module1& m) { return ReceiveImage(m, kNorBackup); }
+BackupEnding ReceiveNandImage(Module1& m) { return ReceiveImage(m, kNandBackup); }
