@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+
+#include "backup/backup.h"
+#include "backup_sender.h"
+#include "sim_port.h"
+#include "support/fake_clock.h"
+#include "support/fake_host.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using Flash = BackupSender::Flash;
+
+namespace {
+
+const char kTimeoutQuestion[] = "接收数据超时,您要重新开始备份吗?";
+const char kRestartQuestion[] = "您要重新开始备份吗?";
+
+Bytes RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(count);
+  for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
+Bytes ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class BackupTest : public ::testing::Test {
+ public:
+  fs::path dir;
+  fs::path file;
+  FakeClock clock;
+  FakeHost host;
+  SimPort port;
+  std::unique_ptr<BackupSender> sender;
+  Module1 m{port, clock, host};
+  Bytes image;
+
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("tolvar-backup-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    file = dir / "x.img";
+    m.eventInterval = std::chrono::microseconds(0);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+
+  // A handheld holding `frames` frames of random flash.
+  BackupSender& Handheld(Flash flash, int frames, int firstBlock = 0, long speed = 921600) {
+    const std::size_t size = flash == Flash::Nor ? 256 : 528;
+    image = RandomBytes(size * frames, static_cast<unsigned>(frames * 7 + firstBlock));
+    sender = std::make_unique<BackupSender>(flash, image, speed, firstBlock);
+    port.Attach(sender.get());
+    return *sender;
+  }
+
+  BackupEnding Run(Flash flash) {
+    m.ComPort = 1;
+    m.ImagePath = file.string();
+    return flash == Flash::Nor ? SaveNor(m) : SaveNand(m);
+  }
+
+  void PutExistingFile() { std::ofstream(file, std::ios::binary) << "precious"; }
+  void ExpectNothingLost() {
+    EXPECT_EQ(ReadFile(file), Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
+    EXPECT_FALSE(fs::exists(dir / "x.img.temp"));
+    EXPECT_FALSE(port.isOpen);
+    EXPECT_FALSE(host.locked);
+  }
+  // The bytes the computer sent and the speed it sent each at.
+  std::vector<std::pair<std::uint8_t, long>> Sent() const {
+    std::vector<std::pair<std::uint8_t, long>> sent;
+    for (const auto& w : port.wire)
+      if (w.toHandheld) sent.emplace_back(w.byte, w.speed);
+    return sent;
+  }
+};
+
+TEST_F(BackupTest, NorBackupStoresEveryFrameAndReportsSuccess) {
+  Handheld(Flash::Nor, 2 * 128 + 5).faults.junkBeforeHello = 3;
+  sender->faults.junkBeforeAnnounce = 2;
+  PutExistingFile();
+
+  EXPECT_EQ(Run(Flash::Nor), BackupEnding::Success);
+
+  EXPECT_EQ(ReadFile(file), image);
+  EXPECT_FALSE(fs::exists(dir / "x.img.temp"));
+  EXPECT_EQ(host.messages, std::vector<std::string>{"备份系统Nor成功!"});
+  EXPECT_TRUE(host.questions.empty());
+  EXPECT_EQ(port.speeds, (std::vector<long>{115200, 921600}));
+  // 03 answers the hello at the base speed; every 06 goes out at the model's speed.
+  const auto sent = Sent();
+  ASSERT_EQ(sent.size(), 1u + 2 * 128 + 5 + 1);
+  EXPECT_EQ(sent[0], std::make_pair(std::uint8_t{0x03}, 115200L));
+  for (std::size_t i = 1; i < sent.size(); ++i) EXPECT_EQ(sent[i], std::make_pair(std::uint8_t{0x06}, 921600L));
+  // The current bar counts frames of a page: 1..128, then 1 again.
+  ASSERT_GE(host.currentValues.size(), 2u * 128 + 5);
+  EXPECT_EQ(host.current.maximum, 128);
+  EXPECT_EQ(std::count(host.currentValues.begin(), host.currentValues.end(), 128), 2);
+  EXPECT_EQ(std::count(host.currentValues.begin(), host.currentValues.end(), 1), 3);
+  EXPECT_EQ(host.log.front(), "lock");
+  EXPECT_EQ(host.statusHistory[0], "正在与文曲星连接...");
+  EXPECT_EQ(host.statusHistory[1], "正在接收数据...");
+  EXPECT_FALSE(host.locked);
+  EXPECT_EQ(host.unloads, 1);
+  EXPECT_FALSE(port.isOpen);
+}
+
+TEST_F(BackupTest, NandBackupEndsWithTheStartingLogicalBlock) {
+  struct Case {
+    int firstBlock;
+    std::uint8_t low, high;
+  };
+  for (const Case c : {Case{0x0C31, 0x33, 0x0C}, Case{0x1FFF, 0x01, 0x00}, Case{0, 0x02, 0x00}}) {
+    SCOPED_TRACE(c.firstBlock);
+    Handheld(Flash::Nand, 32, c.firstBlock, 230400);
+    host.model = "2000系列";
+    EXPECT_EQ(Run(Flash::Nand), BackupEnding::Success);
+    Bytes expected = image;
+    expected.push_back(c.low);
+    expected.push_back(c.high);
+    EXPECT_EQ(ReadFile(file), expected);
+    EXPECT_EQ(fs::file_size(file), 16898u);
+    EXPECT_EQ(host.messages.back(), "备份系统Nand成功!");
+    EXPECT_EQ(port.speeds.back(), 230400);
+  }
+}
+
+TEST_F(BackupTest, NandProgressCountsPagesOfABlock) {
+  Handheld(Flash::Nand, 2 * 32 + 3, 0x20);
+  EXPECT_EQ(Run(Flash::Nand), BackupEnding::Success);
+  EXPECT_EQ(host.current.maximum, 32);
+  EXPECT_EQ(std::count(host.currentValues.begin(), host.currentValues.end(), 32), 2);
+  EXPECT_EQ(std::count(host.currentValues.begin(), host.currentValues.end(), 3), 3);
+}
+
+TEST_F(BackupTest, EndFrameFirstGivesAnEmptyImage) {
+  Handheld(Flash::Nor, 0);
+  EXPECT_EQ(Run(Flash::Nor), BackupEnding::Success);
+  EXPECT_EQ(fs::file_size(file), 0u);
+  Handheld(Flash::Nand, 0);
+  EXPECT_EQ(Run(Flash::Nand), BackupEnding::Success);
+  EXPECT_EQ(ReadFile(file), Bytes({0x02, 0x00}));
+}
+
+// Every way a backup can fail leaves the chosen file as it was and no
+// temporary file behind, and says what the user needs to hear.
+struct FailureCase {
+  const char* name;
+  Flash flash;
+  std::function<void(BackupTest&, SimPort&, BackupSender&, Module1&)> arrange;
+  BackupEnding ending;
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+};
+
+class BackupFailure : public BackupTest, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(BackupFailure, LeavesTheChosenFileUntouched) {
+  const FailureCase& c = GetParam();
+  BackupSender& handheld = Handheld(c.flash, 40, 0x100);
+  PutExistingFile();
+  c.arrange(*this, port, handheld, m);
+
+  EXPECT_EQ(Run(c.flash), c.ending);
+
+  EXPECT_EQ(host.messages, c.messages);
+  EXPECT_EQ(host.questions, c.questions);
+  ExpectNothingLost();
+}
+
+const FailureCase kFailures[] = {
+    {"HeaderCheck", Flash::Nor, [](auto&, auto&, auto& h, auto&) { h.faults.badHeaderAt = 7; }, BackupEnding::Error,
+     {"接收数据时校验错1!"}, {kRestartQuestion}},
+    {"HeaderCheckOfTheEndFrame", Flash::Nand, [](auto&, auto&, auto& h, auto&) { h.faults.badHeaderAt = 40; },
+     BackupEnding::Error, {"接收数据时校验错1!"}, {kRestartQuestion}},
+    {"PayloadCheck", Flash::Nand, [](auto&, auto&, auto& h, auto&) { h.faults.badPayloadAt = 0; }, BackupEnding::Error,
+     {"接收数据时校验错2!"}, {kRestartQuestion}},
+    {"PayloadCheckOfTheLastFrame", Flash::Nor, [](auto&, auto&, auto& h, auto&) { h.faults.badPayloadAt = 39; },
+     BackupEnding::Error, {"接收数据时校验错2!"}, {kRestartQuestion}},
+    {"NotFromPageZero", Flash::Nor, [](auto&, auto&, auto& h, auto&) { h.faults.firstPage = 1; }, BackupEnding::Error,
+     {"请从00页开始发送!"}, {kRestartQuestion}},
+    {"NoBlockNumber", Flash::Nand, [](auto&, auto&, auto& h, auto&) { h.faults.firstHeaderByte0 = 0x85; },
+     BackupEnding::Error, {"第一帧的块号无效(高字节大于80h),无法确定开始逻辑块号!"}, {kRestartQuestion}},
+    {"SilentBeforeAFrame", Flash::Nand, [](auto&, auto&, auto& h, auto&) { h.faults.silentFrom = 20; },
+     BackupEnding::Timeout, {}, {kTimeoutQuestion}},
+    {"SilentInsideAFrame", Flash::Nor, [](auto&, auto&, auto& h, auto&) { h.faults.silentInFrameAt = 0; },
+     BackupEnding::Timeout, {}, {kTimeoutQuestion}},
+    {"SilentBeforeTheEndFrame", Flash::Nor, [](auto&, auto&, auto& h, auto&) { h.faults.silentFrom = 40; },
+     BackupEnding::Timeout, {}, {kTimeoutQuestion}},
+    {"NoHello", Flash::Nor, [](auto&, auto&, auto& h, auto&) { h.autoStart = false; }, BackupEnding::TimeoutBeforeFile,
+     {}, {kTimeoutQuestion}},
+    {"PortRefusesBytes", Flash::Nand, [](auto&, auto& p, auto&, auto&) { p.putchRefusals = -1; },
+     BackupEnding::TimeoutBeforeFile, {}, {kTimeoutQuestion}},
+    {"SpeedRefused", Flash::Nor, [](auto&, auto& p, auto&, auto&) { p.refusedSpeeds.insert(921600); },
+     BackupEnding::SpeedError, {"更改串口设置时出错!"}, {}},
+    {"UnknownModel", Flash::Nand, [](auto& t, auto&, auto&, auto&) { t.host.model = "NC2000"; },
+     BackupEnding::SpeedError, {"更改串口设置时出错!"}, {}},
+    {"PortDoesNotOpen", Flash::Nor, [](auto&, auto& p, auto&, auto&) { p.failOpen = true; }, BackupEnding::PortFailed,
+     {"串口打开失败!"}, {}},
+    {"CancelDuringAFrame", Flash::Nand,
+     [](auto&, auto& p, auto& h, auto& mod) {
+       p.onPoll = [&h, &mod] {
+         if (h.framesSent == 13) mod.RequestCancel();
+       };
+     },
+     BackupEnding::Cancel, {}, {}},
+    {"CancelWhileWaitingForTheHello", Flash::Nor,
+     [](auto& t, auto&, auto& h, auto& mod) {
+       h.autoStart = false;
+       t.host.onEvents = [&mod] { mod.RequestCancel(); };
+     },
+     BackupEnding::Cancel, {}, {}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Endings, BackupFailure, ::testing::ValuesIn(kFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BackupTest, YesAfterATimeOutStartsAgainAtTheBaseSpeed) {
+  Handheld(Flash::Nand, 70, 0x31).faults.silentFrom = 35;
+  host.answers = {true};
+  PutExistingFile();
+
+  EXPECT_EQ(Run(Flash::Nand), BackupEnding::Success);
+
+  EXPECT_EQ(host.questions, std::vector<std::string>{kTimeoutQuestion});
+  EXPECT_EQ(port.speeds, (std::vector<long>{115200, 921600, 115200, 921600}));
+  Bytes expected = image;
+  expected.push_back(0x33);
+  expected.push_back(0x00);
+  EXPECT_EQ(ReadFile(file), expected) << "the second attempt starts from an empty file";
+  EXPECT_EQ(sender->attempt, 2);
+}
+
+TEST_F(BackupTest, YesAfterAnErrorStartsAgainUntilTheUserSaysNo) {
+  Handheld(Flash::Nor, 3).faults.badPayloadAt = 1;
+  sender->faults.attempts = 2;
+  host.answers = {true, false};
+  PutExistingFile();
+  EXPECT_EQ(Run(Flash::Nor), BackupEnding::Error);
+  EXPECT_EQ(host.messages, (std::vector<std::string>{"接收数据时校验错2!", "接收数据时校验错2!"}));
+  EXPECT_EQ(host.questions.size(), 2u);
+  ExpectNothingLost();
+}
+
+TEST_F(BackupTest, AFileThatCannotBeReplacedKeepsTheReceivedImage) {
+  Handheld(Flash::Nor, 4);
+  fs::create_directory(file);  // a folder stands where the image should go
+
+  EXPECT_EQ(Run(Flash::Nor), BackupEnding::ReplaceFailed);
+
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find(file.string()), std::string::npos);
+  EXPECT_NE(host.messages[0].find(file.string() + ".temp"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "x.img.temp"), image);
+  EXPECT_TRUE(fs::is_directory(file));
+}
+
+TEST_F(BackupTest, AnImpossibleTemporaryFileIsReportedNotIgnored) {
+  Handheld(Flash::Nand, 4);
+  file = dir / "no-such-folder" / "x.nand";
+  EXPECT_EQ(Run(Flash::Nand), BackupEnding::Error);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find("x.nand.temp"), std::string::npos);
+  EXPECT_FALSE(fs::exists(file));
+}
+
+}  // namespace
