@@ -1,0 +1,12 @@
+#pragma once
+#include <ostream>
+#include <string>
+#include <vector>
+
+// Corvane without its window:
+//   corvane nand2data [--force] SRC DST
+//   corvane data2nand --start HEX [--version M.N] [--force] SRC DST
+// The checks and messages are the window's; the messages go to `out`.
+// Returns the exit status: 0 after "转换成功!", 1 for a refusal or a failure,
+// 2 for a usage error (explained on `err`).
+int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);

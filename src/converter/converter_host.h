@@ -1,0 +1,31 @@
+#pragma once
+#include <string>
+
+// What a conversion needs from whoever shows it: the window, the command
+// line or a test. The conversions never see a widget.
+class ConverterHost {
+ public:
+  // Which question is asked; a window asks every one alike, the command
+  // line answers them without a person.
+  enum class Question { StartBlock, Overwrite };
+
+  virtual ~ConverterHost() = default;
+
+  // A report with an OK button only.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // Yes and No with the question icon, No being the default; true for Yes.
+  virtual bool Ask(Question question, const std::string& text) = 0;
+
+  // ProgressBar1, counting blocks.
+  virtual void SetProgressRange(int minimum, int maximum) = 0;
+  virtual void SetProgressValue(int value) = 0;
+
+  // The convert button: disabled while a conversion runs.
+  virtual void SetConvertEnabled(bool enabled) = 0;
+
+  // The two version digits as they stand now (read again for every block).
+  virtual void ReadVersionDigits(std::string& major, std::string& minor) = 0;
+
+  // Lets pending user-interface events run; called after every page.
+  virtual void ProcessEvents() = 0;
+};

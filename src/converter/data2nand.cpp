@@ -1,0 +1,110 @@
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "converter/binary_file.h"
+#include "converter/conversion_steps.h"
+#include "converter/conversions.h"
+#include "converter/geometry.h"
+#include "converter/messages.h"
+#include "converter/spare_area.h"
+
+using namespace geometry;
+
+namespace {
+
+constexpr std::uint64_t kBlocksPerChunk = 16;
+// Block numbers run up to FFF, so start + blocks may be at most 4096.
+constexpr std::uint64_t kNumberLimit = kLastBlockNumber + 1;
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::uint8_t CurrentVersion(ConverterHost& host) {
+  std::string major, minor;
+  host.ReadVersionDigits(major, minor);
+  return VersionByte(major, minor);
+}
+
+}  // namespace
+
+unsigned BlockNumberFromText(const std::string& text) {
+  unsigned value = 0;
+  for (std::size_t i = 0; i < text.size() && i < 4; ++i) {
+    const int digit = HexDigitValue(text[i]);
+    if (digit < 0) break;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  return value;
+}
+
+ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const std::string& target,
+                           const std::string& startText) {
+  if (!steps::SourceReadable(host, source)) return ConversionResult::Refused;
+  std::uint64_t size = 0;
+  if (!SizeOfFile(source, size)) {
+    host.ShowMessage(text::kSourcePathWrong);
+    return ConversionResult::Refused;
+  }
+  if (size == 0 || size % kDataBlockSize != 0) {
+    host.ShowMessage(text::kSourceSizeWrong);
+    return ConversionResult::Refused;
+  }
+  const std::uint64_t blocks = size / kDataBlockSize;
+  if (!steps::TargetUsable(host, source, target)) return ConversionResult::Refused;
+  const unsigned start = BlockNumberFromText(startText);
+  if (start < 1 || start + blocks > kNumberLimit) {
+    // With 4096 blocks or more no start fits; the message then names 0.
+    const std::uint64_t largest = blocks < kNumberLimit ? kNumberLimit - blocks : 0;
+    host.ShowMessage(text::StartRangeMessage(static_cast<unsigned>(largest)));
+    return ConversionResult::Refused;
+  }
+  if (!steps::OverwriteAllowed(host, target)) return ConversionResult::Declined;
+
+  steps::Run run(host, static_cast<int>(blocks));
+  BinaryFile in;
+  TemporaryTarget out(target);
+  const auto readFailed = [&] {
+    const std::string reason = in.Error();
+    out.Discard();
+    return run.Fail(text::ReadFailed(source, reason));
+  };
+  const auto writeFailed = [&] {
+    const std::string reason = out.Error();
+    out.Discard();
+    return run.Fail(text::WriteFailed(target, reason));
+  };
+  if (!in.OpenForReading(source)) return readFailed();
+  if (!out.Create()) return writeFailed();
+
+  std::vector<std::uint8_t> data(kBlocksPerChunk * kDataBlockSize);
+  std::vector<std::uint8_t> image(kBlocksPerChunk * kBlockSize);
+  for (std::uint64_t first = 0; first < blocks; first += kBlocksPerChunk) {
+    const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
+    if (!in.Read(data.data(), count * kDataBlockSize)) return readFailed();
+    for (std::uint64_t b = 0; b < count; ++b) {
+      const unsigned number = static_cast<unsigned>(start + first + b);
+      std::uint8_t* block = &image[b * kBlockSize];
+      for (int p = 0; p < kPagesPerBlock; ++p) {
+        std::uint8_t* page = block + p * kPageSize;
+        std::memcpy(page, &data[b * kDataBlockSize + p * kPageData], kPageData);
+        // The version digits may change while a conversion runs; each block
+        // takes them as they stand when its page 32 is made.
+        const std::uint8_t version = p + 1 == kPagesPerBlock ? CurrentVersion(host) : 0xFF;
+        WriteSpareArea(page, p + 1, number, version);
+        host.ProcessEvents();
+      }
+      StampBlockSum(block, number);
+      run.BlockDone(static_cast<int>(first + b + 1));
+    }
+    if (!out.Write(image.data(), count * kBlockSize)) return writeFailed();
+  }
+  const std::uint8_t trailer[kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
+                                              static_cast<std::uint8_t>(start >> 8)};
+  if (!out.Write(trailer, sizeof trailer) || !out.Commit()) return writeFailed();
+  return run.Succeed();
+}

@@ -1,0 +1,90 @@
+#pragma once
+#include <QString>
+#include <QWidget>
+
+#include "converter/converter_host.h"
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+
+// Corvane's window: direction, source and target, starting logical block
+// number and version digits for the way back, and the convert button.
+// Message boxes and the file dialog go through virtual functions so that a
+// test can answer them without a modal window.
+class Form1 : public QWidget, public ConverterHost {
+  Q_OBJECT
+
+ public:
+  // File dialog filters as "description|pattern|description|pattern".
+  static constexpr const char* kNandFilter = "Nand文件 (*.nand)|*.nand|所有文件 (*.*)|*.*";
+  static constexpr const char* kDataFilter = "Data文件 (*.dat)|*.dat|所有文件 (*.*)|*.*";
+
+  explicit Form1(QWidget* parent = nullptr);
+
+  // Help text and visibility of the Data-to-NAND fields for the chosen direction.
+  void LabelInformationChange();
+
+  void OptionN2D_Click() { LabelInformationChange(); }
+  void OptionD2N_Click() { LabelInformationChange(); }
+  void CommandOpen_Click();
+  void CommandSave_Click();
+  void CommandChange_Click();
+
+  // ConverterHost
+  void ShowMessage(const std::string& text) override;
+  bool Ask(Question question, const std::string& text) override;
+  void SetProgressRange(int minimum, int maximum) override;
+  void SetProgressValue(int value) override;
+  void SetConvertEnabled(bool enabled) override;
+  void ReadVersionDigits(std::string& major, std::string& minor) override;
+  void ProcessEvents() override;
+
+  QString HelpNandToData;
+  QString HelpDataToNand;
+
+  QFrame* Frame2;
+  QRadioButton* OptionN2D;
+  QRadioButton* OptionD2N;
+  QLabel* Label2;
+  QLineEdit* TextBlockNum;
+  QLabel* Label4;
+  QLabel* Label6;
+  QLineEdit* TextBlockVersion1;
+  QLabel* Label7;
+  QLineEdit* TextBlockVersion2;
+  QFrame* Line1;  // the box around the Data-to-NAND fields (Line1 to Line4)
+  QFrame* Line5;  // joins the box to OptionD2N
+  QToolButton* CommandChange;
+  QFrame* Frame1;
+  QLabel* Label3;
+  QLineEdit* TextOpen;
+  QPushButton* CommandOpen;
+  QLabel* Label1;
+  QLineEdit* TextSave;
+  QPushButton* CommandSave;
+  QLabel* Label5;
+  QProgressBar* ProgressBar1;
+  QLabel* LabelInformation;
+
+ protected:
+  // A report with an OK button, titled "Corvane".
+  virtual void ShowMessageBox(const QString& text);
+  // Yes/No with the question icon and No as the default; true for Yes.
+  virtual bool AskQuestion(const QString& text);
+  // The file-open dialog with `filter` (in the form of kNandFilter); returns
+  // the chosen name, or an empty text when the user cancels. `newNameAllowed`
+  // lets the user type the name of a file that does not exist yet.
+  virtual QString ShowOpenDialog(const QString& filter, const QString& fileName, bool newNameAllowed);
+
+ private:
+  void BuildControls();
+  QString ChooseFile(const char* filter, bool newNameAllowed);
+
+  // The file name the shared dialog holds: the last one chosen with either button.
+  QString dialogFileName_;
+};

@@ -1,0 +1,23 @@
+#include "converter/messages.h"
+
+#include "common/hex_text.h"
+
+namespace text {
+
+std::string StartBlockQuestion(unsigned startBlock) {
+  return "文件对应的开始逻辑块号为" + HexNoZeros(startBlock) + "h,转换?";
+}
+
+std::string StartRangeMessage(unsigned largestStart) {
+  return "开始逻辑块号应该大于等于1h且小于等于" + HexNoZeros(largestStart) + "h.\r\n请重新填写.";
+}
+
+std::string ReadFailed(const std::string& path, const std::string& reason) {
+  return "读取文件出错:" + path + "\r\n" + reason;
+}
+
+std::string WriteFailed(const std::string& path, const std::string& reason) {
+  return "写入文件出错:" + path + "\r\n" + reason;
+}
+
+}  // namespace text
