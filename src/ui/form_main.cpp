@@ -1,0 +1,373 @@
+#include "ui/form_main.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "backup/backup.h"
+#include "common/file_exists.h"
+#include "link/module1.h"
+#include "ui/form_about.h"
+#include "ui/form_cancel.h"
+#include "ui/widget_text.h"
+
+const char* const FormMain::kStartCaption = "开始通信";
+const char* const FormMain::kCancelCaption = "取  消";
+const char* const FormMain::kIdleStatus = "等待开始...";
+
+namespace {
+
+const char* const kTitle = "Tolvar";
+const char* const kNorFilter = "Nor文件 (*.nor);;所有文件 (*.*)";
+const char* const kNandFilter = "Nand文件 (*.nand);;所有文件 (*.*)";
+const char* const kSaveTitle = "指定一个你要保存的文件名";
+const char* const kOpenTitle = "打开一个已存在的备份文件";
+const char* const kOverwriteQuestion = "文件已存在,要覆盖吗？";
+
+QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+template <typename W>
+W* Named(W* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+// Anything at all under the name counts: a backup must never replace a file
+// the user was not asked about, readable or not.
+bool SomethingExistsAt(const QString& path) {
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(path.toStdString()), error));
+}
+
+}  // namespace
+
+FormMain::FormMain(QWidget* parent) : QWidget(parent) {
+  setObjectName("FormMain");
+  setWindowTitle(Text("Marnock"));
+  BuildControls();
+
+  connect(CommandSatrt, &QPushButton::clicked, this, &FormMain::CommandSatrt_Click);
+  connect(CommandAbout, &QPushButton::clicked, this, &FormMain::CommandAbout_Click);
+  connect(CommandExit, &QPushButton::clicked, this, &FormMain::CommandExit_Click);
+  Form_Load();
+}
+
+FormMain::~FormMain() = default;
+
+void FormMain::BuildControls() {
+  // Status area: status text and the two progress bars.
+  FrameStatus = Named(new QGroupBox(this), "FrameStatus");
+  Label2 = Named(new QLabel(Text("通信状态:"), FrameStatus), "Label2");
+  LabelStatus = Named(new QLabel(Text(kIdleStatus), FrameStatus), "LabelStatus");
+  Label3 = Named(new QLabel(Text("当前进度:"), FrameStatus), "Label3");
+  ProgressBar1 = Named(new QProgressBar(FrameStatus), "ProgressBar1");
+  Label10 = Named(new QLabel(Text("总 进 度:"), FrameStatus), "Label10");
+  ProgressBar2 = Named(new QProgressBar(FrameStatus), "ProgressBar2");
+  for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setMinimumWidth(260);
+  }
+  auto* status = new QGridLayout(FrameStatus);
+  status->addWidget(Label2, 0, 0);
+  status->addWidget(LabelStatus, 0, 1);
+  status->addWidget(Label3, 1, 0);
+  status->addWidget(ProgressBar1, 1, 1);
+  status->addWidget(Label10, 2, 0);
+  status->addWidget(ProgressBar2, 2, 1);
+  status->setColumnStretch(1, 1);
+
+  // Port and model.
+  FrameConfig = Named(new QGroupBox(Text("通信选项"), this), "FrameConfig");
+  Label1 = Named(new QLabel(Text("端口:"), FrameConfig), "Label1");
+  ComboCom = Named(new QComboBox(FrameConfig), "ComboCom");
+  ComboCom->setEditable(true);
+  for (int port = 1; port <= 8; ++port) ComboCom->addItem(QStringLiteral("com%1").arg(port));
+  Label5 = Named(new QLabel(Text("机型:"), FrameConfig), "Label5");
+  ComboKind = Named(new QComboBox(FrameConfig), "ComboKind");
+  ComboKind->setEditable(true);
+  ComboKind->addItem(Text("2000系列"));
+  ComboKind->addItem(Text("NC3000"));
+  for (QComboBox* combo : {ComboCom, ComboKind}) combo->setInsertPolicy(QComboBox::NoInsert);
+  auto* config = new QGridLayout(FrameConfig);
+  config->addWidget(Label1, 0, 0);
+  config->addWidget(ComboCom, 0, 1);
+  config->addWidget(Label5, 1, 0);
+  config->addWidget(ComboKind, 1, 1);
+  config->setRowStretch(2, 1);
+
+  // Purpose.
+  FramePurpose = Named(new QGroupBox(Text("通讯目的"), this), "FramePurpose");
+  OptionSaveNor = Named(new QRadioButton(Text("备份系统Nor"), FramePurpose), "OptionSaveNor");
+  OptionBackNor = Named(new QRadioButton(Text("修复系统Nor"), FramePurpose), "OptionBackNor");
+  OptionSaveNand = Named(new QRadioButton(Text("备份系统Nand"), FramePurpose), "OptionSaveNand");
+  OptionBackNand = Named(new QRadioButton(Text("修复系统Nand"), FramePurpose), "OptionBackNand");
+  auto* purpose = new QGridLayout(FramePurpose);
+  purpose->addWidget(OptionSaveNor, 0, 0);
+  purpose->addWidget(OptionBackNor, 0, 1);
+  purpose->addWidget(OptionSaveNand, 1, 0);
+  purpose->addWidget(OptionBackNand, 1, 1);
+
+  Label7 = Named(new QLabel(this), "Label7");
+
+  // Buttons.
+  CommandSatrt = Named(new QPushButton(Text(kStartCaption), this), "CommandSatrt");
+  CommandAbout = Named(new QPushButton(Text("关  于"), this), "CommandAbout");
+  CommandExit = Named(new QPushButton(Text("退  出"), this), "CommandExit");
+  for (QPushButton* button : {CommandSatrt, CommandAbout, CommandExit}) {
+    button->setAutoDefault(false);
+    button->setMinimumWidth(90);
+  }
+
+  auto* choices = new QHBoxLayout;
+  choices->addWidget(FrameConfig, 2);
+  choices->addWidget(FramePurpose, 3);
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(Label7, 1);
+  buttons->addWidget(CommandSatrt);
+  buttons->addWidget(CommandAbout);
+  buttons->addWidget(CommandExit);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(FrameStatus);
+  layout->addLayout(choices);
+  layout->addLayout(buttons);
+}
+
+void FormMain::Form_Load() {
+  ComboCom->setCurrentIndex(ComboCom->findText(QStringLiteral("com1")));
+  ComboCom->setEditText(QStringLiteral("com1"));
+  ComboKind->setCurrentIndex(ComboKind->findText(QStringLiteral("NC3000")));
+  ComboKind->setEditText(QStringLiteral("NC3000"));
+  OptionSaveNor->setChecked(true);
+}
+
+int FormMain::PurposeCode() const {
+  return (OptionSaveNor->isChecked() ? 1 : 0) + (OptionBackNor->isChecked() ? 2 : 0) +
+         (OptionSaveNand->isChecked() ? 3 : 0) + (OptionBackNand->isChecked() ? 4 : 0);
+}
+
+int FormMain::PortOfText(const QString& text) {
+  if (text.size() < 4) return 0;
+  const QChar digit = text.at(3);
+  return digit >= QLatin1Char('0') && digit <= QLatin1Char('9') ? digit.unicode() - '0' : 0;
+}
+
+void FormMain::CommandSatrt_Click() {
+  if (CommandSatrt->text() == Text(kCancelCaption)) {
+    ShowCancelDialog();
+    return;
+  }
+  if (!module_) return;
+  Module1& m = *module_;
+
+  m.ComPort = PortOfText(ComboCom->currentText());
+  const int purpose = PurposeCode();
+  if (purpose < 1 || purpose > 4) return;  // nothing selected: no dialog, nothing to do
+  const bool backup = purpose == 1 || purpose == 3;
+  const QString filter = Text(purpose <= 2 ? kNorFilter : kNandFilter);
+
+  QString chosen;
+  for (;;) {
+    chosen = backup ? ChooseFile(FileDialog::Save, Text(kSaveTitle), filter)
+                    : ChooseFile(FileDialog::Open, Text(kOpenTitle), filter);
+    if (chosen.isEmpty()) return;  // the user cancelled
+    if (!backup) {
+      if (FileExists(chosen.toStdString())) break;
+      continue;  // unreadable or missing: the dialog opens again
+    }
+    if (!SomethingExistsAt(chosen)) break;
+    if (AskQuestion(Text(kOverwriteQuestion), true)) break;
+  }
+  m.ImagePath = chosen.toStdString();
+
+  switch (purpose) {
+    case 1:
+      SaveNor();
+      break;
+    case 2:
+      if (ShowFormBackNor) ShowFormBackNor();
+      break;
+    case 3:
+      SaveNand();
+      break;
+    case 4:
+      if (ShowFormBackNand) ShowFormBackNand();
+      break;
+  }
+}
+
+void FormMain::SaveNor() {
+  if (module_) ::SaveNor(*module_);
+}
+
+void FormMain::SaveNand() {
+  if (module_) ::SaveNand(*module_);
+}
+
+void FormMain::CommandAbout_Click() {
+  if (!about_) about_ = new FormAbout(this);
+  about_->show();
+  about_->raise();
+  about_->activateWindow();
+}
+
+void FormMain::CommandExit_Click() {
+  if (transferRunning_) return;  // the button is disabled meanwhile
+  EndProgram();
+}
+
+void FormMain::EndProgram() {
+  close();
+  QCoreApplication::quit();
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+  if (transferRunning_) {
+    // Same as the start button while it reads "取  消": the transfer must take
+    // its cancel ending (temporary file removed, port closed) before the
+    // window may go.
+    event->ignore();
+    closePending_ = true;
+    ShowCancelDialog();
+    return;
+  }
+  closePending_ = false;
+  if (cancel_) cancel_->Unload();
+  if (about_) about_->close();
+  event->accept();
+}
+
+// --- cancel dialog ---
+
+FormAbout* FormMain::aboutDialog() const { return about_.data(); }
+
+FormCancel* FormMain::cancelDialog() const { return cancel_ && !cancel_->unloaded() ? cancel_.data() : nullptr; }
+
+void FormMain::ShowCancelDialog() {
+  if (!module_) return;
+  if (!cancelDialog()) {
+    cancel_ = new FormCancel(*module_, this);
+    connect(cancel_, &FormCancel::answered, this, &FormMain::CancelAnswered);
+  }
+  cancel_->show();
+  cancel_->raise();
+  cancel_->activateWindow();
+}
+
+void FormMain::CancelAnswered(bool yes) {
+  if (!yes) closePending_ = false;  // the transfer goes on, and so does the window
+}
+
+void FormMain::HideCancelDialog() {
+  if (FormCancel* dialog = cancelDialog()) dialog->hide();
+}
+
+void FormMain::UnloadCancelDialog() {
+  if (FormCancel* dialog = cancelDialog()) dialog->Unload();
+  cancel_ = nullptr;
+}
+
+// --- Host ---
+
+QProgressBar* FormMain::BarOf(Bar bar) const { return bar == Bar::Current ? ProgressBar1 : ProgressBar2; }
+
+void FormMain::SetStatus(const std::string& text) { LabelStatus->setText(WidgetText(text)); }
+
+void FormMain::SetBarRange(Bar bar, int minimum, int maximum) {
+  QProgressBar* target = BarOf(bar);
+  const int value = target->value();
+  maximum = std::max(minimum, maximum);
+  target->setRange(minimum, maximum);
+  target->setValue(std::clamp(value, minimum, maximum));
+}
+
+void FormMain::SetBarValue(Bar bar, int value) {
+  QProgressBar* target = BarOf(bar);
+  target->setValue(std::clamp(value, target->minimum(), target->maximum()));
+}
+
+void FormMain::ShowMessage(const std::string& text) { ShowMessageBox(WidgetText(text)); }
+
+bool FormMain::Ask(const std::string& question, bool noIsDefault) {
+  return AskQuestion(WidgetText(question), noIsDefault);
+}
+
+void FormMain::LockForTransfer(Task task) {
+  transferRunning_ = true;
+  CommandExit->setEnabled(false);
+  FramePurpose->setEnabled(false);
+  FrameConfig->setEnabled(false);
+  CommandSatrt->setText(Text(kCancelCaption));
+  if (task == Task::Backup) {
+    ProgressBar2->setEnabled(false);
+    Label10->setEnabled(false);
+  }
+}
+
+void FormMain::RestoreAfterTransfer(Task task) {
+  CommandExit->setEnabled(true);
+  FramePurpose->setEnabled(true);
+  FrameConfig->setEnabled(true);
+  ProgressBar1->setValue(ProgressBar1->minimum());
+  if (task == Task::Backup) {
+    ProgressBar2->setEnabled(true);
+    Label10->setEnabled(true);
+  } else {
+    ProgressBar2->setValue(ProgressBar2->minimum());
+  }
+  CommandSatrt->setText(Text(kStartCaption));
+  LabelStatus->setText(Text(kIdleStatus));
+  transferRunning_ = false;
+  // A close asked for during the transfer happens once the transfer's own
+  // click handler has returned to the event loop.
+  if (closePending_) QTimer::singleShot(0, this, [this] {
+      if (closePending_ && !transferRunning_) close();
+    });
+}
+
+std::string FormMain::ModelText() { return ComboKind->currentText().toStdString(); }
+
+void FormMain::ProcessEvents() { QCoreApplication::processEvents(); }
+
+// --- modal dialogs ---
+
+QString FormMain::ChooseFile(FileDialog kind, const QString& title, const QString& filter) {
+  QString chosen;
+  if (kind == FileDialog::Save) {
+    // The overwrite question is ours alone (asked after the dialog).
+    chosen = QFileDialog::getSaveFileName(this, title, lastFolder_, filter, nullptr,
+                                          QFileDialog::DontConfirmOverwrite);
+  } else {
+    chosen = QFileDialog::getOpenFileName(this, title, lastFolder_, filter);
+  }
+  if (!chosen.isEmpty()) lastFolder_ = QFileInfo(chosen).absolutePath();
+  return chosen;
+}
+
+void FormMain::ShowMessageBox(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, Text(kTitle), text, QMessageBox::Ok, this);
+  box.exec();
+}
+
+bool FormMain::AskQuestion(const QString& question, bool noIsDefault) {
+  QMessageBox box(QMessageBox::Question, Text(kTitle), question, QMessageBox::Yes | QMessageBox::No, this);
+  box.setDefaultButton(noIsDefault ? QMessageBox::No : QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}

@@ -1,0 +1,18 @@
+#include "ui/tolvar_app.h"
+
+#include <QApplication>
+
+#include "link/module1.h"
+#include "link/tick_clock.h"
+#include "ui/form_main.h"
+
+int RunTolvarWindow(QApplication& app, SerialIo& io) {
+  SystemTickClock clock;
+  FormMain form;
+  Module1 module(io, clock, form);
+  form.SetModule(&module);
+  form.show();
+  const int result = app.exec();
+  form.SetModule(nullptr);
+  return result;
+}

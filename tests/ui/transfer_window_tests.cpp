@@ -1,0 +1,253 @@
+// The main window while a real backup runs over the simulated handheld: the
+// locked state and its restoration, the start button's cancel role, a cancel
+// confirmed through the cancel dialog, and closing the window mid-transfer.
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+
+#include "test_form.h"
+#include "ui/form_cancel.h"
+
+namespace {
+
+std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + seed + i / 256) & 0xFF);
+  return bytes;
+}
+
+std::string AsText(const std::vector<std::uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+
+// What the window looks like at one moment.
+struct WindowState {
+  bool exitEnabled, purposeEnabled, configEnabled, totalBarEnabled, totalLabelEnabled, transferRunning;
+  QString start, status;
+  int current;
+};
+
+WindowState StateOf(const FormMain& f) {
+  return {f.CommandExit->isEnabled(), f.FramePurpose->isEnabled(), f.FrameConfig->isEnabled(),
+          f.ProgressBar2->isEnabled(), f.Label10->isEnabled(),     f.transferRunning(),
+          f.CommandSatrt->text(),      f.LabelStatus->text(),      f.ProgressBar1->value()};
+}
+
+void VerifyIdle(const FormMain& f) {
+  const WindowState s = StateOf(f);
+  QVERIFY(s.exitEnabled && s.purposeEnabled && s.configEnabled && s.totalBarEnabled && s.totalLabelEnabled);
+  QVERIFY(!s.transferRunning);
+  QCOMPARE(s.start, U("开始通信"));
+  QCOMPARE(s.status, U("等待开始..."));
+  QCOMPARE(s.current, f.ProgressBar1->minimum());
+  QVERIFY(!f.cancelDialog());
+}
+
+// A window rig with a handheld that sends a backup of `frames` frames.
+struct BackupRig : WindowRig {
+  std::vector<std::uint8_t> image;
+  BackupSender sender;
+  QString target;
+
+  BackupRig(BackupSender::Flash flash, int frames)
+      : image(Pattern(frames * (flash == BackupSender::Flash::Nor ? 256 : 528), frames)),
+        sender(flash, image, 921600, 0x0C31),
+        target(Path(flash == BackupSender::Flash::Nor ? "x.nor" : "x.nand")) {
+    port.Attach(&sender);
+    (flash == BackupSender::Flash::Nor ? form.OptionSaveNor : form.OptionSaveNand)->setChecked(true);
+    form.files = {target};
+    form.answers = {true};  // overwrite when the test put a file there
+    form.show();
+  }
+  QString Temporary() const { return target + ".temp"; }
+};
+
+}  // namespace
+
+class TransferWindowTests : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void windowIsLockedWhileABackupRuns_data();
+  void windowIsLockedWhileABackupRuns();
+  void startButtonOnlyAsksToCancel();
+  void cancelConfirmedDuringABackup();
+  void questionHidesTheCancelDialog();
+  void repairLockLeavesTheTotalBar();
+  void closingTheWindowWaitsForTheCancelEnding();
+};
+
+void TransferWindowTests::windowIsLockedWhileABackupRuns_data() {
+  QTest::addColumn<bool>("nand");
+  QTest::newRow("NOR") << false;
+  QTest::newRow("NAND") << true;
+}
+
+void TransferWindowTests::windowIsLockedWhileABackupRuns() {
+  QFETCH(bool, nand);
+  BackupRig rig(nand ? BackupSender::Flash::Nand : BackupSender::Flash::Nor, 3);
+  std::vector<WindowState> seen;
+  rig.form.onEvents = [&] {
+    if (rig.sender.framesSent == 2 && seen.empty()) seen.push_back(StateOf(rig.form));
+  };
+  rig.form.CommandSatrt->click();
+
+  QCOMPARE(seen.size(), size_t(1));
+  const WindowState& during = seen[0];
+  QVERIFY(during.transferRunning);
+  QVERIFY(!during.exitEnabled);
+  QVERIFY(!during.purposeEnabled);
+  QVERIFY(!during.configEnabled);
+  QVERIFY(!during.totalBarEnabled);
+  QVERIFY(!during.totalLabelEnabled);
+  QCOMPARE(during.start, U("取  消"));
+  QCOMPARE(during.status, U("正在接收数据..."));
+  QVERIFY(during.current >= 1);
+  QCOMPARE(rig.form.ProgressBar1->maximum(), nand ? 32 : 128);
+
+  VerifyIdle(rig.form);
+  QCOMPARE(rig.form.messages, std::vector<QString>({nand ? U("备份系统Nand成功!") : U("备份系统Nor成功!")}));
+  const std::string trailer = nand ? std::string("\x33\x0C", 2) : std::string();
+  QCOMPARE(ReadFile(rig.target), AsText(rig.image) + trailer);
+  QVERIFY(!QFile::exists(rig.Temporary()));
+  QVERIFY(!rig.port.isOpen);
+  // The model chosen in the window set the line speed.
+  QCOMPARE(rig.module.ModelBaud, 921600);
+}
+
+void TransferWindowTests::startButtonOnlyAsksToCancel() {
+  BackupRig rig(BackupSender::Flash::Nor, 3);
+  int clicks = 0;
+  QString question;
+  bool visible = false;
+  rig.form.onEvents = [&] {
+    if (rig.sender.framesSent != 1 || clicks > 0) return;
+    ++clicks;
+    rig.form.CommandSatrt->click();
+    rig.form.CommandSatrt->click();  // a second click raises the same dialog
+    FormCancel* dialog = rig.form.cancelDialog();
+    QVERIFY(dialog);
+    visible = dialog->isVisible() && !dialog->isModal();
+    question = dialog->Label1->text();
+    QCOMPARE(rig.form.findChildren<FormCancel*>().size(), qsizetype(1));
+    QTest::mouseClick(dialog->Command2, Qt::LeftButton);  // "否": go on
+  };
+  rig.form.CommandSatrt->click();
+
+  QCOMPARE(clicks, 1);
+  QVERIFY(visible);
+  QCOMPARE(question, U("你确实要终止备份进程吗?"));
+  // No second task: one file dialog, one port opening, and the backup finished.
+  QCOMPARE(rig.form.fileRequests.size(), size_t(1));
+  QCOMPARE(rig.port.opens, 1);
+  QVERIFY(!rig.module.CancelFlag);
+  QCOMPARE(rig.form.messages, std::vector<QString>({U("备份系统Nor成功!")}));
+  QCOMPARE(ReadFile(rig.target), AsText(rig.image));
+  VerifyIdle(rig.form);
+}
+
+void TransferWindowTests::cancelConfirmedDuringABackup() {
+  BackupRig rig(BackupSender::Flash::Nand, 6);
+  WriteFile(rig.target, "previous backup");
+  bool confirmed = false;
+  rig.form.onEvents = [&] {
+    if (rig.sender.framesSent != 2 || confirmed) return;
+    confirmed = true;
+    QVERIFY(QFile::exists(rig.Temporary()));
+    rig.form.CommandSatrt->click();
+    QTest::mouseClick(rig.form.cancelDialog()->Command1, Qt::LeftButton);  // "是"
+  };
+  rig.form.CommandSatrt->click();
+
+  QVERIFY(confirmed);
+  QCOMPARE(rig.sender.framesSent, 2);  // stopped at the next poll
+  QVERIFY(rig.form.messages.empty());  // the cancel ending says nothing
+  QCOMPARE(rig.form.questions.size(), size_t(1));  // only the overwrite question
+  QVERIFY(!QFile::exists(rig.Temporary()));
+  QCOMPARE(ReadFile(rig.target), std::string("previous backup"));
+  QVERIFY(!rig.port.isOpen);
+  VerifyIdle(rig.form);
+}
+
+void TransferWindowTests::questionHidesTheCancelDialog() {
+  // The handheld falls silent while the cancel dialog is open but unanswered:
+  // the time-out question hides the dialog, and the end of the backup unloads it.
+  BackupRig rig(BackupSender::Flash::Nor, 4);
+  rig.sender.faults.silentFrom = 2;
+  rig.form.answers = {false};
+  bool opened = false;
+  std::vector<bool> visibleAtQuestion;
+  rig.form.onEvents = [&] {
+    if (rig.sender.framesSent == 1 && !opened) {
+      opened = true;
+      rig.form.CommandSatrt->click();
+    }
+  };
+  rig.form.onDialog = [&](const QString&) {
+    visibleAtQuestion.push_back(rig.form.cancelDialog() && rig.form.cancelDialog()->isVisible());
+  };
+  rig.form.CommandSatrt->click();
+
+  QVERIFY(opened);
+  QCOMPARE(rig.form.questions.size(), size_t(1));
+  QCOMPARE(rig.form.questions[0].text, U("接收数据超时,您要重新开始备份吗?"));
+  QCOMPARE(visibleAtQuestion, std::vector<bool>({false}));
+  QVERIFY(!QFile::exists(rig.Temporary()));
+  QVERIFY(!QFile::exists(rig.target));
+  VerifyIdle(rig.form);
+}
+
+void TransferWindowTests::repairLockLeavesTheTotalBar() {
+  WindowRig rig;
+  rig.form.SetBarRange(Host::Bar::Total, 0, 10);
+  rig.form.SetBarValue(Host::Bar::Total, 4);
+  rig.form.LockForTransfer(Host::Task::Repair);
+  QVERIFY(rig.form.ProgressBar2->isEnabled());
+  QVERIFY(rig.form.Label10->isEnabled());
+  QVERIFY(!rig.form.FramePurpose->isEnabled());
+  QCOMPARE(rig.form.CommandSatrt->text(), U("取  消"));
+  rig.form.SetBarRange(Host::Bar::Current, 0, 32);
+  rig.form.SetBarValue(Host::Bar::Current, 40);  // kept inside the range
+  QCOMPARE(rig.form.ProgressBar1->value(), 32);
+  rig.form.RestoreAfterTransfer(Host::Task::Repair);
+  QCOMPARE(rig.form.ProgressBar2->value(), 0);
+  VerifyIdle(rig.form);
+}
+
+void TransferWindowTests::closingTheWindowWaitsForTheCancelEnding() {
+  BackupRig rig(BackupSender::Flash::Nor, 6);
+  WriteFile(rig.target, "previous backup");
+  int step = 0;
+  bool closedWhileRunning = true, stayedAfterNo = false;
+  rig.form.onEvents = [&] {
+    if (step == 0 && rig.sender.framesSent == 1) {
+      step = 1;
+      closedWhileRunning = rig.form.close();
+      QVERIFY(rig.form.cancelDialog() && rig.form.cancelDialog()->isVisible());
+      QTest::mouseClick(rig.form.cancelDialog()->Command2, Qt::LeftButton);  // "否"
+    } else if (step == 1 && rig.sender.framesSent == 3) {
+      step = 2;
+      stayedAfterNo = rig.form.isVisible();
+      rig.form.close();
+      QTest::mouseClick(rig.form.cancelDialog()->Command1, Qt::LeftButton);  // "是"
+    }
+  };
+  rig.form.CommandSatrt->click();
+
+  QCOMPARE(step, 2);
+  QVERIFY(!closedWhileRunning);
+  QVERIFY(stayedAfterNo);
+  QVERIFY(!QFile::exists(rig.Temporary()));
+  QCOMPARE(ReadFile(rig.target), std::string("previous backup"));
+  QVERIFY(!rig.port.isOpen);
+  // The window goes once the transfer's click handler has returned.
+  QTRY_VERIFY(!rig.form.isVisible());
+
+  // Without a transfer, closing works at once.
+  rig.form.show();
+  QVERIFY(rig.form.close());
+}
+
+QTEST_MAIN(TransferWindowTests)
+#include "transfer_window_tests.moc"
