@@ -1,0 +1,162 @@
+#include "link/qt_serial_io.h"
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QSerialPort>
+#include <QtGlobal>
+#include <array>
+
+namespace {
+
+// The serial library's speed codes for sio_ioctl, in code order.
+constexpr std::array<qint32, 20> kSpeedOfCode = {50,   75,   110,   134,   150,   300,    600,    1200,   1800,   2400,
+                                                 4800, 7200, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
+
+// Line modes of sio_ioctl: data bits in bits 0-1, two stop bits in bit 2,
+// parity in bits 3-5.
+bool ApplyMode(QSerialPort& serial, int mode) {
+  static constexpr QSerialPort::DataBits kData[] = {QSerialPort::Data5, QSerialPort::Data6, QSerialPort::Data7,
+                                                     QSerialPort::Data8};
+  QSerialPort::Parity parity;
+  switch (mode & 0x38) {
+    case 0x00: parity = QSerialPort::NoParity; break;
+    case 0x08: parity = QSerialPort::OddParity; break;
+    case 0x18: parity = QSerialPort::EvenParity; break;
+    case 0x28: parity = QSerialPort::MarkParity; break;
+    case 0x38: parity = QSerialPort::SpaceParity; break;
+    default: return false;
+  }
+  if ((mode & ~0x3F) != 0) return false;
+  return serial.setDataBits(kData[mode & 0x03]) &&
+         serial.setStopBits((mode & 0x04) ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+         serial.setParity(parity) && serial.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+// Above this many bytes waiting to leave, sio_putch answers "try again".
+constexpr qint64 kWriteBacklog = 64 * 1024;
+
+}  // namespace
+
+QtSerialIo::QtSerialIo() = default;
+
+QtSerialIo::~QtSerialIo() {
+  if (openPort_ != 0) sio_close(openPort_);
+}
+
+void QtSerialIo::SetDevice(int port, const QString& path) {
+  if (path.isEmpty())
+    devices_.erase(port);
+  else
+    devices_[port] = path;
+}
+
+QString QtSerialIo::DeviceOf(int port) const {
+  const auto registered = devices_.find(port);
+  if (registered != devices_.end()) return registered->second;
+  if (port < 1 || port > kHighestPort) return {};
+#ifdef Q_OS_WIN
+  return QStringLiteral("COM%1").arg(port);
+#else
+  const QByteArray fromEnvironment = qgetenv(QStringLiteral("TOLVAR_COM%1").arg(port).toLatin1().constData());
+  if (!fromEnvironment.isEmpty()) return QString::fromLocal8Bit(fromEnvironment);
+  return QStringLiteral("/dev/ttyS%1").arg(port - 1);
+#endif
+}
+
+bool QtSerialIo::IsOpen(int port) const { return openPort_ != 0 && port == openPort_ && serial_ && serial_->isOpen(); }
+
+int QtSerialIo::sio_open(int port) {
+  lastError_.clear();
+  if (openPort_ != 0) {
+    lastError_ = "another port is open";
+    return -1;
+  }
+  const QString device = DeviceOf(port);
+  if (device.isEmpty()) {
+    lastError_ = "no such port";
+    return -1;
+  }
+  auto serial = std::make_unique<QSerialPort>();
+  serial->setPortName(device);
+  if (!serial->open(QIODevice::ReadWrite)) {
+    lastError_ = (device + QStringLiteral(": ") + serial->errorString()).toStdString();
+    return -1;
+  }
+  serial->setFlowControl(QSerialPort::NoFlowControl);
+  // Whatever waited in the line before this task belongs to no one.
+  serial->clear(QSerialPort::AllDirections);
+  serial_ = std::move(serial);
+  openPort_ = port;
+  return 0;
+}
+
+int QtSerialIo::sio_ioctl(int port, int baud, int mode) {
+  if (!IsOpen(port) || baud < 0 || baud >= static_cast<int>(kSpeedOfCode.size())) return -1;
+  if (!serial_->setBaudRate(kSpeedOfCode[static_cast<std::size_t>(baud)]) || !ApplyMode(*serial_, mode)) {
+    lastError_ = (serial_->portName() + QStringLiteral(": ") + serial_->errorString()).toStdString();
+    return -1;
+  }
+  return 0;
+}
+
+int QtSerialIo::sio_baud(int port, long speed) {
+  if (!IsOpen(port) || speed <= 0 || speed > 0x7FFFFFFF) return -1;
+  return serial_->setBaudRate(static_cast<qint32>(speed)) ? 0 : -1;
+}
+
+int QtSerialIo::sio_flush(int port, int func) {
+  if (!IsOpen(port)) return -1;
+  switch (func) {
+    case 0: return serial_->clear(QSerialPort::Input) ? 0 : -1;
+    case 1: return serial_->clear(QSerialPort::Output) ? 0 : -1;
+    case 2: return serial_->clear(QSerialPort::AllDirections) ? 0 : -1;
+    default: return -1;
+  }
+}
+
+int QtSerialIo::sio_getch(int port) {
+  if (!IsOpen(port)) return -1;
+  if (serial_->bytesAvailable() == 0) serial_->waitForReadyRead(1);
+  char c;
+  if (!serial_->getChar(&c)) return -1;
+  return static_cast<unsigned char>(c);
+}
+
+void QtSerialIo::PushOut() {
+  if (serial_->bytesToWrite() > 0) serial_->flush();
+}
+
+int QtSerialIo::sio_putch(int port, int byte) {
+  if (!IsOpen(port)) return -1;
+  if (serial_->bytesToWrite() >= kWriteBacklog) {
+    serial_->waitForBytesWritten(1);
+    if (serial_->bytesToWrite() >= kWriteBacklog) return 0;
+  }
+  if (!serial_->putChar(static_cast<char>(byte))) return 0;
+  PushOut();
+  return 1;
+}
+
+int QtSerialIo::sio_write(int port, const char* buffer, int length) {
+  if (!IsOpen(port) || length < 0) return -1;
+  const qint64 queued = serial_->write(buffer, length);
+  if (queued < 0) return -1;
+  PushOut();
+  return static_cast<int>(queued);
+}
+
+int QtSerialIo::sio_close(int port) {
+  if (!IsOpen(port)) return -1;
+  // Queued bytes leave before the port closes: the format command is often
+  // the last thing a repair sends.
+  const QDeadlineTimer deadline(drainMilliseconds);
+  while (serial_->bytesToWrite() > 0 && !deadline.hasExpired()) {
+    if (!serial_->waitForBytesWritten(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 100)))) {
+      if (serial_->error() != QSerialPort::NoError && serial_->error() != QSerialPort::TimeoutError) break;
+    }
+  }
+  serial_->close();
+  serial_.reset();
+  openPort_ = 0;
+  return 0;
+}

@@ -1,0 +1,58 @@
+#pragma once
+#include <QString>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "link/serial_io.h"
+
+class QSerialPort;
+
+// The serial library on Qt SerialPort. One port is open at a time.
+//
+// Port numbers name devices: on Windows port N is "COMN"; elsewhere the
+// environment variable TOLVAR_COMN names the device (TOLVAR_COM1=/dev/ttyUSB0),
+// else /dev/ttyS{N-1}. A device path registered with SetDevice takes the place
+// of that mapping for its port number.
+//
+// The line is raw: 8 data bits, no parity, 1 stop bit, no flow control, no
+// echo, no translation of CR or LF.
+//
+// Qt SerialPort moves bytes only while events are processed or inside its
+// waitFor... calls, so sio_getch waits up to about a millisecond for a byte
+// when none is buffered, and the writes push their bytes out at once.
+class QtSerialIo final : public SerialIo {
+ public:
+  QtSerialIo();
+  ~QtSerialIo() override;
+
+  // Use `path` for `port` instead of the usual mapping (an empty path removes it).
+  void SetDevice(int port, const QString& path);
+  // The device a port number stands for; empty for port 0 and unknown ports.
+  QString DeviceOf(int port) const;
+
+  int sio_open(int port) override;
+  int sio_ioctl(int port, int baud, int mode) override;
+  int sio_baud(int port, long speed) override;
+  int sio_flush(int port, int func) override;
+  int sio_getch(int port) override;
+  int sio_putch(int port, int byte) override;
+  int sio_write(int port, const char* buffer, int length) override;
+  int sio_close(int port) override;
+  std::string LastError() const override { return lastError_; }
+
+  // Longest time sio_close waits for queued bytes to leave.
+  int drainMilliseconds = 3000;
+
+ private:
+  bool IsOpen(int port) const;
+  void PushOut();
+
+  std::map<int, QString> devices_;
+  std::unique_ptr<QSerialPort> serial_;
+  int openPort_ = 0;
+  std::string lastError_;
+};
+
+// Highest port number the mapping knows; above it a port is unknown.
+inline constexpr int kHighestPort = 256;
