@@ -1,0 +1,76 @@
+#include "repair/nand_repair.h"
+
+#include <fstream>
+#include <vector>
+
+#include "common/file_exists.h"
+#include "common/hex_text.h"
+#include "link/frame.h"
+
+namespace {
+constexpr int kPagesPerBlock = 32;
+}
+
+RepairEnding BackNand(Module1& m, int firstBlock, int lastBlock, int startLogicalBlock, const NandRepairOptions& options) {
+  m.host.LockForTransfer(Host::Task::Repair);
+  RepairEnding ending = RepairEnding::PortFailed;
+  if (m.OpenPort()) ending = RepairNand(m, firstBlock, lastBlock, startLogicalBlock, options);
+  m.ClosePort();
+  m.host.SetBarValue(Host::Bar::Current, 0);
+  m.host.SetBarValue(Host::Bar::Total, firstBlock - 1);
+  m.host.RestoreAfterTransfer(Host::Task::Repair);
+  m.host.UnloadCancelDialog();
+  return ending;
+}
+
+AttemptEnd SendNandBlock(RepairLink& link, std::istream& image, int startLogicalBlock, int block) {
+  Module1& m = link.m;
+  std::vector<std::uint8_t> bytes(kNandBlockSize);
+  image.clear();
+  image.seekg(static_cast<std::streamoff>((block - 1) * kNandBlockSize));
+  if (!image.read(reinterpret_cast<char*>(bytes.data()), kNandBlockSize)) return AttemptEnd::FileError;
+  const int code = NandBlockCode(startLogicalBlock + block - 1);
+  for (int page = 0; page < kPagesPerBlock; ++page) {
+    switch (link.BeforeFrame()) {
+      case Handshake::Timeout:
+        return AttemptEnd::Timeout;
+      case Handshake::Stop:
+        return AttemptEnd::Stop;
+      case Handshake::GoAhead:
+        break;
+    }
+    link.WriteFrame(BuildNandFrame(m.TransferBuffer.data(), code, page, bytes.data() + page * wire::kNandPayload));
+    m.host.SetBarValue(Host::Bar::Current, page + 1);
+  }
+  return AttemptEnd::Done;
+}
+
+RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogicalBlock, const NandRepairOptions& options) {
+  m.TransferKind = 0;
+  m.CancelFlag = false;
+  m.host.SetBarRange(Host::Bar::Total, firstBlock - 1, lastBlock);
+  m.host.SetBarRange(Host::Bar::Current, 0, kPagesPerBlock);
+
+  std::ifstream image(PathFromUtf8(m.ImagePath), std::ios::binary);
+  if (!image.is_open()) {
+    m.host.ShowMessage("文件错误!");
+    return RepairEnding::FileError;
+  }
+  const std::string prompt = "修复" + BlankNumber(firstBlock) + "到" + BlankNumber(lastBlock) + "块,\r\n" + ResetRequest(options.lowSpeed);
+  RepairLink link(m, wire::kNandAnnounce, kNandFrameTicks, options.lowSpeed);
+  const RepairEnding ending = link.RunAttempts(prompt, firstBlock - 1, [&] {
+    for (int b = firstBlock; b <= lastBlock; ++b) {
+      m.TimeoutFlag = false;
+      const AttemptEnd end = SendNandBlock(link, image, startLogicalBlock, b);
+      if (end == AttemptEnd::FileError) return end;
+      if (m.TimeoutFlag) return AttemptEnd::Timeout;
+      if (m.CancelFlag) return AttemptEnd::Stop;
+      m.host.SetStatus("已修复第" + BlankNumber(b) + "块");
+      m.host.SetBarValue(Host::Bar::Total, b);
+      m.host.ProcessEvents();
+    }
+    return AttemptEnd::Done;
+  });
+  image.close();
+  return ending == RepairEnding::Success ? link.Finish(options.format) : ending;
+}

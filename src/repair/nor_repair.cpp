@@ -1,0 +1,99 @@
+#include "repair/nor_repair.h"
+
+#include <fstream>
+#include <vector>
+
+#include "common/file_exists.h"
+#include "common/hex_text.h"
+#include "link/frame.h"
+#include "repair/nor_check_values.h"
+#include "repair/repair_link.h"
+
+namespace {
+constexpr int kFramesPerPage = static_cast<int>(kNorPageSize / wire::kNorPayload);  // 128
+
+std::uint64_t FileLength(const std::string& path) {
+  std::ifstream in(PathFromUtf8(path), std::ios::binary | std::ios::ate);
+  if (!in.is_open()) return 0;
+  const std::streamoff end = in.tellg();
+  return end < 0 ? 0 : static_cast<std::uint64_t>(end);
+}
+}  // namespace
+
+RepairEnding BackNor(Module1& m, const NorRepairOptions& options) {
+  m.host.LockForTransfer(Host::Task::Repair);
+  RepairEnding ending = RepairEnding::PortFailed;
+  if (m.OpenPort()) ending = RepairNor(m, options);
+  m.ClosePort();
+  m.host.SetBarValue(Host::Bar::Current, 0);
+  m.host.SetBarValue(Host::Bar::Total, 0);
+  m.host.RestoreAfterTransfer(Host::Task::Repair);
+  m.host.UnloadCancelDialog();
+  return ending;
+}
+
+AttemptEnd SendNorPage(RepairLink& link, std::istream& image, int page) {
+  Module1& m = link.m;
+  m.host.SetBarRange(Host::Bar::Current, 0, kFramesPerPage);
+  std::vector<std::uint8_t> bytes(kNorPageSize);
+  image.clear();
+  image.seekg(static_cast<std::streamoff>(page * kNorPageSize));
+  if (!image.read(reinterpret_cast<char*>(bytes.data()), kNorPageSize)) return AttemptEnd::FileError;
+  m.host.SetStatus("正在修复" + Dec2HexStr(static_cast<std::uint8_t>(page)) + "页");
+  for (int k = 0; k < kFramesPerPage; ++k) {
+    switch (link.BeforeFrame()) {
+      case Handshake::Timeout:
+        return AttemptEnd::Timeout;
+      case Handshake::Stop:
+        return AttemptEnd::Stop;
+      case Handshake::GoAhead:
+        break;
+    }
+    link.WriteFrame(BuildNorFrame(m.TransferBuffer.data(), page, k, bytes.data() + k * wire::kNorPayload));
+    m.host.SetBarValue(Host::Bar::Current, k + 1);
+  }
+  return AttemptEnd::Done;
+}
+
+RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
+  m.TransferKind = 0;
+  m.CancelFlag = false;
+  const std::uint64_t length = FileLength(m.ImagePath);
+  if (!NorImageLengthAcceptable(length)) {
+    m.host.ShowMessage("文件错误!");
+    return RepairEnding::FileError;
+  }
+  const int pages = static_cast<int>(length / kNorPageSize);
+  m.host.SetBarRange(Host::Bar::Total, 0, pages);
+
+  if (options.pagesFrom02) {
+    // Pages 02 on go out only with check values that match them.
+    if (!CalNorCheckSum(m.host, m.ImagePath).ok || !CalNorCrc(m.host, m.ImagePath).ok) {
+      m.host.ShowMessage("无法写入文件,不能校正文件的校验值,修复没有进行!");
+      return RepairEnding::NotWritable;
+    }
+  }
+
+  std::ifstream image(PathFromUtf8(m.ImagePath), std::ios::binary);
+  if (!image.is_open()) {
+    m.host.ShowMessage("文件错误!");
+    return RepairEnding::FileError;
+  }
+  RepairLink link(m, wire::kNorAnnounce, kNorFrameTicks, options.lowSpeed);
+  const RepairEnding ending = link.RunAttempts(ResetRequest(options.lowSpeed), 0, [&] {
+    for (int p = 0; p < pages; ++p) {
+      m.TimeoutFlag = false;
+      if (options.Sends(p)) {
+        const AttemptEnd end = SendNorPage(link, image, p);
+        if (end == AttemptEnd::FileError) return end;
+      }
+      if (m.TimeoutFlag) return AttemptEnd::Timeout;
+      if (m.CancelFlag) return AttemptEnd::Stop;
+      m.host.SetBarValue(Host::Bar::Total, p + 1);
+      m.host.ProcessEvents();
+    }
+    return AttemptEnd::Done;
+  });
+  image.close();
+  return ending == RepairEnding::Success ? link.Finish(options.format) : ending;
+}

@@ -1,0 +1,135 @@
+#include "repair/repair_link.h"
+
+#include <cstring>
+
+#include "link/frame.h"
+
+namespace {
+constexpr const char* kCheckErrorMessage = "文曲星端校验错!";
+constexpr const char* kSpeedErrorMessage = "更改串口设置时出错!";
+}  // namespace
+
+std::string ResetRequest(bool lowSpeed) {
+  return lowSpeed ? "文曲星端按下reset后,立刻点击确定." : "点击确定后,立刻按下文曲星端reset.";
+}
+
+Handshake RepairLink::TimedOut() {
+  m.TimeoutFlag = true;
+  return Handshake::Timeout;
+}
+
+Handshake RepairLink::StopWith(RepairEnding reason, const std::string& message) {
+  m.host.ShowMessage(message);
+  stopReason = reason;
+  m.CancelFlag = true;
+  return Handshake::Stop;
+}
+
+Handshake RepairLink::BeforeFrame() {
+  if (m.SpeedSwitched) return WaitForGoAhead(frameTicks_, true);
+  m.SpeedSwitched = true;
+  if (lowSpeed_) return WaitForGoAhead(kLowSpeedTicks, false);
+  return ConnectByPolling();
+}
+
+Handshake RepairLink::WaitForGoAhead(int tickLimit, bool checkErrors) {
+  if (!m.SendByte(announce_)) return TimedOut();
+  TickCounter ticks(m.clock);
+  for (;;) {
+    if (ticks.Update() >= tickLimit) return TimedOut();
+    const int value = m.io.sio_getch(m.ComPort);
+    if (m.CancelFlag) return Handshake::Stop;
+    if (checkErrors && value == wire::kCheckError) return StopWith(RepairEnding::CheckError, kCheckErrorMessage);
+    m.YieldAfterPoll(value >= 0);
+    if (value == wire::kGoAhead) return Handshake::GoAhead;
+  }
+}
+
+Handshake RepairLink::ConnectByPolling() {
+  TickCounter ticks(m.clock);  // one count for the whole connection
+  for (;;) {
+    if (ticks.Update() >= kConnectTicks) return TimedOut();
+    if (!m.SendByte(wire::kHello)) return TimedOut();
+    const int sentAt = ticks.Count();
+    int value = -1;
+    for (;;) {
+      value = m.io.sio_getch(m.ComPort);
+      if (m.CancelFlag) return Handshake::Stop;
+      m.YieldAfterPoll(value >= 0);
+      if (value >= 0 || ticks.Update() - sentAt >= kPollAnswerTicks) break;
+    }
+    if (m.CancelFlag) return Handshake::Stop;
+    if (value == wire::kHelloAnswer) break;
+  }
+  if (!m.SendByte(announce_)) return TimedOut();
+  if (!m.SwitchToModelSpeed()) return StopWith(RepairEnding::SpeedError, kSpeedErrorMessage);
+  m.ReceiveByte();  // the handheld's first byte at the new speed; its value does not matter
+  if (m.CancelFlag) return Handshake::Stop;
+  if (m.TimeoutFlag) return Handshake::Timeout;
+  return Handshake::GoAhead;
+}
+
+void RepairLink::WriteFrame(std::size_t size) {
+  m.PortResult = m.io.sio_write(m.ComPort, reinterpret_cast<const char*>(m.TransferBuffer.data()), static_cast<int>(size));
+}
+
+RepairEnding RepairLink::RunAttempts(const std::string& prompt, int totalMinimum, const std::function<AttemptEnd()>& sendAll) {
+  for (;;) {
+    m.host.ShowResetPrompt(prompt);
+    m.SetBaseSpeed();
+    m.host.SetStatus("正在与文曲星连接...");
+    m.SpeedSwitched = false;
+    switch (sendAll()) {
+      case AttemptEnd::Done:
+        return RepairEnding::Success;
+      case AttemptEnd::Stop:
+        return stopReason;
+      case AttemptEnd::FileError:
+        m.host.HideCancelDialog();
+        m.host.ShowMessage("文件错误!");
+        return RepairEnding::FileError;
+      case AttemptEnd::Timeout:
+        break;
+    }
+    m.host.SetBarValue(Host::Bar::Current, 0);
+    m.host.SetBarValue(Host::Bar::Total, totalMinimum);
+    m.host.SetStatus("等待开始...");
+    m.host.HideCancelDialog();
+    m.FlushPort();
+    if (!m.host.Ask("请求超时,重试吗?")) return RepairEnding::Timeout;
+    m.TimeoutFlag = false;
+  }
+}
+
+RepairEnding RepairLink::Finish(bool format) {
+  if (format) m.SendFormatCommand();
+  m.host.HideCancelDialog();
+  m.host.ShowMessage("恭喜，已成功修复！");
+  return RepairEnding::Success;
+}
+
+std::size_t BuildNorFrame(std::uint8_t* frame, int page, int k, const std::uint8_t* payload) {
+  frame[0] = 0x40;
+  frame[1] = static_cast<std::uint8_t>(page);
+  frame[2] = 0x00;
+  frame[3] = static_cast<std::uint8_t>((page == 0 ? 0x80 : 0x40) + k);
+  frame[4] = 0x00;
+  frame[5] = 0x01;
+  wire::SealHeader(frame);
+  std::memcpy(frame + wire::kHeaderSize, payload, wire::kNorPayload);
+  frame[wire::kHeaderSize + wire::kNorPayload] = wire::XorOf(payload, wire::kNorPayload);
+  return wire::kNorFrameSize;
+}
+
+std::size_t BuildNandFrame(std::uint8_t* frame, int blockCode, int pageIndex, const std::uint8_t* payload) {
+  frame[0] = static_cast<std::uint8_t>(blockCode >> 8);
+  frame[1] = static_cast<std::uint8_t>(blockCode & 0xFF);
+  frame[2] = 0x00;
+  frame[3] = static_cast<std::uint8_t>(2 * pageIndex);
+  frame[4] = 0x10;
+  frame[5] = 0x02;
+  wire::SealHeader(frame);
+  std::memcpy(frame + wire::kHeaderSize, payload, wire::kNandPayload);
+  frame[wire::kHeaderSize + wire::kNandPayload] = wire::XorOf(payload, wire::kNandPayload);
+  return wire::kNandFrameSize;
+}

@@ -1,0 +1,78 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "link/module1.h"
+#include "repair/repair_ending.h"
+
+// The machinery both repairs share: the waits before a frame, the attempts
+// with their reset prompt and time-out question, the closing steps, and the
+// frames themselves.
+
+// How the wait before a frame ended.
+enum class Handshake { GoAhead, Timeout, Stop };
+
+// How one pass over the pages or blocks of an attempt ended.
+enum class AttemptEnd { Done, Timeout, Stop, FileError };
+
+// Tick limits of the waits.
+inline constexpr int kConnectTicks = 300;      // whole 0x08 polling connection
+inline constexpr int kPollAnswerTicks = 10;    // answer to one 0x08
+inline constexpr int kLowSpeedTicks = 200;     // first go-ahead in low-speed mode
+inline constexpr int kNorFrameTicks = 100;     // go-ahead before a later NOR frame
+inline constexpr int kNandFrameTicks = 60;     // go-ahead before a later NAND frame
+
+class RepairLink {
+ public:
+  RepairLink(Module1& m, std::uint8_t announce, int frameTicks, bool lowSpeed)
+      : m(m), announce_(announce), frameTicks_(frameTicks), lowSpeed_(lowSpeed) {}
+
+  // The wait before a frame: the connection handshake for the first frame of
+  // an attempt (SpeedSwitched clear), the short one after that. A time-out
+  // also sets TimeoutFlag; a stop leaves CancelFlag set.
+  Handshake BeforeFrame();
+
+  // Sends the frame built in TransferBuffer in one write.
+  void WriteFrame(std::size_t size);
+
+  // Runs attempts until one is not a time-out answered Yes: reset prompt, base
+  // speed, "正在与文曲星连接...", then `sendAll`. After a time-out the bars go
+  // back (the total one to `totalMinimum`) and the user is asked whether to
+  // start again. Returns Success when `sendAll` finished; the caller then
+  // closes its image and calls Finish.
+  RepairEnding RunAttempts(const std::string& prompt, int totalMinimum, const std::function<AttemptEnd()>& sendAll);
+
+  // The end of a repair that sent everything: the format command if chosen,
+  // then "恭喜，已成功修复！".
+  RepairEnding Finish(bool format);
+
+  // What stopped the repair when CancelFlag was set by the repair itself.
+  RepairEnding stopReason = RepairEnding::Cancel;
+
+  Module1& m;
+
+ private:
+  Handshake WaitForGoAhead(int tickLimit, bool checkErrors);
+  Handshake ConnectByPolling();
+  Handshake TimedOut();
+  Handshake StopWith(RepairEnding reason, const std::string& message);
+
+  std::uint8_t announce_;
+  int frameTicks_;
+  bool lowSpeed_;
+};
+
+// The reset prompt's request, by mode.
+std::string ResetRequest(bool lowSpeed);
+
+// Frames. Each fills TransferBuffer-sized storage and returns the frame size.
+// NOR: kind 0x40, page, address 0x8000 + k * 256 (page 00) or 0x4000 + k * 256,
+// length 256 low byte first, then 256 payload bytes and their XOR.
+std::size_t BuildNorFrame(std::uint8_t* frame, int page, int k, const std::uint8_t* payload);
+// NAND: block code high byte first, 0, 2 * page index, length 528 low byte
+// first, then the page's 528 bytes and their XOR.
+std::size_t BuildNandFrame(std::uint8_t* frame, int blockCode, int pageIndex, const std::uint8_t* payload);
+// The block code of logical block L: L - 2, and 0x1FFF for logical block 1.
+inline int NandBlockCode(int logicalBlock) { return (logicalBlock - 2) & 0x1FFF; }

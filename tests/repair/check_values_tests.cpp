@@ -1,0 +1,171 @@
+#include <filesystem>
+#include <string>
+
+#include "repair/nor_check_values.h"
+#include "repair_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The correction done the slow way: one byte at a time through CrcByteTable,
+// as the handheld's tools always computed it.
+std::uint16_t ReferenceCrc(const Bytes& image) {
+  const auto table = CrcByteTable();
+  std::uint8_t r0 = 0xFF, r1 = 0xFF;
+  auto take = [&](std::size_t from, std::size_t to) {
+    for (std::size_t k = from; k < to; ++k) {
+      const std::uint8_t idx = r0 ^ image[k];
+      r0 = table[256 + idx] ^ r1;
+      r1 = table[idx];
+    }
+  };
+  take(0x10000, 0x1FFF0);
+  take(0x20000, image.size());
+  return static_cast<std::uint16_t>(((~r1 & 0xFF) << 8) | (~r0 & 0xFF));
+}
+
+std::uint16_t ReferenceSum(const Bytes& image) {
+  unsigned sum = 0;
+  for (std::size_t k = 0; k < image.size(); ++k)
+    if (k != 0x1FFFE && k != 0x1FFFF) sum += image[k];
+  return static_cast<std::uint16_t>(sum);
+}
+
+std::uint16_t PairAt(const Bytes& image, std::size_t at) { return static_cast<std::uint16_t>(image[at] | image[at + 1] << 8); }
+
+class CheckValuesTest : public RepairFixture {
+ public:
+  fs::path file;
+  void SetUp() override {
+    RepairFixture::SetUp();
+    file = dir / "x.nor";
+  }
+  // Both corrections in their order; returns the image afterwards.
+  Bytes Correct() {
+    sum = CalNorCheckSum(host, file.string());
+    crc = CalNorCrc(host, file.string());
+    return ReadFile(file);
+  }
+  CheckFix sum, crc;
+};
+
+TEST(NorCrc, MatchesTheCatalogueValueAndTheByteTable) {
+  const std::string digits = "123456789";
+  NorCrc crc;
+  crc.Update(reinterpret_cast<const std::uint8_t*>(digits.data()), digits.size());
+  EXPECT_EQ(crc.Value(), 0x906E);  // stored as 6E 90
+
+  const auto table = CrcByteTable();
+  EXPECT_EQ(table[1] << 8 | table[257], 0x1189);
+  EXPECT_EQ(table[128] << 8 | table[384], 0x8408);
+  EXPECT_EQ(table[255] << 8 | table[511], 0x0F78);
+
+  // Eight bytes at a time must agree with one at a time, whatever the split.
+  const Bytes data = RandomBytes(1000, 3);
+  for (std::size_t split : {0u, 1u, 7u, 8u, 9u, 333u, 999u}) {
+    NorCrc whole, parts;
+    whole.Update(data.data(), data.size());
+    parts.Update(data.data(), split);
+    parts.Update(data.data() + split, data.size() - split);
+    EXPECT_EQ(whole.Value(), parts.Value()) << split;
+  }
+}
+
+TEST_F(CheckValuesTest, CorrectsBothValuesOverTheirCoverage) {
+  for (int pages : {6, 9}) {
+    Bytes image = RandomBytes(pages * 32768, pages);
+    WriteFile(file, image);
+    const Bytes fixed = Correct();
+    ASSERT_TRUE(sum.ok && crc.ok);
+    EXPECT_TRUE(sum.written && crc.written);
+    EXPECT_EQ(PairAt(fixed, 0x1FFF0), ReferenceCrc(fixed));
+    // The sum counts the CRC bytes as they stood before the CRC pass.
+    EXPECT_EQ(PairAt(fixed, 0x1FFFE), ReferenceSum(image));
+    EXPECT_EQ(sum.stored, PairAt(image, 0x1FFFE));
+    EXPECT_EQ(crc.computed, ReferenceCrc(fixed));
+    // Nothing but the four bytes changed.
+    for (std::size_t at : {0x1FFF0, 0x1FFF1, 0x1FFFE, 0x1FFFF}) image[at] = fixed[at];
+    EXPECT_EQ(image, fixed);
+    EXPECT_EQ(host.statusHistory.back(), "校正CRC...");
+    EXPECT_EQ(host.statusHistory.end()[-2], "计算NorCheckSum...");
+  }
+}
+
+TEST_F(CheckValuesTest, ACorrectImageIsReadButNotWritten) {
+  WriteFile(file, RandomBytes(6 * 32768, 1));
+  Correct();
+  Correct();  // now the sum counts the new CRC bytes
+  const Bytes before = ReadFile(file);
+  const auto stamp = fs::last_write_time(file);
+  const Bytes after = Correct();
+  EXPECT_TRUE(sum.ok && crc.ok);
+  EXPECT_FALSE(sum.written || crc.written);
+  EXPECT_EQ(before, after);
+  EXPECT_EQ(stamp, fs::last_write_time(file));
+}
+
+TEST_F(CheckValuesTest, OneWrongByteOfAPairRewritesBoth) {
+  WriteFile(file, RandomBytes(6 * 32768, 2));
+  Correct();
+  Correct();
+  Bytes image = ReadFile(file);
+  image[0x1FFF1] ^= 0x40;  // high byte of the CRC only
+  WriteFile(file, image);
+  EXPECT_TRUE(CalNorCrc(host, file.string()).written);
+  const Bytes fixed = ReadFile(file);
+  EXPECT_EQ(PairAt(fixed, 0x1FFF0), ReferenceCrc(fixed));
+}
+
+TEST_F(CheckValuesTest, CoverageOfEachValue) {
+  WriteFile(file, RandomBytes(7 * 32768, 4));
+  Correct();
+  const Bytes settled = Correct();
+  struct Case {
+    std::size_t at;
+    bool movesCrc;
+  };
+  for (Case c : {Case{0x0, false}, Case{0xFFFF, false}, Case{0x1FFF2, false}, Case{0x1FFFD, false},
+                 Case{0x10000, true}, Case{0x1FFEF, true}, Case{0x20000, true}, Case{7 * 32768 - 1, true}}) {
+    Bytes image = settled;
+    image[c.at] ^= 0x5A;
+    WriteFile(file, image);
+    const Bytes fixed = Correct();
+    EXPECT_TRUE(sum.written) << std::hex << c.at;
+    EXPECT_EQ(crc.written, c.movesCrc) << std::hex << c.at;
+    EXPECT_NE(PairAt(fixed, 0x1FFFE), PairAt(settled, 0x1FFFE)) << std::hex << c.at;
+  }
+}
+
+TEST_F(CheckValuesTest, ANewCrcReachesTheSumOnlyInTheSecondRun) {
+  Bytes image = RandomBytes(6 * 32768, 5);
+  image[0x1FFF0] = 0x12;
+  image[0x1FFF1] = 0x34;  // wrong CRC
+  const std::uint16_t matchingSum = ReferenceSum(image);
+  image[0x1FFFE] = matchingSum & 0xFF;
+  image[0x1FFFF] = matchingSum >> 8;
+  WriteFile(file, image);
+
+  Bytes once = Correct();
+  EXPECT_FALSE(sum.written);
+  EXPECT_TRUE(crc.written);
+  EXPECT_EQ(PairAt(once, 0x1FFFE), matchingSum);
+
+  Bytes twice = Correct();
+  EXPECT_TRUE(sum.written);
+  EXPECT_FALSE(crc.written);
+  EXPECT_EQ(PairAt(twice, 0x1FFFE), ReferenceSum(once));
+  EXPECT_EQ(PairAt(twice, 0x1FFF0), PairAt(once, 0x1FFF0));
+}
+
+TEST_F(CheckValuesTest, AnImageThatCannotBeWrittenIsLeftAlone) {
+  const Bytes image = RandomBytes(6 * 32768, 6);
+  WriteFile(file, image);
+  if (!MakeReadOnly(file)) GTEST_SKIP() << "cannot make a file read-only here";
+  EXPECT_FALSE(CalNorCheckSum(host, file.string()).ok);
+  EXPECT_FALSE(CalNorCrc(host, file.string()).ok);
+  EXPECT_EQ(ReadFile(file), image);
+  EXPECT_FALSE(CalNorCrc(host, (dir / "missing.nor").string()).ok);
+}
+
+}  // namespace

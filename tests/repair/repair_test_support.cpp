@@ -1,0 +1,72 @@
+#include "repair_test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+namespace fs = std::filesystem;
+
+Bytes RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(count);
+  for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+  return bytes;
+}
+
+Bytes ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const fs::path& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+namespace {
+bool Writable(const fs::path& path) { return std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).is_open(); }
+}  // namespace
+
+bool MakeReadOnly(const fs::path& path) {
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  if (!Writable(path)) return true;
+  const std::string command = "chattr +i '" + path.string() + "' 2>/dev/null";
+  if (std::system(command.c_str()) != 0) return false;
+  return !Writable(path);
+}
+
+void MakeWritable(const fs::path& path) {
+  const std::string command = "chattr -i '" + path.string() + "' 2>/dev/null";
+  [[maybe_unused]] const int ignored = std::system(command.c_str());
+  fs::permissions(path, fs::perms::owner_all);
+}
+
+void RepairFixture::SetUp() {
+  dir = fs::temp_directory_path() /
+        ("tolvar-repair-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) + "-" +
+         ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  m.eventInterval = std::chrono::microseconds(0);
+  m.ComPort = 1;
+}
+
+void RepairFixture::TearDown() {
+  for (const auto& entry : fs::directory_iterator(dir)) MakeWritable(entry.path());
+  fs::remove_all(dir);
+}
+
+std::vector<std::pair<std::uint8_t, long>> RepairFixture::Sent() const {
+  std::vector<std::pair<std::uint8_t, long>> sent;
+  for (const auto& w : port.wire)
+    if (w.toHandheld) sent.emplace_back(w.byte, w.speed);
+  return sent;
+}
+
+bool RepairFixture::OnlyBaseSpeed() const {
+  for (long s : port.speeds)
+    if (s != kBaseBaud) return false;
+  for (const auto& w : port.wire)
+    if (w.speed != kBaseBaud) return false;
+  return true;
+}
