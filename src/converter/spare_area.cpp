@@ -15,7 +15,7 @@ unsigned DigitValue(const std::string& text) {
 
 // Sum of 512 bytes, eight at a time: every word adds its even and its odd
 // bytes into four 16-bit lanes, which cannot overflow within one page
-// (64 words × 2 × 255 < 65536); the lanes are then added modulo 65536.
+// (64 words × 2 × 255 < 65536); the four lanes are added at the end.
 std::uint16_t SumOfPageData(const std::uint8_t* data) {
   constexpr std::uint64_t kLowBytes = 0x00FF00FF00FF00FFull;
   std::uint64_t lanes = 0;
@@ -24,7 +24,8 @@ std::uint16_t SumOfPageData(const std::uint8_t* data) {
     std::memcpy(&word, data + i, sizeof word);
     lanes += (word & kLowBytes) + ((word >> 8) & kLowBytes);
   }
-  return static_cast<std::uint16_t>((lanes * 0x0001000100010001ull) >> 48);
+  const std::uint64_t total = (lanes & 0xFFFF) + (lanes >> 16 & 0xFFFF) + (lanes >> 32 & 0xFFFF) + (lanes >> 48);
+  return static_cast<std::uint16_t>(total & 0xFFFF);
 }
 
 }  // namespace

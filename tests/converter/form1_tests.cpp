@@ -1,0 +1,210 @@
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+#include <fstream>
+
+#include "converter/form1.h"
+
+namespace {
+
+// Form1 with its message boxes and file dialog answered by the test.
+class TestForm1 : public Form1 {
+ public:
+  QStringList messages;
+  QStringList questions;
+  QList<bool> answers;              // No when empty
+  QStringList filters;              // every filter a dialog was opened with
+  QStringList dialogAnswers;        // names to choose; empty text = cancel
+  QList<bool> enabledDuringEvents;  // the convert button at every event pass
+
+  void ProcessEvents() override {
+    enabledDuringEvents << CommandChange->isEnabled();
+    Form1::ProcessEvents();
+  }
+  bool RealAsk(const QString& text) { return Form1::AskQuestion(text); }
+
+ protected:
+  void ShowMessageBox(const QString& text) override { messages << text; }
+  bool AskQuestion(const QString& text) override {
+    questions << text;
+    return answers.isEmpty() ? false : answers.takeFirst();
+  }
+  QString ShowOpenDialog(const QString& filter, const QString&, bool) override {
+    filters << filter;
+    return dialogAnswers.isEmpty() ? QString() : dialogAnswers.takeFirst();
+  }
+};
+
+QString U(const char* text) { return QString::fromUtf8(text); }
+
+void WriteBytes(const QString& path, std::size_t count, char value) {
+  std::ofstream out(path.toStdString(), std::ios::binary);
+  out << std::string(count, value);
+}
+
+}  // namespace
+
+class Form1Test : public QObject {
+  Q_OBJECT
+
+ private:
+  QList<QWidget*> DataToNandFields(Form1& f) {
+    return {f.Label2, f.Label4, f.TextBlockNum, f.Line1, f.Line5,
+            f.TextBlockVersion1, f.TextBlockVersion2, f.Label6, f.Label7};
+  }
+
+ private slots:
+  void startsInNandToData() {
+    TestForm1 f;
+    f.show();
+    QCOMPARE(f.windowTitle(), QStringLiteral("Corvane"));
+    QVERIFY(f.OptionN2D->isChecked());
+    QVERIFY(f.HelpNandToData.startsWith(U("Nand to Data:\r\nNand数据是指由Tolvar备份来的Nand文件")));
+    QVERIFY(f.HelpNandToData.endsWith(U("出来,去除校验,这样便于文件的修改.")));
+    QVERIFY(f.HelpDataToNand.endsWith(U("0c32h,0c33h...0c70h,那么起始逻辑块号就是0c32h,注意:起始逻辑块号必须大于等于0001h.")));
+    QCOMPARE(f.LabelInformation->text(), QString(f.HelpNandToData).replace(U("\r\n"), U("\n")));
+    for (QWidget* w : DataToNandFields(f)) QVERIFY2(w->isHidden(), qPrintable(w->metaObject()->className()));
+    QCOMPARE(f.TextBlockVersion1->text(), QStringLiteral("3"));
+    QCOMPARE(f.TextBlockVersion2->text(), QStringLiteral("1"));
+    QVERIFY(f.TextOpen->text().isEmpty() && f.TextSave->text().isEmpty());
+    QCOMPARE(f.ProgressBar1->value(), 0);
+    QCOMPARE(f.CommandChange->toolTip(), U("转换"));
+    QCOMPARE(f.TextBlockNum->toolTip(), U("输入起始逻辑块号(16进制)"));
+    QCOMPARE(f.Label2->text(), U("起始逻辑块号:"));
+  }
+
+  void keyFiltersTakeHexadecimalAndDigitsOnly() {
+    TestForm1 f;
+    f.show();
+    f.OptionD2N->click();
+    QTest::keyClicks(f.TextBlockNum, "0c3z");
+    QCOMPARE(f.TextBlockNum->text(), QStringLiteral("0C3"));
+    QTest::keyClicks(f.TextBlockNum, "b1");  // the fifth character does not fit
+    QCOMPARE(f.TextBlockNum->text(), QStringLiteral("0C3B"));
+    f.TextBlockNum->clear();
+    QTest::keyClicks(f.TextBlockNum, "G-c32");
+    QCOMPARE(f.TextBlockNum->text(), QStringLiteral("C32"));
+    QTest::keyClick(f.TextBlockNum, Qt::Key_Backspace);
+    QCOMPARE(f.TextBlockNum->text(), QStringLiteral("C3"));
+
+    f.TextBlockVersion1->clear();
+    QTest::keyClicks(f.TextBlockVersion1, "a.");
+    QCOMPARE(f.TextBlockVersion1->text(), QString());
+    QTest::keyClicks(f.TextBlockVersion1, "27");
+    QCOMPARE(f.TextBlockVersion1->text(), QStringLiteral("2"));
+    QTest::keyClicks(f.TextBlockVersion2, "x");
+    QCOMPARE(f.TextBlockVersion2->text(), QStringLiteral("1"));
+  }
+
+  void directionSwitchHidesFieldsAndKeepsTheirContents() {
+    TestForm1 f;
+    f.show();
+    QTest::mouseClick(f.OptionD2N, Qt::LeftButton);
+    QVERIFY(f.OptionD2N->isChecked());
+    for (QWidget* w : DataToNandFields(f)) QVERIFY(w->isVisible());
+    QCOMPARE(f.LabelInformation->text(), QString(f.HelpDataToNand).replace(U("\r\n"), U("\n")));
+    QTest::keyClicks(f.TextBlockNum, "c32");
+    f.TextBlockVersion2->setText(QStringLiteral("5"));
+
+    QTest::mouseClick(f.OptionN2D, Qt::LeftButton);
+    for (QWidget* w : DataToNandFields(f)) {
+      QVERIFY(w->isHidden());
+      QVERIFY(w->isEnabled());  // hidden, not disabled
+    }
+    QTest::mouseClick(f.OptionD2N, Qt::LeftButton);
+    QCOMPARE(f.TextBlockNum->text(), QStringLiteral("C32"));
+    QCOMPARE(f.TextBlockVersion2->text(), QStringLiteral("5"));
+  }
+
+  void dialogsOfferTheDirectionsFileKindFirst() {
+    TestForm1 f;
+    f.dialogAnswers = {QStringLiteral("/a/x.nand"), QStringLiteral("/a/x.dat"), QString(), QString()};
+    f.CommandOpen->click();
+    f.CommandSave->click();
+    f.OptionD2N->click();
+    f.CommandOpen->click();
+    f.CommandSave->click();
+    QCOMPARE(f.filters, QStringList({U(Form1::kNandFilter), U(Form1::kDataFilter), U(Form1::kDataFilter),
+                                     U(Form1::kNandFilter)}));
+    QCOMPARE(f.filters[0], U("Nand文件 (*.nand)|*.nand|所有文件 (*.*)|*.*"));
+    QCOMPARE(f.filters[1], U("Data文件 (*.dat)|*.dat|所有文件 (*.*)|*.*"));
+    // A cancelled dialog leaves the name last chosen with either button.
+    QCOMPARE(f.TextOpen->text(), QStringLiteral("/a/x.dat"));
+    QCOMPARE(f.TextSave->text(), QStringLiteral("/a/x.dat"));
+  }
+
+  void convertButtonAfterSuccessAndFailure() {
+    QTemporaryDir dir;
+    const QString data = dir.filePath(QStringLiteral("x.dat"));
+    WriteBytes(data, 2 * 16384, 'a');
+    TestForm1 f;
+    f.show();
+    f.OptionD2N->click();
+    f.TextOpen->setText(data);
+    f.TextSave->setText(dir.filePath(QStringLiteral("x.nand")));
+    QTest::keyClicks(f.TextBlockNum, "c32");
+    QTest::mouseClick(f.CommandChange, Qt::LeftButton);
+    QCOMPARE(f.messages, QStringList({U("转换成功!")}));
+    QCOMPARE(f.enabledDuringEvents.size(), 64);
+    QVERIFY(!f.enabledDuringEvents.contains(true));
+    QVERIFY(f.CommandChange->isEnabled());
+    QCOMPARE(f.ProgressBar1->value(), 0);
+    QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("x.nand"))).size(), 2 * 16896 + 2);
+
+    // Back the other way: the starting block question comes first.
+    f.OptionN2D->click();
+    f.TextOpen->setText(dir.filePath(QStringLiteral("x.nand")));
+    f.TextSave->setText(dir.filePath(QStringLiteral("y.dat")));
+    f.answers = {true};
+    f.messages.clear();
+    f.CommandChange->click();
+    QCOMPARE(f.questions, QStringList({U("文件对应的开始逻辑块号为C32h,转换?")}));
+    QCOMPARE(f.messages, QStringList({U("转换成功!")}));
+
+    // A target folder that does not exist.
+    f.messages.clear();
+    f.TextSave->setText(dir.filePath(QStringLiteral("none/y.dat")));
+    f.answers = {true};
+    f.CommandChange->click();
+    QCOMPARE(f.messages.size(), 1);
+    QVERIFY2(f.messages[0].startsWith(U("写入文件出错:") + dir.filePath(QStringLiteral("none/y.dat"))),
+             qPrintable(f.messages[0]));
+    QVERIFY(f.CommandChange->isEnabled());
+    QCOMPARE(f.ProgressBar1->value(), 0);
+  }
+
+  void questionsDefaultToNo() {
+    TestForm1 f;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    bool noIsDefault = false;
+    // Looks at the box once it is open and presses Enter, which takes the default.
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      title = box->windowTitle();
+      icon = box->icon();
+      noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    timer.start();
+    QVERIFY(!f.RealAsk(U("文件已存在,要覆盖吗?")));
+    timer.stop();
+    QCOMPARE(title, QStringLiteral("Corvane"));
+    QCOMPARE(icon, QMessageBox::Question);
+    QVERIFY(noIsDefault);
+  }
+};
+
+QTEST_MAIN(Form1Test)
+#include "form1_tests.moc"
