@@ -1,4 +1,7 @@
+#include <iostream>
+
 #include "backup/backup.h"
+#include "backup/image_summary.h"
 #include "command_line.h"
 
 namespace {
@@ -6,7 +9,9 @@ namespace {
 int RunBackup(const Arguments& args, BackupEnding (*save)(Module1&)) {
   const auto session = OpenSession(args);
   if (!session) return kExitUsage;
-  return save(session->m) == BackupEnding::Success ? kExitSuccess : kExitFailure;
+  if (save(session->m) != BackupEnding::Success) return kExitFailure;
+  std::cout << ImageSummary(session->m.ImagePath) << std::endl;
+  return kExitSuccess;
 }
 
 }  // namespace

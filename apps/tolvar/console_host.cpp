@@ -32,6 +32,11 @@ void ConsoleHost::SetStatus(const std::string& text) {
 
 void ConsoleHost::ShowMessage(const std::string& text) { std::cout << text << std::endl; }
 
+void ConsoleHost::ShowPortFailure(const std::string& message, const std::string& reason) {
+  std::cout << message << std::endl;
+  if (!reason.empty()) std::cout << reason << std::endl;
+}
+
 void ConsoleHost::ShowResetPrompt(const std::string& text) {
   std::cout << text << std::endl;
   if (!Interactive()) return;

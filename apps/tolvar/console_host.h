@@ -18,6 +18,7 @@ class ConsoleHost final : public Host {
   void SetBarValue(Bar, int) override {}
   void ShowMessage(const std::string& text) override;
   void ShowResetPrompt(const std::string& text) override;
+  void ShowPortFailure(const std::string& message, const std::string& reason) override;
   bool Ask(const std::string& question, bool noIsDefault) override;
   void HideCancelDialog() override {}
   void UnloadCancelDialog() override {}

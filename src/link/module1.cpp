@@ -8,6 +8,11 @@ int BaudOfModel(const std::string& modelText) {
   return 0;
 }
 
+void Module1::TimedOut() {
+  TimeoutFlag = true;
+  if (trace_) trace_->TimeOut();
+}
+
 void Module1::YieldAfterPoll(bool gotByte) {
   const auto now = std::chrono::steady_clock::now();
   if (!gotByte || now - lastEvents_ >= eventInterval) {
@@ -21,7 +26,7 @@ std::uint8_t Module1::ReceiveByte() {
   TickCounter ticks(clock);
   for (;;) {
     if (ticks.Update() >= kReceiveTicks) {
-      TimeoutFlag = true;
+      TimedOut();
       return 0;
     }
     const int value = io.sio_getch(ComPort);
@@ -37,7 +42,7 @@ bool Module1::SendByte(std::uint8_t byte) {
     PortResult = io.sio_putch(ComPort, byte);
     if (PortResult == 1) return true;
     if (ticks.Update() >= kReceiveTicks) {
-      TimeoutFlag = true;
+      TimedOut();
       return false;
     }
   }
@@ -50,7 +55,7 @@ bool Module1::OpenPort() {
     PortResult = io.sio_ioctl(ComPort, kBaudCode115200, kMode8N1);
     if (PortResult == 0) return true;
   }
-  host.ShowMessage("串口打开失败!");
+  host.ShowPortFailure("串口打开失败!", io.LastError());
   return false;
 }
 

@@ -2,10 +2,12 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "link/host.h"
 #include "link/serial_io.h"
+#include "link/serial_trace.h"
 #include "link/tick_clock.h"
 
 // The one serial connection with the handheld, the state that the transfers,
@@ -14,7 +16,10 @@
 // itself is open only for one task at a time.
 class Module1 {
  public:
-  Module1(SerialIo& io, TickClock& clock, Host& host) : io(io), clock(clock), host(host) {}
+  // When the environment variable TOLVAR_TRACE names a file, everything on
+  // the line is traced into it (see SerialTrace).
+  Module1(SerialIo& serial, TickClock& clock, Host& host)
+      : trace_(SerialTrace::FromEnvironment(serial)), io(trace_ ? *trace_ : serial), clock(clock), host(host) {}
 
   // --- connection state ---
   int ComPort = 0;            // serial library port number
@@ -49,6 +54,8 @@ class Module1 {
   // Empties the port's input and output buffers (after a time-out).
   void FlushPort();
   void RequestCancel() { CancelFlag = true; }
+  // A wait gave up: sets TimeoutFlag and notes it in the trace.
+  void TimedOut();
 
   // For waits that poll the port themselves: lets pending events run after a
   // poll. They run after every empty poll, and at least once a millisecond
@@ -59,6 +66,12 @@ class Module1 {
   // process events after every poll.
   std::chrono::microseconds eventInterval{1000};
 
+  bool tracing() const { return trace_ != nullptr; }
+
+ private:
+  std::unique_ptr<SerialTrace> trace_;
+
+ public:
   SerialIo& io;
   TickClock& clock;
   Host& host;

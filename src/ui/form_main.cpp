@@ -20,6 +20,7 @@
 #include <system_error>
 
 #include "backup/backup.h"
+#include "backup/image_summary.h"
 #include "common/file_exists.h"
 #include "link/module1.h"
 #include "ui/form_about.h"
@@ -212,12 +213,14 @@ void FormMain::CommandSatrt_Click() {
   }
 }
 
+// After a successful backup the status line keeps the image's size and
+// SHA-256 until the next task starts.
 void FormMain::SaveNor() {
-  if (module_) ::SaveNor(*module_);
+  if (module_ && ::SaveNor(*module_) == BackupEnding::Success) SetStatus(ImageSummary(module_->ImagePath));
 }
 
 void FormMain::SaveNand() {
-  if (module_) ::SaveNand(*module_);
+  if (module_ && ::SaveNand(*module_) == BackupEnding::Success) SetStatus(ImageSummary(module_->ImagePath));
 }
 
 void FormMain::CommandAbout_Click() {

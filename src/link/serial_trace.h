@@ -1,0 +1,53 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/serial_io.h"
+
+// A hex trace of everything that crosses the line, for support: wraps the
+// real serial layer and appends to a file one line per burst of bytes in
+// each direction, plus every speed change and every time-out, each stamped
+// with the milliseconds since the port was opened.
+//
+//      15.625 ms  speed 115200
+//      16.100 ms  <- 08
+//      16.200 ms  -> 03
+class SerialTrace final : public SerialIo {
+ public:
+  SerialTrace(SerialIo& inner, const std::string& path);
+  ~SerialTrace() override;
+
+  // The trace asked for by the environment variable TOLVAR_TRACE, or nullptr
+  // when it is not set.
+  static std::unique_ptr<SerialTrace> FromEnvironment(SerialIo& inner);
+
+  void TimeOut();
+
+  int sio_open(int port) override;
+  int sio_ioctl(int port, int baud, int mode) override;
+  int sio_baud(int port, long speed) override;
+  int sio_flush(int port, int func) override;
+  int sio_getch(int port) override;
+  int sio_putch(int port, int byte) override;
+  int sio_write(int port, const char* buffer, int length) override;
+  int sio_close(int port) override;
+  std::string LastError() const override { return inner_.LastError(); }
+
+ private:
+  enum class Direction { None, In, Out };
+  void Add(Direction direction, std::uint8_t byte);
+  void Line(const std::string& text);
+  void EndBurst();
+  double Milliseconds() const;
+
+  SerialIo& inner_;
+  std::ofstream out_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  Direction direction_ = Direction::None;
+  double burstStart_ = 0;
+  std::string burst_;
+};

@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "backup/backup.h"
+#include "backup/image_summary.h"
+#include "backup_sender.h"
+#include "sim_port.h"
+#include "support/fake_clock.h"
+#include "support/fake_host.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+struct TraceTest : ::testing::Test {
+  fs::path dir = fs::temp_directory_path() / "tolvar-trace-test";
+  fs::path trace = dir / "trace.txt";
+  void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    unsetenv("TOLVAR_TRACE");
+    fs::remove_all(dir);
+  }
+
+  // Runs a NOR backup of `frames` frames; returns the handheld's port.
+  void Backup(int frames, int silentFrom = -1) {
+    Bytes image(256 * frames);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7);
+    BackupSender sender(BackupSender::Flash::Nor, image);
+    sender.faults.silentFrom = silentFrom;
+    sender.faults.junkBeforeHello = 1;
+    port.Attach(&sender);
+    FakeClock clock;
+    FakeHost host;
+    Module1 m(port, clock, host);
+    m.ComPort = 1;
+    m.ImagePath = (dir / "x.nor").string();
+    SaveNor(m);
+  }
+  SimPort port;
+};
+
+// Bytes of every "<-" or "->" line of the trace, in order.
+Bytes TracedBytes(const std::string& trace, const std::string& arrow) {
+  Bytes bytes;
+  std::istringstream lines(trace);
+  for (std::string line; std::getline(lines, line);) {
+    const auto at = line.find("ms  " + arrow);
+    if (at == std::string::npos) continue;
+    std::istringstream hex(line.substr(at + 4 + arrow.size()));
+    for (std::string byte; hex >> byte;) bytes.push_back(static_cast<std::uint8_t>(std::stoi(byte, nullptr, 16)));
+  }
+  return bytes;
+}
+
+TEST_F(TraceTest, HoldsEveryByteBothWaysAndTheSpeedSwitch) {
+  setenv("TOLVAR_TRACE", trace.c_str(), 1);
+  Backup(3);
+  std::ifstream in(trace);
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+
+  Bytes received;
+  for (const auto& w : port.wire)
+    if (!w.toHandheld) received.push_back(w.byte);
+  EXPECT_EQ(TracedBytes(text, "<-"), received);
+  EXPECT_EQ(TracedBytes(text, "->"), port.SentByComputer());
+  EXPECT_EQ(received[1], 0x08) << "the hello follows one junk byte";
+
+  // The answer to the hello precedes the switch, which precedes the first go-ahead.
+  const auto answer = text.find("-> 03");
+  const auto speed = text.find("speed 921600");
+  const auto goAhead = text.find("-> 06");
+  EXPECT_LT(answer, speed);
+  EXPECT_LT(speed, goAhead);
+  EXPECT_NE(goAhead, std::string::npos);
+  // One line per burst: the frame bytes arrive in one line, not one per byte.
+  EXPECT_LT(std::count(text.begin(), text.end(), '\n'), 20);
+}
+
+TEST_F(TraceTest, NotesTimeOutsAndWritesNothingWhenNotAskedFor) {
+  Backup(2);
+  EXPECT_FALSE(fs::exists(trace));
+  setenv("TOLVAR_TRACE", trace.c_str(), 1);
+  Backup(2, 1);
+  std::ifstream in(trace);
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_NE(text.find("time-out"), std::string::npos);
+}
+
+}  // namespace
+
+TEST(ImageSummary, GivesSizeAndSha256OfTheFile) {
+  const fs::path file = fs::temp_directory_path() / "tolvar-summary.nand";
+  std::ofstream(file, std::ios::binary) << "abc";
+  EXPECT_EQ(ImageSummary(file.string()),
+            file.string() + ": 3 字节, SHA-256 ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  fs::remove(file);
+  EXPECT_EQ(ImageSummary(file.string()), "");
+}
