@@ -72,7 +72,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
       "Data to Nand:\r\n"
       "Data文件是指从Nand文件中提取出来的纯数据,没有校验部分.Data to Nand就是重新计算校验,将Data文"
       "件转换为Nand文件,这样,修改过的数据才可以用于Tolvar的Nand修复.需要你提供起始逻辑块号(16进制"
-      "),起始逻辑块号是指要修复的数据的第一块对应于文曲星的逻辑块"
+      "),起始逻辑块号是指要修复的数据的第一块对应于文曲星的逻辑块号,譬如你要修复的是文曲星的逻辑块"
       "0c32h,0c33h...0c70h,那么起始逻辑块号就是0c32h,注意:起始逻辑块号必须大于等于0001h.");
   BuildControls();
   TextOpen->clear();
@@ -135,12 +135,9 @@ void Form1::BuildControls() {
   top->addWidget(Line1);
   top->addStretch();
   top->addWidget(CommandChange);
-  // Hidden fields keep their room so that the window does not jump.
-  for (QWidget* w : {static_cast<QWidget*>(Line1), static_cast<QWidget*>(Line5)}) {
-    QSizePolicy policy = w->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    w->setSizePolicy(policy);
-  }
+  // The frame keeps the room of the Data-to-NAND fields when they are hidden,
+  // so that the window does not jump when the direction changes.
+  Frame2->setMinimumHeight(Frame2->sizeHint().height());
 
   // Source and target.
   Frame1 = new QFrame(this);

@@ -67,9 +67,8 @@ class Form1Test : public QObject {
     f.show();
     QCOMPARE(f.windowTitle(), QStringLiteral("Corvane"));
     QVERIFY(f.OptionN2D->isChecked());
-    QVERIFY(f.HelpNandToData.startsWith(U("Nand to Data:\r\nNand数据是指由Tolvar备份来的Nand文件")));
-    QVERIFY(f.HelpNandToData.endsWith(U("出来,去除校验,这样便于文件的修改.")));
-    QVERIFY(f.HelpDataToNand.endsWith(U("0c32h,0c33h...0c70h,那么起始逻辑块号就是0c32h,注意:起始逻辑块号必须大于等于0001h.")));
+    QCOMPARE(f.HelpNandToData, U("Nand to Data:\r\nNand数据是指由Tolvar备份来的Nand文件,Nand文件的大小为16896字节的整倍数+2(最后两字节为文件对应的开始逻辑块号),每16896字节称为一块,其中每块包含32页,每页有512字节的数据和16字节的校验,Nand to Data就是将nand文件中的纯数据提取出来,去除校验,这样便于文件的修改."));
+    QCOMPARE(f.HelpDataToNand, U("Data to Nand:\r\nData文件是指从Nand文件中提取出来的纯数据,没有校验部分.Data to Nand就是重新计算校验,将Data文件转换为Nand文件,这样,修改过的数据才可以用于Tolvar的Nand修复.需要你提供起始逻辑块号(16进制),起始逻辑块号是指要修复的数据的第一块对应于文曲星的逻辑块号,譬如你要修复的是文曲星的逻辑块0c32h,0c33h...0c70h,那么起始逻辑块号就是0c32h,注意:起始逻辑块号必须大于等于0001h."));
     QCOMPARE(f.LabelInformation->text(), QString(f.HelpNandToData).replace(U("\r\n"), U("\n")));
     for (QWidget* w : DataToNandFields(f)) QVERIFY2(w->isHidden(), qPrintable(w->metaObject()->className()));
     QCOMPARE(f.TextBlockVersion1->text(), QStringLiteral("3"));
