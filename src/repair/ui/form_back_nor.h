@@ -1,0 +1,51 @@
+#pragma once
+#include <QWidget>
+#include <functional>
+
+#include "repair/repair_checks.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class Module1;
+
+// The NOR repair options "修复NorFlash": which pages, low speed, format
+// afterwards. Modeless; OK hides it and runs the repair with the main window
+// locked, then it unloads itself. Messages go through the engine's Host.
+class FormBackNor : public QWidget {
+  Q_OBJECT
+
+ public:
+  // `mainWindow` is activated when the repair starts.
+  FormBackNor(Module1& m, QWidget* mainWindow);
+
+  QGroupBox* Frame5;
+  QLabel* Label1;
+  QCheckBox* Check1;  // "00页"
+  QCheckBox* Check2;  // "01页"
+  QCheckBox* Check3;  // "02页-最后页"
+  QCheckBox* Check4;  // "低速修复"
+  QCheckBox* Check5;  // "修复后格式化文曲星"
+  QPushButton* Command1;  // "确定"
+  QPushButton* Command2;  // "取消"
+
+  // Checks the image at ImagePath; false (after the rejection message) when
+  // it cannot be repaired.
+  bool Form_Load();
+  void Command1_Click();
+  void Command2_Click();
+  void Unload();
+
+  NorRepairOptions Options() const;
+
+ private:
+  Module1& m_;
+  QWidget* mainWindow_;
+};
+
+// What the main window's start button does for "修复系统Nor" once ImagePath is
+// set: load the dialog and show it, or, when the file is rejected, run
+// `startAgain` (the start button's action) so that the user chooses anew.
+// Returns the dialog shown, or null.
+FormBackNor* ShowFormBackNor(Module1& m, QWidget* mainWindow, const std::function<void()>& startAgain);
