@@ -4,6 +4,8 @@
 
 #include "link/module1.h"
 #include "link/tick_clock.h"
+#include "repair/ui/form_back_nand.h"
+#include "repair/ui/form_back_nor.h"
 #include "ui/form_main.h"
 
 int RunTolvarWindow(QApplication& app, SerialIo& io) {
@@ -11,6 +13,8 @@ int RunTolvarWindow(QApplication& app, SerialIo& io) {
   FormMain form;
   Module1 module(io, clock, form);
   form.SetModule(&module);
+  form.ShowFormBackNor = [&] { ShowFormBackNor(module, &form, [&] { form.CommandSatrt_Click(); }); };
+  form.ShowFormBackNand = [&] { ShowFormBackNand(module, &form, [&] { form.CommandSatrt_Click(); }); };
   form.show();
   const int result = app.exec();
   form.SetModule(nullptr);
