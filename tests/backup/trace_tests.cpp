@@ -18,7 +18,8 @@ using Bytes = std::vector<std::uint8_t>;
 namespace {
 
 struct TraceTest : ::testing::Test {
-  fs::path dir = fs::temp_directory_path() / "tolvar-trace-test";
+  fs::path dir = fs::temp_directory_path() /
+                 ("tolvar-trace-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
   fs::path trace = dir / "trace.txt";
   void SetUp() override {
     fs::remove_all(dir);

@@ -34,12 +34,17 @@ WindowState StateOf(const FormMain& f) {
           f.CommandSatrt->text(),      f.LabelStatus->text(),      f.ProgressBar1->value()};
 }
 
-void VerifyIdle(const FormMain& f) {
+// Idle again; after a successful backup the status names the image, its size and SHA-256.
+void VerifyIdle(const FormMain& f, const QString& backedUp = QString()) {
   const WindowState s = StateOf(f);
   QVERIFY(s.exitEnabled && s.purposeEnabled && s.configEnabled && s.totalBarEnabled && s.totalLabelEnabled);
   QVERIFY(!s.transferRunning);
   QCOMPARE(s.start, U("开始通信"));
-  QCOMPARE(s.status, U("等待开始..."));
+  if (backedUp.isEmpty()) {
+    QCOMPARE(s.status, U("等待开始..."));
+  } else {
+    QVERIFY2(s.status.startsWith(backedUp + ": ") && s.status.contains(U(" 字节, SHA-256 ")), qPrintable(s.status));
+  }
   QCOMPARE(s.current, f.ProgressBar1->minimum());
   QVERIFY(!f.cancelDialog());
 }
@@ -106,7 +111,7 @@ void TransferWindowTests::windowIsLockedWhileABackupRuns() {
   QVERIFY(during.current >= 1);
   QCOMPARE(rig.form.ProgressBar1->maximum(), nand ? 32 : 128);
 
-  VerifyIdle(rig.form);
+  VerifyIdle(rig.form, rig.target);
   QCOMPARE(rig.form.messages, std::vector<QString>({nand ? U("备份系统Nand成功!") : U("备份系统Nor成功!")}));
   const std::string trailer = nand ? std::string("\x33\x0C", 2) : std::string();
   QCOMPARE(ReadFile(rig.target), AsText(rig.image) + trailer);
@@ -144,7 +149,7 @@ void TransferWindowTests::startButtonOnlyAsksToCancel() {
   QVERIFY(!rig.module.CancelFlag);
   QCOMPARE(rig.form.messages, std::vector<QString>({U("备份系统Nor成功!")}));
   QCOMPARE(ReadFile(rig.target), AsText(rig.image));
-  VerifyIdle(rig.form);
+  VerifyIdle(rig.form, rig.target);
 }
 
 void TransferWindowTests::cancelConfirmedDuringABackup() {
