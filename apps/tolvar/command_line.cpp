@@ -16,12 +16,19 @@ struct Verb {
 const Verb kVerbs[] = {
     {"backup-nor", BackupNorVerb, {"--port", "--model"}, {"--batch"}},
     {"backup-nand", BackupNandVerb, {"--port", "--model"}, {"--batch"}},
+    {"repair-nor", RepairNorVerb, {"--port", "--model", "--pages"}, {"--low-speed", "--format", "--batch"}},
+    {"repair-nand", RepairNandVerb, {"--port", "--model", "--blocks"}, {"--low-speed", "--format", "--batch"}},
+    {"fix-nor-checks", FixNorChecksVerb, {}, {}},
 };
 
 const char kUsage[] =
     "usage: tolvar                      (opens the window)\n"
     "       tolvar backup-nor  --port PORT [--model MODEL] [--batch] FILE\n"
     "       tolvar backup-nand --port PORT [--model MODEL] [--batch] FILE\n"
+    "       tolvar repair-nor  --port PORT [--model MODEL] [--pages LIST] [--low-speed] [--format] [--batch] FILE\n"
+    "       tolvar repair-nand --port PORT [--model MODEL] [--blocks FIRST-LAST] [--low-speed] [--format] [--batch] FILE\n"
+    "       tolvar fix-nor-checks FILE\n"
+    "LIST: a comma list of 00, 01, 02- (default 02-)\n"
     "PORT: com1..com9 or a device path; MODEL: NC3000 (default) or 2000系列 (also 2000)\n";
 
 const Verb* FindVerb(const std::string& name) {

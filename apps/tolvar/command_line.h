@@ -47,3 +47,6 @@ int RunCommandLine(int argc, char** argv);
 // The verbs.
 int BackupNorVerb(const Arguments& args);
 int BackupNandVerb(const Arguments& args);
+int RepairNorVerb(const Arguments& args);
+int RepairNandVerb(const Arguments& args);
+int FixNorChecksVerb(const Arguments& args);

@@ -31,8 +31,10 @@ constexpr SlicingTables kTables;
 struct OpenImage {
   std::fstream file;
   std::uint64_t length = 0;
-  bool Open(const std::string& path) {
-    file.open(PathFromUtf8(path), std::ios::in | std::ios::out | std::ios::binary);
+  bool writable = true;
+  bool Open(const std::string& path, bool forWriting) {
+    writable = forWriting;
+    file.open(PathFromUtf8(path), forWriting ? std::ios::in | std::ios::out | std::ios::binary : std::ios::in | std::ios::binary);
     if (!file.is_open()) return false;
     file.seekg(0, std::ios::end);
     const std::streamoff end = file.tellg();
@@ -50,7 +52,7 @@ struct OpenImage {
   bool StorePair(std::uint64_t offset, std::uint16_t stored, std::uint16_t computed, CheckFix& fix) {
     fix.stored = stored;
     fix.computed = computed;
-    if (stored == computed) return true;
+    if (stored == computed || !writable) return true;
     const char pair[2] = {static_cast<char>(computed & 0xFF), static_cast<char>(computed >> 8)};
     file.seekp(static_cast<std::streamoff>(offset));
     file.write(pair, 2);
@@ -97,11 +99,13 @@ void NorCrc::Update(const std::uint8_t* bytes, std::size_t count) {
   register_ = crc;
 }
 
-CheckFix CalNorCheckSum(Host& host, const std::string& path) {
-  host.SetStatus("计算NorCheckSum...");
+namespace {
+
+// One pass of each value over the image; writes only when `write` is set.
+CheckFix SumPass(Host* host, const std::string& path, bool write) {
   CheckFix fix;
   OpenImage image;
-  if (!image.Open(path)) return fix;
+  if (!image.Open(path, write)) return fix;
   std::vector<std::uint8_t> page;
   std::uint32_t sum = 0;
   std::uint16_t stored = 0;
@@ -114,17 +118,16 @@ CheckFix CalNorCheckSum(Host& host, const std::string& path) {
       pageSum -= page[kSumInPage] + page[kSumInPage + 1];  // the sum leaves out its own two bytes
     }
     sum += pageSum;
-    host.ProcessEvents();
+    if (host) host->ProcessEvents();
   }
   fix.ok = image.StorePair(kNorCheckSumOffset, stored, static_cast<std::uint16_t>(sum), fix);
   return fix;
 }
 
-CheckFix CalNorCrc(Host& host, const std::string& path) {
-  host.SetStatus("校正CRC...");
+CheckFix CrcPass(Host* host, const std::string& path, bool write) {
   CheckFix fix;
   OpenImage image;
-  if (!image.Open(path)) return fix;
+  if (!image.Open(path, write)) return fix;
   std::vector<std::uint8_t> page;
   NorCrc crc;
   std::uint16_t stored = 0;
@@ -136,8 +139,23 @@ CheckFix CalNorCrc(Host& host, const std::string& path) {
       count = kCrcInPage;  // the check area stays outside the CRC
     }
     crc.Update(page.data(), count);
-    host.ProcessEvents();
+    if (host) host->ProcessEvents();
   }
   fix.ok = image.StorePair(kNorCrcOffset, stored, crc.Value(), fix);
   return fix;
 }
+
+}  // namespace
+
+CheckFix CalNorCheckSum(Host& host, const std::string& path) {
+  host.SetStatus("计算NorCheckSum...");
+  return SumPass(&host, path, true);
+}
+
+CheckFix CalNorCrc(Host& host, const std::string& path) {
+  host.SetStatus("校正CRC...");
+  return CrcPass(&host, path, true);
+}
+
+CheckFix VerifyNorCheckSum(const std::string& path) { return SumPass(nullptr, path, false); }
+CheckFix VerifyNorCrc(const std::string& path) { return CrcPass(nullptr, path, false); }

@@ -46,3 +46,7 @@ struct CheckFix {
 // CRC bytes as they stand.
 CheckFix CalNorCheckSum(Host& host, const std::string& path);
 CheckFix CalNorCrc(Host& host, const std::string& path);
+
+// The same passes without writing (the image is opened for reading only).
+CheckFix VerifyNorCheckSum(const std::string& path);
+CheckFix VerifyNorCrc(const std::string& path);

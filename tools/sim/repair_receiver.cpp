@@ -33,7 +33,13 @@ void RepairReceiver::OnSpeed(HandheldLine&, long speed) {
   if (speed == kBaseBaud) Reset();
 }
 
-void RepairReceiver::OnOpen(HandheldLine&) { state_ = State::Done; }  // nothing happens before the first reset
+void RepairReceiver::OnOpen(HandheldLine&) {
+  // A new session starts from a handheld waiting after its reset; only the
+  // computer's 115200 bit/s counts as a new attempt.
+  state_ = State::Idle;
+  handheldSpeed = kBaseBaud;
+  frame_.clear();
+}
 
 bool RepairReceiver::Answer(HandheldLine& line, std::uint8_t verdict) {
   if (FaultsActive() && faults.silentFrom == framesReceived) {

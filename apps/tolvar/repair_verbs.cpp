@@ -1,0 +1,124 @@
+// The repair verbs: repair-nor, repair-nand and fix-nor-checks. They check
+// the image exactly as the repair dialogs do and say the same things.
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+#include <system_error>
+
+#include "command_line.h"
+#include "common/file_exists.h"
+#include "repair/nand_repair.h"
+#include "repair/nor_check_values.h"
+#include "repair/nor_repair.h"
+#include "repair/repair_checks.h"
+
+namespace {
+
+// "00,01,02-" into the page options; false for anything else.
+bool ParsePages(const std::string& list, NorRepairOptions& options) {
+  options.page00 = options.page01 = options.pagesFrom02 = false;
+  std::stringstream items(list);
+  std::string item;
+  int count = 0;
+  while (std::getline(items, item, ',')) {
+    if (item == "00") options.page00 = true;
+    else if (item == "01") options.page01 = true;
+    else if (item == "02-") options.pagesFrom02 = true;
+    else return false;
+    ++count;
+  }
+  return count > 0;
+}
+
+std::uint64_t LengthOf(const std::string& path, bool& readable) {
+  std::error_code error;
+  const auto length = std::filesystem::file_size(PathFromUtf8(path), error);
+  readable = !error && FileExists(path);
+  return readable ? length : 0;
+}
+
+// A check value as it lies in the file: low byte first.
+std::string Pair(std::uint16_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02X %02X", value & 0xFF, value >> 8);
+  return text;
+}
+
+void PrintValue(const char* name, const CheckFix& fix, const char* action) {
+  std::cout << name << ": stored " << Pair(fix.stored) << ", computed " << Pair(fix.computed);
+  if (fix.written) std::cout << ", " << action;
+  std::cout << std::endl;
+}
+
+}  // namespace
+
+int RepairNorVerb(const Arguments& args) {
+  NorRepairOptions options;
+  if (args.options.count("--pages") && !ParsePages(args.options.at("--pages"), options))
+    return UsageError("--pages takes a comma list of 00, 01 and 02-");
+  options.lowSpeed = args.flags.count("--low-speed") > 0;
+  options.format = args.flags.count("--format") > 0;
+  const auto session = OpenSession(args);
+  if (!session) return kExitUsage;
+  bool readable = false;
+  const std::uint64_t length = LengthOf(session->m.ImagePath, readable);
+  if (!readable || !NorImageLengthAcceptable(length)) {
+    session->host.ShowMessage(kFileErrorReselect);
+    return kExitFailure;
+  }
+  return BackNor(session->m, options) == RepairEnding::Success ? kExitSuccess : kExitFailure;
+}
+
+int RepairNandVerb(const Arguments& args) {
+  const auto session = OpenSession(args);
+  if (!session) return kExitUsage;
+  const NandImageCheck check = CheckNandImage(session->m.ImagePath);
+  if (!check.accepted) {
+    session->host.ShowMessage(check.message);
+    return kExitFailure;
+  }
+  const bool all = !args.options.count("--blocks");
+  std::string first, last;
+  if (!all) {
+    const std::string& blocks = args.options.at("--blocks");
+    const std::size_t dash = blocks.find('-');
+    first = blocks.substr(0, dash);
+    last = dash == std::string::npos ? "" : blocks.substr(dash + 1);
+  }
+  const NandRange range = CheckNandRange(all, first, last, check.blocks);
+  if (!range.accepted) {
+    session->host.ShowMessage(range.message);
+    return kExitUsage;
+  }
+  const NandRepairOptions options{args.flags.count("--low-speed") > 0, args.flags.count("--format") > 0};
+  const RepairEnding ending = BackNand(session->m, range.firstBlock, range.lastBlock, check.startLogicalBlock, options);
+  return ending == RepairEnding::Success ? kExitSuccess : kExitFailure;
+}
+
+int FixNorChecksVerb(const Arguments& args) {
+  if (args.files.size() != 1) return UsageError("name exactly one FILE");
+  const std::string& path = args.files[0];
+  bool readable = false;
+  const std::uint64_t length = LengthOf(path, readable);
+  if (!readable || length % kNorPageSize != 0 || length < kNorMinimumLength) {
+    std::cout << "文件错误!" << std::endl;
+    return kExitFailure;
+  }
+  ConsoleHost host(true, "NC3000");
+  const CheckFix sum = CalNorCheckSum(host, path);
+  const CheckFix crc = sum.ok ? CalNorCrc(host, path) : CheckFix{};
+  if (!sum.ok || !crc.ok) {
+    std::cout << "无法写入文件,不能校正文件的校验值!" << std::endl;
+    return kExitFailure;
+  }
+  PrintValue("NorCheckSum (0x1FFFE)", sum, "rewritten");
+  PrintValue("CRC (0x1FFF0)", crc, "rewritten");
+  // The sum counts the CRC bytes as they stood before the CRC pass, so a
+  // rewritten CRC leaves the sum to the next run.
+  const CheckFix sumAfter = VerifyNorCheckSum(path);
+  const CheckFix crcAfter = VerifyNorCrc(path);
+  const bool consistent = sumAfter.ok && crcAfter.ok && sumAfter.stored == sumAfter.computed && crcAfter.stored == crcAfter.computed;
+  if (!consistent) std::cout << "NorCheckSum still differs after the new CRC: run fix-nor-checks once more." << std::endl;
+  return consistent ? kExitSuccess : kExitFailure;
+}
