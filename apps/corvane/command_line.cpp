@@ -3,13 +3,16 @@
 #include <cctype>
 
 #include "converter/conversions.h"
+#include "converter/verify.h"
 
 namespace {
 
 const char* const kUsage =
     "usage: corvane                  (opens the window)\n"
     "       corvane nand2data [--force] SRC DST\n"
-    "       corvane data2nand --start HEX [--version M.N] [--force] SRC DST\n";
+    "       corvane data2nand --start HEX [--version M.N] [--force] SRC DST\n"
+    "       corvane verify IMAGE\n"
+    "       corvane verify --repair [--force] IMAGE OUT\n";
 
 // Answers for a conversion that runs without a person: the starting block
 // question is shown and taken as Yes; an existing target is replaced only
@@ -48,6 +51,7 @@ class CommandLineHost final : public ConverterHost {
 
 struct Options {
   bool force = false;
+  bool repair = false;
   std::string start;
   bool startGiven = false;
   std::string major = "3", minor = "1";
@@ -67,11 +71,14 @@ bool ValidVersion(const std::string& text) {
 }
 
 // Reads the options after the verb; false with `problem` set on a usage error.
-bool ParseOptions(const std::vector<std::string>& arguments, bool toNand, Options& options, std::string& problem) {
+bool ParseOptions(const std::vector<std::string>& arguments, Options& options, std::string& problem) {
+  const bool toNand = arguments[0] == "data2nand", verify = arguments[0] == "verify";
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& a = arguments[i];
     if (a == "--force") {
       options.force = true;
+    } else if (verify && a == "--repair") {
+      options.repair = true;
     } else if (toNand && a == "--start" && i + 1 < arguments.size()) {
       options.start = arguments[++i];
       options.startGiven = true;
@@ -88,25 +95,43 @@ bool ParseOptions(const std::vector<std::string>& arguments, bool toNand, Option
     }
   }
   if (toNand && !options.startGiven) return problem = "data2nand needs --start HEX", false;
-  if (options.paths.size() != 2) return problem = "expected SRC and DST", false;
+  if (verify && !options.repair) {
+    if (options.force) return problem = "--force goes with --repair", false;
+    if (options.paths.size() != 1) return problem = "expected IMAGE", false;
+  } else if (options.paths.size() != 2) {
+    return problem = verify ? "expected IMAGE and OUT" : "expected SRC and DST", false;
+  }
   return true;
+}
+
+int RunVerify(const Options& options, std::ostream& out) {
+  CommandLineHost host(out, options.force, "", "");
+  VerifySummary summary;
+  const FindingSink print = [&out](const VerifyFinding& f) { out << DescribeFinding(f) << '\n'; };
+  const VerifyResult result = options.repair ? RepairImage(host, options.paths[0], options.paths[1], print, summary)
+                                             : VerifyImage(host, options.paths[0], print, summary);
+  if (result == VerifyResult::Clean || result == VerifyResult::Differs)
+    for (const std::string& line : DescribeSummary(summary, options.repair)) out << line << '\n';
+  out << std::flush;
+  return result == VerifyResult::Clean ? 0 : 1;
 }
 
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
   const std::string verb = arguments.empty() ? "" : arguments[0];
-  if (verb != "nand2data" && verb != "data2nand") {
+  if (verb != "nand2data" && verb != "data2nand" && verb != "verify") {
     err << (verb.empty() ? "" : "unknown verb: " + verb + "\n") << kUsage;
     return 2;
   }
-  const bool toNand = verb == "data2nand";
   Options options;
   std::string problem;
-  if (!ParseOptions(arguments, toNand, options, problem)) {
+  if (!ParseOptions(arguments, options, problem)) {
     err << problem << '\n' << kUsage;
     return 2;
   }
+  if (verb == "verify") return RunVerify(options, out);
+  const bool toNand = verb == "data2nand";
   CommandLineHost host(out, options.force, options.major, options.minor);
   const ConversionResult result = toNand
                                       ? Data2Nand(host, options.paths[0], options.paths[1], options.start)

@@ -2,7 +2,8 @@
 // prints each time as a ratio to copying the same file in the same run. The
 // copy is made the way the conversions write: in blocks, to a temporary file
 // that is flushed to the disk and renamed over the target. A plain
-// std::filesystem::copy_file is printed for reference.
+// std::filesystem::copy_file is printed for reference. Verifying the image is
+// timed against converting it to data.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "converter/binary_file.h"
 #include "converter/conversions.h"
 #include "converter/geometry.h"
+#include "converter/verify.h"
 
 namespace fs = std::filesystem;
 
@@ -92,6 +94,8 @@ int main(int argc, char** argv) {
   const double safeCopy = Time(rounds, [&] { return SafeCopy(data, copy); });
   const double toNand = Time(rounds, [&] { return Data2Nand(host, data, nand, "1") == ConversionResult::Success; });
   const double toData = Time(rounds, [&] { return Nand2Data(host, nand, back) == ConversionResult::Success; });
+  VerifySummary summary;
+  const double verify = Time(rounds, [&] { return VerifyImage(host, nand, nullptr, summary) == VerifyResult::Clean; });
 
   std::printf("Corvane, %d blocks (%.1f MiB data), best of %d runs\n", blocks,
               blocks * geometry::kDataBlockSize / 1048576.0, rounds);
@@ -101,6 +105,8 @@ int main(int argc, char** argv) {
               toNand, toNand / safeCopy, toNand / plainCopy);
   std::printf("  NAND -> data                                : %8.1f ms  = %.2f x copy (goal <= 2); %.2f x copy_file\n",
               toData, toData / safeCopy, toData / plainCopy);
+  std::printf("  verify                                      : %8.1f ms  = %.2f x NAND -> data (goal <= 2)\n",
+              verify, verify / toData);
   fs::remove_all(dir);
   return 0;
 }

@@ -78,3 +78,22 @@ PageChecks CalPageChecks(const std::uint8_t* page) {
   checks.pageXor = static_cast<std::uint8_t>(x);
   return checks;
 }
+
+EccVerdict JudgeEcc(const PageEcc& stored, const PageEcc& computed) {
+  const unsigned s0 = stored[0] ^ computed[0], s1 = stored[1] ^ computed[1], s2 = stored[2] ^ computed[2];
+  EccVerdict verdict;
+  if ((s0 | s1 | s2) == 0) return verdict;
+  const unsigned differing = static_cast<unsigned>(std::popcount(s0) + std::popcount(s1) + std::popcount(s2));
+  if ((s0 ^ s1) == 0xFF && ((s2 ^ (s2 >> 4)) & 0x0F) == 0x0F) {
+    verdict.kind = EccVerdict::DataBit;
+    verdict.byte = static_cast<int>(s0 | (s2 >> 4 & 1) << 8);
+    verdict.bit = static_cast<int>(s2 >> 5 & 7);
+  } else {
+    verdict.kind = differing == 1 ? EccVerdict::EccOnly : EccVerdict::Uncorrectable;
+  }
+  return verdict;
+}
+
+void CorrectDataBit(std::uint8_t* page, const EccVerdict& verdict) {
+  if (verdict.kind == EccVerdict::DataBit) page[verdict.byte] ^= static_cast<std::uint8_t>(1u << verdict.bit);
+}

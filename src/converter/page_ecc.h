@@ -21,3 +21,23 @@ struct PageChecks {
 PageChecks CalPageChecks(const std::uint8_t* page);
 
 inline PageEcc CalEccCheck(const std::uint8_t* page) { return CalPageChecks(page).ecc; }
+
+// What the stored ECC of a page says about its data, from the syndrome
+// (stored XOR computed ECC):
+//   Clean          the two agree;
+//   DataBit        exactly one data bit differs: every one of the 12 pairs of
+//                  line and column parities disagrees on exactly one side,
+//                  and the differing bits spell the byte and bit;
+//   EccOnly        one bit of the stored ECC itself differs, the data is good;
+//   Uncorrectable  anything else (two or more bits flipped).
+struct EccVerdict {
+  enum Kind { Clean, DataBit, EccOnly, Uncorrectable };
+  Kind kind = Clean;
+  int byte = -1;  // DataBit: address of the byte (0..511)
+  int bit = -1;   // DataBit: bit position in that byte (0..7)
+};
+
+EccVerdict JudgeEcc(const PageEcc& stored, const PageEcc& computed);
+
+// Flips the data bit that a DataBit verdict located; other verdicts change nothing.
+void CorrectDataBit(std::uint8_t* page, const EccVerdict& verdict);

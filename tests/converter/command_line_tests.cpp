@@ -78,3 +78,25 @@ TEST_F(CommandLineTest, RefusalsExitWith1AndPrintTheMessage) {
   EXPECT_FALSE(fs::exists(dir / "x.nand"));
   EXPECT_FALSE(fs::exists(dir / "y.dat"));
 }
+
+TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImage) {
+  WriteFile(At("x.dat"), RandomBytes(2 * kDataBlockSize, 8));
+  ASSERT_EQ(Run({"data2nand", "--start", "2", At("x.dat"), At("x.nand")}), 0);
+  EXPECT_EQ(Run({"verify", At("x.nand")}), 0);
+  EXPECT_NE(out.str().find("检查页数: 64\n无误页数: 64\n"), std::string::npos) << out.str();
+
+  Bytes image = ReadFile(At("x.nand"));
+  image[700] ^= 0x08;  // page 2 of block 1
+  WriteFile(At("x.nand"), image);
+  EXPECT_EQ(Run({"verify", At("x.nand")}), 1);
+  EXPECT_EQ(out.str().rfind("第1块(逻辑块2h)第2页: ECC 存储 ", 0), 0u) << out.str();
+  EXPECT_EQ(Run({"verify", "--repair", At("x.nand"), At("y.nand")}), 1);
+  EXPECT_NE(out.str().find("已纠正位数: 1\n"), std::string::npos);
+  EXPECT_EQ(Run({"verify", At("y.nand")}), 0);
+
+  EXPECT_EQ(Run({"verify", At("x.nand"), At("y.nand")}), 2);
+  EXPECT_EQ(Run({"verify", "--repair", At("x.nand")}), 2);
+  EXPECT_EQ(Run({"verify", "--force", At("x.nand")}), 2);
+  EXPECT_EQ(Run({"verify", At("x.dat")}), 1);
+  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n");
+}

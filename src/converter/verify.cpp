@@ -1,0 +1,273 @@
+#include "converter/verify.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "common/hex_text.h"
+#include "converter/binary_file.h"
+#include "converter/conversion_steps.h"
+#include "converter/geometry.h"
+#include "converter/messages.h"
+#include "converter/page_ecc.h"
+#include "converter/spare_area.h"
+
+using namespace geometry;
+
+namespace {
+
+constexpr std::uint64_t kBlocksPerChunk = 16;
+
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
+  std::string text;
+  char two[4];
+  for (std::size_t i = 0; i < count; ++i) {
+    std::snprintf(two, sizeof two, "%02X", bytes[i]);
+    if (i) text += ' ';
+    text += two;
+  }
+  return text;
+}
+
+bool AllAre(const std::uint8_t* bytes, std::size_t count, std::uint8_t value) {
+  return std::all_of(bytes, bytes + count, [value](std::uint8_t b) { return b == value; });
+}
+
+// Checks the blocks of one image one after another and keeps the tally.
+class BlockChecker {
+ public:
+  BlockChecker(const FindingSink& sink, VerifySummary& summary) : sink_(sink), summary_(summary) {}
+
+  // Checks one block; with `correct` every located data bit is put right in
+  // `block` after all its checks were taken.
+  void Check(std::uint8_t* block, std::uint64_t blockIndex, unsigned logicalBlock, bool correct) {
+    block_ = blockIndex;
+    number_ = logicalBlock;
+    EccVerdict verdicts[kPagesPerBlock];
+    for (int p = 1; p <= kPagesPerBlock; ++p) {
+      page_ = p;
+      pageHasFindings_ = false;
+      std::uint8_t* page = block + (p - 1) * kPageSize;
+      verdicts[p - 1] = logicalBlock <= 1 ? CheckBlankPage(page) : CheckPage(page);
+      Tally(verdicts[p - 1]);
+    }
+    if (logicalBlock > 1) CheckBlockSum(block);
+    if (!correct) return;
+    for (int p = 0; p < kPagesPerBlock; ++p) {
+      if (verdicts[p].kind != EccVerdict::DataBit) continue;
+      CorrectDataBit(block + p * kPageSize, verdicts[p]);
+      ++summary_.bitsCorrected;
+    }
+  }
+
+ private:
+  void Report(const std::string& what, const std::uint8_t* stored, const std::uint8_t* computed, std::size_t count,
+              const std::string& note = "") {
+    VerifyFinding f;
+    f.block = block_;
+    f.logicalBlock = number_;
+    f.page = page_;
+    f.what = what;
+    f.stored = HexBytes(stored, count);
+    f.computed = computed ? HexBytes(computed, count) : "";
+    f.note = note;
+    pageHasFindings_ = true;
+    if (sink_) sink_(f);
+  }
+
+  void ExpectBlank(const std::uint8_t* spareArea, int from, int to) {
+    static const std::uint8_t kBlank[kSpareSize] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                                   0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const std::size_t count = static_cast<std::size_t>(to - from + 1);
+    if (!AllAre(spareArea + from, count, 0xFF))
+      Report("填充字节" + std::to_string(from) + "-" + std::to_string(to), spareArea + from, kBlank, count);
+  }
+
+  // Logical block 1: all 16 spare bytes of every page are FF.
+  EccVerdict CheckBlankPage(const std::uint8_t* page) {
+    const std::uint8_t* spareArea = page + kPageData;
+    if (!AllAre(spareArea, kSpareSize, 0xFF)) {
+      const std::uint8_t blank[kSpareSize] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+                                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+      Report("备用区", spareArea, blank, kSpareSize, "逻辑块1的备用区应全为FF");
+    }
+    return {};
+  }
+
+  EccVerdict CheckPage(const std::uint8_t* page) {
+    const std::uint8_t* spareArea = page + kPageData;
+    const PageChecks checks = CalPageChecks(page);
+    if (page_ == 1) {
+      const std::uint8_t number[2] = {static_cast<std::uint8_t>(number_ & 0xFF),
+                                      static_cast<std::uint8_t>(number_ >> 8 & 0xFF)};
+      if (spareArea[spare::kBlockLow] != number[0] || spareArea[spare::kBlockHigh] != number[1])
+        Report("逻辑块号", spareArea, number, 2);
+    } else {
+      ExpectBlank(spareArea, 0, 1);
+    }
+    ExpectBlank(spareArea, 2, 5);
+
+    const PageEcc stored = {spareArea[spare::kEcc], spareArea[spare::kEcc + 1], spareArea[spare::kEcc + 2]};
+    const EccVerdict verdict = JudgeEcc(stored, checks.ecc);
+    if (verdict.kind == EccVerdict::DataBit)
+      Report("ECC", stored.data(), checks.ecc.data(), 3,
+             "数据第" + std::to_string(verdict.byte) + "字节第" + std::to_string(verdict.bit) + "位有误,可纠正");
+    else if (verdict.kind == EccVerdict::EccOnly)
+      Report("ECC", stored.data(), checks.ecc.data(), 3, "仅ECC字节有误,数据无误");
+    else if (verdict.kind == EccVerdict::Uncorrectable)
+      Report("ECC", stored.data(), checks.ecc.data(), 3, "多位有误,无法纠正");
+
+    const std::uint8_t marker = spare::kMarker;
+    if (spareArea[spare::kMarkerAt] != marker) Report("标记", spareArea + spare::kMarkerAt, &marker, 1);
+    if (spareArea[spare::kXor] != checks.pageXor) Report("页异或", spareArea + spare::kXor, &checks.pageXor, 1);
+    ExpectBlank(spareArea, 11, 12);
+    if (page_ == kPagesPerBlock) {
+      const std::uint8_t version = spareArea[spare::kVersion];
+      if ((version >> 4) > 9 || (version & 0x0F) > 9)
+        Report("版本号", spareArea + spare::kVersion, nullptr, 1, "不是两位十进制数字");
+    } else {
+      ExpectBlank(spareArea, 13, 15);
+    }
+    return verdict;
+  }
+
+  void CheckBlockSum(const std::uint8_t* block) {
+    const std::uint16_t sum = CalCheckSum(block);
+    const std::uint8_t computed[2] = {static_cast<std::uint8_t>(sum & 0xFF), static_cast<std::uint8_t>(sum >> 8)};
+    const std::uint8_t* stored = block + kBlockSumOffset;
+    if (stored[0] == computed[0] && stored[1] == computed[1]) return;
+    page_ = kPagesPerBlock;
+    Report("块校验和", stored, computed, 2);
+    ++summary_.blocksSumDiffers;
+  }
+
+  void Tally(const EccVerdict& verdict) {
+    ++summary_.pagesChecked;
+    switch (verdict.kind) {
+      case EccVerdict::DataBit: ++summary_.pagesDataBit; break;
+      case EccVerdict::EccOnly: ++summary_.pagesEccOnly; break;
+      case EccVerdict::Uncorrectable: ++summary_.pagesUncorrectable; break;
+      case EccVerdict::Clean: ++(pageHasFindings_ ? summary_.pagesOther : summary_.pagesClean); break;
+    }
+  }
+
+  const FindingSink& sink_;
+  VerifySummary& summary_;
+  std::uint64_t block_ = 0;
+  unsigned number_ = 0;
+  int page_ = 0;
+  bool pageHasFindings_ = false;
+};
+
+// The image's own checks, shared by both entries: path and size. Gives the
+// number of blocks and the starting logical block number.
+bool AcceptImage(ConverterHost& host, const std::string& image, std::uint64_t& blocks, unsigned& start,
+                 VerifyResult& refusal) {
+  refusal = VerifyResult::Refused;
+  if (!steps::SourceReadable(host, image)) return false;
+  std::uint64_t size = 0;
+  if (!SizeOfFile(image, size)) {
+    host.ShowMessage(text::kSourcePathWrong);
+    return false;
+  }
+  if (size % kBlockSize != kTrailerSize || size == kTrailerSize) {
+    host.ShowMessage(text::kSourceSizeWrong);
+    return false;
+  }
+  blocks = size / kBlockSize;
+  BinaryFile in;
+  std::uint8_t trailer[kTrailerSize];
+  if (!in.OpenForReading(image) || !in.SeekTo(size - kTrailerSize) || !in.Read(trailer, sizeof trailer)) {
+    host.ShowMessage(text::ReadFailed(image, in.Error()));
+    refusal = VerifyResult::Failed;
+    return false;
+  }
+  start = trailer[0] | trailer[1] << 8;
+  return true;
+}
+
+VerifyResult Run(ConverterHost& host, const std::string& image, const std::string* target,
+                 const FindingSink& onFinding, VerifySummary& summary) {
+  summary = {};
+  std::uint64_t blocks = 0;
+  unsigned start = 0;
+  VerifyResult refusal;
+  if (!AcceptImage(host, image, blocks, start, refusal)) return refusal;
+  if (target) {
+    if (!steps::TargetUsable(host, image, *target)) return VerifyResult::Refused;
+    if (!steps::OverwriteAllowed(host, *target)) return VerifyResult::Declined;
+  }
+
+  host.SetConvertEnabled(false);
+  host.SetProgressRange(0, static_cast<int>(std::min<std::uint64_t>(blocks, 0x7FFFFFFF)));
+  const auto finish = [&](VerifyResult result) {
+    host.SetConvertEnabled(true);
+    host.SetProgressValue(0);
+    return result;
+  };
+  BinaryFile in;
+  TemporaryTarget out(target ? *target : std::string());
+  const auto failed = [&](const std::string& message) {
+    out.Discard();
+    host.ShowMessage(message);
+    return finish(VerifyResult::Failed);
+  };
+  if (!in.OpenForReading(image)) return failed(text::ReadFailed(image, in.Error()));
+  if (target && !out.Create()) return failed(text::WriteFailed(*target, out.Error()));
+
+  BlockChecker checker(onFinding, summary);
+  std::vector<std::uint8_t> chunk(kBlocksPerChunk * kBlockSize);
+  for (std::uint64_t first = 0; first < blocks; first += kBlocksPerChunk) {
+    const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
+    if (!in.Read(chunk.data(), count * kBlockSize)) return failed(text::ReadFailed(image, in.Error()));
+    for (std::uint64_t b = 0; b < count; ++b) {
+      const std::uint64_t index = first + b;
+      checker.Check(&chunk[b * kBlockSize], index + 1, static_cast<unsigned>((start + index) & 0xFFFF),
+                    target != nullptr);
+      for (int p = 0; p < kPagesPerBlock; ++p) host.ProcessEvents();
+      host.SetProgressValue(static_cast<int>(std::min<std::uint64_t>(index + 1, 0x7FFFFFFF)));
+    }
+    if (target && !out.Write(chunk.data(), count * kBlockSize))
+      return failed(text::WriteFailed(*target, out.Error()));
+  }
+  if (target) {
+    const std::uint8_t trailer[kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
+                                                static_cast<std::uint8_t>(start >> 8)};
+    if (!out.Write(trailer, sizeof trailer) || !out.Commit()) return failed(text::WriteFailed(*target, out.Error()));
+  }
+  return finish(summary.Clean() ? VerifyResult::Clean : VerifyResult::Differs);
+}
+
+}  // namespace
+
+VerifyResult VerifyImage(ConverterHost& host, const std::string& image, const FindingSink& onFinding,
+                         VerifySummary& summary) {
+  return Run(host, image, nullptr, onFinding, summary);
+}
+
+VerifyResult RepairImage(ConverterHost& host, const std::string& image, const std::string& target,
+                         const FindingSink& onFinding, VerifySummary& summary) {
+  return Run(host, image, &target, onFinding, summary);
+}
+
+std::string DescribeFinding(const VerifyFinding& f) {
+  std::string line = "第" + std::to_string(f.block) + "块(逻辑块" + HexNoZeros(f.logicalBlock) + "h)第" +
+                     std::to_string(f.page) + "页: " + f.what + " 存储 " + f.stored;
+  if (!f.computed.empty()) line += ", 计算 " + f.computed;
+  if (!f.note.empty()) line += " (" + f.note + ")";
+  return line;
+}
+
+std::vector<std::string> DescribeSummary(const VerifySummary& s, bool repaired) {
+  std::vector<std::string> lines = {
+      "检查页数: " + std::to_string(s.pagesChecked),
+      "无误页数: " + std::to_string(s.pagesClean),
+      "可纠正的单位数据错误页数: " + std::to_string(s.pagesDataBit),
+      "仅ECC字节有误页数: " + std::to_string(s.pagesEccOnly),
+      "无法纠正页数: " + std::to_string(s.pagesUncorrectable),
+      "其他备用区不符页数: " + std::to_string(s.pagesOther),
+      "块校验和不符块数: " + std::to_string(s.blocksSumDiffers),
+  };
+  if (repaired) lines.push_back("已纠正位数: " + std::to_string(s.bitsCorrected));
+  return lines;
+}

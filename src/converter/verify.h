@@ -1,0 +1,58 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "converter/converter_host.h"
+
+// Checks every page of a NAND image file against the spare-area rules that
+// Data2Nand writes by, and optionally writes a copy with every single-bit data
+// error that a page's ECC locates corrected.
+
+struct VerifyFinding {
+  std::uint64_t block = 0;    // block of the file, from 1
+  unsigned logicalBlock = 0;  // the number it stands for (starting number + block - 1)
+  int page = 0;               // 1..32
+  std::string what;           // which part of the spare area
+  std::string stored;         // the bytes in the file, as hexadecimal
+  std::string computed;       // what the rules give, as hexadecimal
+  std::string note;           // what the difference means, when there is more to say
+};
+
+struct VerifySummary {
+  std::uint64_t pagesChecked = 0;
+  std::uint64_t pagesClean = 0;
+  std::uint64_t pagesDataBit = 0;        // one data bit off, located by the ECC
+  std::uint64_t pagesEccOnly = 0;        // one bit of the stored ECC off, data good
+  std::uint64_t pagesUncorrectable = 0;  // the ECC says two or more bits are off
+  std::uint64_t pagesOther = 0;          // ECC fine, other spare bytes differ
+  std::uint64_t blocksSumDiffers = 0;
+  std::uint64_t bitsCorrected = 0;       // written corrected into the copy
+
+  bool Clean() const { return pagesClean == pagesChecked && blocksSumDiffers == 0; }
+};
+
+enum class VerifyResult {
+  Clean,     // every page follows the rules
+  Differs,   // findings were reported (and with a repair, the copy is written)
+  Refused,   // the image or target was refused with its message; nothing checked
+  Declined,  // the user did not want an existing target replaced
+  Failed,    // the file system failed; its message was shown, no copy written
+};
+
+using FindingSink = std::function<void(const VerifyFinding&)>;
+
+// Checks `image`; every finding goes to `onFinding` as it is found.
+VerifyResult VerifyImage(ConverterHost& host, const std::string& image, const FindingSink& onFinding,
+                         VerifySummary& summary);
+
+// Checks `image` like VerifyImage and writes a copy to `target` (through a
+// temporary file and a rename) in which every located single-bit data error is
+// corrected and nothing else changed. Never in place.
+VerifyResult RepairImage(ConverterHost& host, const std::string& image, const std::string& target,
+                         const FindingSink& onFinding, VerifySummary& summary);
+
+// One line per finding, and the summary's lines.
+std::string DescribeFinding(const VerifyFinding& finding);
+std::vector<std::string> DescribeSummary(const VerifySummary& summary, bool repaired);

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+#include "converter/conversions.h"
+#include "converter/geometry.h"
+#include "converter/page_ecc.h"
+#include "converter/verify.h"
+#include "file_helpers.h"
+#include "recording_host.h"
+
+using namespace geometry;
+
+namespace {
+
+PageEcc Flip(PageEcc ecc, int bit) {
+  ecc[bit / 8] ^= static_cast<std::uint8_t>(1u << bit % 8);
+  return ecc;
+}
+
+class VerifyTest : public TempFolderTest {
+ protected:
+  RecordingHost host;
+  VerifySummary summary;
+  std::vector<VerifyFinding> findings;
+
+  // An image of `blocks` random blocks made by Data2Nand.
+  Bytes MakeImage(int blocks, const std::string& start, unsigned seed) {
+    WriteFile(At("x.dat"), RandomBytes(blocks * kDataBlockSize, seed));
+    RecordingHost maker;
+    EXPECT_EQ(Data2Nand(maker, At("x.dat"), At("x.nand"), start), ConversionResult::Success);
+    return ReadFile(At("x.nand"));
+  }
+  VerifyResult Verify(const std::string& image) {
+    findings.clear();
+    return VerifyImage(host, image, [this](const VerifyFinding& f) { findings.push_back(f); }, summary);
+  }
+  VerifyResult Repair(const std::string& image, const std::string& target) {
+    findings.clear();
+    return RepairImage(host, image, target, [this](const VerifyFinding& f) { findings.push_back(f); }, summary);
+  }
+};
+
+}  // namespace
+
+TEST(EccVerdictTest, TheClassicMatrixOnRandomPages) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 200; ++round) {
+    const Bytes original = RandomBytes(kPageData, random());
+    const PageEcc stored = CalEccCheck(original.data());
+    EXPECT_EQ(JudgeEcc(stored, stored).kind, EccVerdict::Clean);
+
+    // One data bit: located and put right.
+    const int byte = static_cast<int>(random() % kPageData), bit = static_cast<int>(random() % 8);
+    Bytes page = original;
+    page[byte] ^= static_cast<std::uint8_t>(1u << bit);
+    const EccVerdict one = JudgeEcc(stored, CalEccCheck(page.data()));
+    ASSERT_EQ(one.kind, EccVerdict::DataBit);
+    EXPECT_EQ(one.byte, byte);
+    EXPECT_EQ(one.bit, bit);
+    CorrectDataBit(page.data(), one);
+    EXPECT_EQ(page, original);
+
+    // One bit of the stored ECC: the data is left alone.
+    const int eccBit = static_cast<int>(random() % 24);
+    const EccVerdict eccOnly = JudgeEcc(Flip(stored, eccBit), stored);
+    EXPECT_EQ(eccOnly.kind, EccVerdict::EccOnly);
+    page = original;
+    CorrectDataBit(page.data(), eccOnly);
+    EXPECT_EQ(page, original);
+
+    // Two data bits, a data bit and an ECC bit, two ECC bits: uncorrectable.
+    int byte2 = static_cast<int>(random() % kPageData), bit2 = static_cast<int>(random() % 8);
+    if (byte2 == byte && bit2 == bit) bit2 = (bit2 + 1) % 8;
+    Bytes two = original;
+    two[byte] ^= static_cast<std::uint8_t>(1u << bit);
+    two[byte2] ^= static_cast<std::uint8_t>(1u << bit2);
+    const PageEcc eccOfTwo = CalEccCheck(two.data());
+    EXPECT_EQ(JudgeEcc(stored, eccOfTwo).kind, EccVerdict::Uncorrectable);
+    page = original;
+    page[byte] ^= static_cast<std::uint8_t>(1u << bit);
+    EXPECT_EQ(JudgeEcc(Flip(stored, eccBit), CalEccCheck(page.data())).kind, EccVerdict::Uncorrectable);
+    const int eccBit2 = (eccBit + 1 + static_cast<int>(random() % 23)) % 24;
+    EXPECT_EQ(JudgeEcc(Flip(Flip(stored, eccBit), eccBit2), stored).kind, EccVerdict::Uncorrectable);
+  }
+}
+
+TEST_F(VerifyTest, AnImageFromData2NandIsClean) {
+  MakeImage(3, "1", 1);  // logical block 1 (all FF) and two ordinary blocks
+  EXPECT_EQ(Verify(At("x.nand")), VerifyResult::Clean);
+  EXPECT_TRUE(findings.empty());
+  EXPECT_EQ(summary.pagesChecked, 96u);
+  EXPECT_EQ(summary.pagesClean, 96u);
+  EXPECT_TRUE(host.convertEnabled);
+}
+
+TEST_F(VerifyTest, HundredFlippedBitsAreFoundAndRepaired) {
+  const Bytes image = MakeImage(8, "C32", 2);
+  Bytes damaged = image;
+  std::mt19937 random(3);
+  std::set<int> pages;
+  while (pages.size() < 100) pages.insert(static_cast<int>(random() % (8 * 32)));
+  for (const int page : pages) {
+    const std::size_t at = page / 32 * kBlockSize + page % 32 * kPageSize + random() % kPageData;
+    damaged[at] ^= static_cast<std::uint8_t>(1u << random() % 8);
+  }
+  WriteFile(At("damaged.nand"), damaged);
+
+  EXPECT_EQ(Verify(At("damaged.nand")), VerifyResult::Differs);
+  EXPECT_EQ(summary.pagesDataBit, 100u);
+  EXPECT_EQ(summary.pagesClean, 256u - 100u);
+  std::set<int> reported;
+  for (const auto& f : findings)
+    if (f.what == "ECC") reported.insert(static_cast<int>((f.block - 1) * 32 + f.page - 1));
+  EXPECT_EQ(reported, pages);
+
+  EXPECT_EQ(Repair(At("damaged.nand"), At("repaired.nand")), VerifyResult::Differs);
+  EXPECT_EQ(summary.bitsCorrected, 100u);
+  EXPECT_EQ(ReadFile(At("repaired.nand")), image);
+  EXPECT_EQ(ReadFile(At("damaged.nand")), damaged);
+  EXPECT_EQ(Verify(At("repaired.nand")), VerifyResult::Clean);
+}
+
+TEST_F(VerifyTest, FindingsNameTheBlockAndWhatDiffers) {
+  Bytes image = MakeImage(4, "20", 4);
+  image[2 * kBlockSize + kBlockSumOffset] ^= 0x01;      // block 3: its sum
+  image[1 * kBlockSize + kPageData] ^= 0x01;            // block 2, page 1: the logical block number
+  image[3 * kBlockSize + 4 * kPageSize + kPageData + 6] ^= 0x80;  // block 4, page 5: an ECC bit
+  WriteFile(At("x.nand"), image);
+  EXPECT_EQ(Verify(At("x.nand")), VerifyResult::Differs);
+  ASSERT_EQ(findings.size(), 5u);
+  EXPECT_EQ(DescribeFinding(findings[0]), "第2块(逻辑块21h)第1页: 逻辑块号 存储 20 00, 计算 21 00");
+  // The number is part of the block sum, so block 2's sum differs as well.
+  EXPECT_EQ(findings[1].block, 2u);
+  EXPECT_EQ(findings[1].what, "块校验和");
+  EXPECT_EQ(findings[2].block, 3u);
+  EXPECT_EQ(findings[2].page, 32);
+  EXPECT_EQ(findings[2].what, "块校验和");
+  EXPECT_EQ(findings[3].block, 4u);
+  EXPECT_EQ(findings[3].page, 5);
+  EXPECT_EQ(findings[3].note, "仅ECC字节有误,数据无误");
+  EXPECT_EQ(findings[4].what, "块校验和");  // the ECC bytes count in the sum too
+  EXPECT_EQ(summary.pagesEccOnly, 1u);
+  EXPECT_EQ(summary.pagesOther, 1u);
+  EXPECT_EQ(summary.blocksSumDiffers, 3u);
+}
+
+TEST_F(VerifyTest, LogicalBlock1MustStayBlankAndTheVersionMustBeDigits) {
+  Bytes image = MakeImage(2, "1", 5);
+  image[3 * kPageSize + kPageData + 9] = 0xAA;                // block 1 (logical 1), page 4
+  image[kBlockSize + 31 * kPageSize + kPageData + 13] = 0x3A;  // block 2, version byte
+  WriteFile(At("x.nand"), image);
+  EXPECT_EQ(Verify(At("x.nand")), VerifyResult::Differs);
+  ASSERT_EQ(findings.size(), 3u);
+  EXPECT_EQ(findings[0].block, 1u);
+  EXPECT_EQ(findings[0].page, 4);
+  EXPECT_EQ(findings[0].what, "备用区");
+  EXPECT_EQ(findings[1].what, "版本号");
+  EXPECT_EQ(findings[1].stored, "3A");
+  EXPECT_EQ(findings[2].what, "块校验和");
+}
+
+TEST_F(VerifyTest, RefusalsAndTheCopysTarget) {
+  WriteFile(At("bad.nand"), Bytes(kBlockSize, 0));
+  EXPECT_EQ(Verify(At("bad.nand")), VerifyResult::Refused);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"打开的文件大小错误!\r\n请重新填写."});
+  host.messages.clear();
+  EXPECT_EQ(Verify(At("none.nand")), VerifyResult::Refused);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"打开的文件路径错误!\r\n请重新填写."});
+
+  MakeImage(1, "2", 6);
+  host.messages.clear();
+  EXPECT_EQ(Repair(At("x.nand"), (dir / "." / "x.nand").string()), VerifyResult::Refused);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"文件路径相同,请重新填写!"});
+  WriteFile(At("out.nand"), {'o', 'l', 'd'});
+  EXPECT_EQ(Repair(At("x.nand"), At("out.nand")), VerifyResult::Declined);
+  EXPECT_EQ(host.questions.back(), "文件已存在,要覆盖吗?");
+  EXPECT_EQ(ReadFile(At("out.nand")), (Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(Repair(At("x.nand"), At("no-folder/out.nand")), VerifyResult::Failed);
+  EXPECT_EQ(host.messages.back().rfind("写入文件出错:", 0), 0u);
+  EXPECT_TRUE(host.convertEnabled);
+}
