@@ -133,20 +133,3 @@ TEST(SpareArea, LogicalBlock1StaysBlank) {
   const Bytes block = MakeBlock(0x00, 1, 0x31);
   for (int p = 1; p <= kPagesPerBlock; ++p) EXPECT_EQ(Spare(block, p), Bytes(kSpareSize, 0xFF)) << "page " << p;
 }
-
-TEST(SpareArea, BlockSumCoversEveryByteButItself) {
-  Bytes block = RandomBytes(kBlockSize, 3);
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < kBlockSumOffset; ++i) sum += block[i];
-  EXPECT_EQ(CalCheckSum(block.data()), sum & 0xFFFF);
-  block[kBlockSumOffset] ^= 0xFF;  // the sum's own bytes do not count
-  block[kBlockSumOffset + 1] ^= 0x0F;
-  EXPECT_EQ(CalCheckSum(block.data()), sum & 0xFFFF);
-}
-
-TEST(SpareArea, VersionByteFromTwoDigits) {
-  EXPECT_EQ(VersionByte("3", "1"), 0x31);
-  EXPECT_EQ(VersionByte("2", "0"), 0x20);
-  EXPECT_EQ(VersionByte("", "9"), 0x09);
-  EXPECT_EQ(VersionByte("", ""), 0x00);
-}
