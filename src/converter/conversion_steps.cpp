@@ -46,6 +46,18 @@ ConversionResult Run::Fail(const std::string& message) {
   return ConversionResult::Failed;
 }
 
+ConversionResult Run::ReadFailed(const std::string& source, const BinaryFile& in, TemporaryTarget& out) {
+  const std::string reason = in.Error();
+  out.Discard();
+  return Fail(text::ReadFailed(source, reason));
+}
+
+ConversionResult Run::WriteFailed(const std::string& target, TemporaryTarget& out) {
+  const std::string reason = out.Error();
+  out.Discard();
+  return Fail(text::WriteFailed(target, reason));
+}
+
 void Run::Finish() {
   host_.SetConvertEnabled(true);
   host_.SetProgressValue(0);

@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "converter/binary_file.h"
 #include "converter/conversions.h"
 
 // The checks and the bracket that both conversions share.
@@ -23,6 +24,10 @@ class Run {
   Run(ConverterHost& host, int blocks);
   ConversionResult Succeed();
   ConversionResult Fail(const std::string& message);
+  // A file-system failure: the temporary target goes, the message names the
+  // file and the system's reason.
+  ConversionResult ReadFailed(const std::string& source, const BinaryFile& in, TemporaryTarget& out);
+  ConversionResult WriteFailed(const std::string& target, TemporaryTarget& out);
   void BlockDone(int blocksDone) { host_.SetProgressValue(blocksDone); }
 
  private:

@@ -68,24 +68,14 @@ ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const
   steps::Run run(host, static_cast<int>(blocks));
   BinaryFile in;
   TemporaryTarget out(target);
-  const auto readFailed = [&] {
-    const std::string reason = in.Error();
-    out.Discard();
-    return run.Fail(text::ReadFailed(source, reason));
-  };
-  const auto writeFailed = [&] {
-    const std::string reason = out.Error();
-    out.Discard();
-    return run.Fail(text::WriteFailed(target, reason));
-  };
-  if (!in.OpenForReading(source)) return readFailed();
-  if (!out.Create()) return writeFailed();
+  if (!in.OpenForReading(source)) return run.ReadFailed(source, in, out);
+  if (!out.Create()) return run.WriteFailed(target, out);
 
   std::vector<std::uint8_t> data(kBlocksPerChunk * kDataBlockSize);
   std::vector<std::uint8_t> image(kBlocksPerChunk * kBlockSize);
   for (std::uint64_t first = 0; first < blocks; first += kBlocksPerChunk) {
     const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
-    if (!in.Read(data.data(), count * kDataBlockSize)) return readFailed();
+    if (!in.Read(data.data(), count * kDataBlockSize)) return run.ReadFailed(source, in, out);
     for (std::uint64_t b = 0; b < count; ++b) {
       const unsigned number = static_cast<unsigned>(start + first + b);
       std::uint8_t* block = &image[b * kBlockSize];
@@ -101,10 +91,10 @@ ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const
       StampBlockSum(block, number);
       run.BlockDone(static_cast<int>(first + b + 1));
     }
-    if (!out.Write(image.data(), count * kBlockSize)) return writeFailed();
+    if (!out.Write(image.data(), count * kBlockSize)) return run.WriteFailed(target, out);
   }
   const std::uint8_t trailer[kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
                                               static_cast<std::uint8_t>(start >> 8)};
-  if (!out.Write(trailer, sizeof trailer) || !out.Commit()) return writeFailed();
+  if (!out.Write(trailer, sizeof trailer) || !out.Commit()) return run.WriteFailed(target, out);
   return run.Succeed();
 }

@@ -56,24 +56,14 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
   steps::Run run(host, static_cast<int>(blocks));
   BinaryFile in;
   TemporaryTarget out(target);
-  const auto readFailed = [&] {
-    const std::string reason = in.Error();
-    out.Discard();
-    return run.Fail(text::ReadFailed(source, reason));
-  };
-  const auto writeFailed = [&] {
-    const std::string reason = out.Error();
-    out.Discard();
-    return run.Fail(text::WriteFailed(target, reason));
-  };
-  if (!in.OpenForReading(source)) return readFailed();
-  if (!out.Create()) return writeFailed();
+  if (!in.OpenForReading(source)) return run.ReadFailed(source, in, out);
+  if (!out.Create()) return run.WriteFailed(target, out);
 
   std::vector<std::uint8_t> image(kBlocksPerChunk * kBlockSize);
   std::vector<std::uint8_t> data(kBlocksPerChunk * kDataBlockSize);
   for (std::uint64_t first = 0; first < blocks; first += kBlocksPerChunk) {
     const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
-    if (!in.Read(image.data(), count * kBlockSize)) return readFailed();
+    if (!in.Read(image.data(), count * kBlockSize)) return run.ReadFailed(source, in, out);
     for (std::uint64_t b = 0; b < count; ++b) {
       for (int p = 0; p < kPagesPerBlock; ++p) {
         std::memcpy(&data[b * kDataBlockSize + p * kPageData], &image[b * kBlockSize + p * kPageSize], kPageData);
@@ -81,8 +71,8 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
       }
       run.BlockDone(static_cast<int>(first + b + 1));
     }
-    if (!out.Write(data.data(), count * kDataBlockSize)) return writeFailed();
+    if (!out.Write(data.data(), count * kDataBlockSize)) return run.WriteFailed(target, out);
   }
-  if (!out.Commit()) return writeFailed();
+  if (!out.Commit()) return run.WriteFailed(target, out);
   return run.Succeed();
 }
