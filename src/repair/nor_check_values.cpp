@@ -1,31 +1,14 @@
 #include "repair/nor_check_values.h"
 
+#include <algorithm>
 #include <fstream>
 #include <vector>
 
 #include "common/file_exists.h"
+#include "repair/byte_kernels.h"
 #include "repair/repair_checks.h"
 
 namespace {
-
-constexpr std::uint16_t kReflectedPolynomial = 0x8408;
-
-constexpr std::uint16_t TableEntry(unsigned i) {
-  std::uint16_t c = static_cast<std::uint16_t>(i);
-  for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? static_cast<std::uint16_t>((c >> 1) ^ kReflectedPolynomial) : static_cast<std::uint16_t>(c >> 1);
-  return c;
-}
-
-// Eight tables for taking eight bytes per step; the first one is T itself.
-struct SlicingTables {
-  std::uint16_t t[8][256];
-  constexpr SlicingTables() : t{} {
-    for (unsigned i = 0; i < 256; ++i) t[0][i] = TableEntry(i);
-    for (int k = 1; k < 8; ++k)
-      for (unsigned i = 0; i < 256; ++i) t[k][i] = static_cast<std::uint16_t>((t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF]);
-  }
-};
-constexpr SlicingTables kTables;
 
 // The image opened for reading and writing, checked to hold the check area.
 struct OpenImage {
@@ -43,10 +26,23 @@ struct OpenImage {
     file.seekg(0);
     return length % kNorPageSize == 0 && length >= kNorCheckSumOffset + 2;  // the check area lies inside
   }
-  bool ReadPage(std::uint64_t page, std::vector<std::uint8_t>& bytes) {
-    bytes.resize(kNorPageSize);
-    file.seekg(static_cast<std::streamoff>(page * kNorPageSize));
-    return static_cast<bool>(file.read(reinterpret_cast<char*>(bytes.data()), kNorPageSize));
+  // Pages in file order from `first` on, read several at a time; null at a
+  // read error.
+  void StartAt(std::uint64_t first) {
+    next_ = first;
+    held_ = used_ = 0;
+    file.seekg(static_cast<std::streamoff>(first * kNorPageSize));
+  }
+  const std::uint8_t* NextPage() {
+    if (used_ == held_) {
+      const std::uint64_t left = length / kNorPageSize - next_;
+      held_ = static_cast<std::size_t>(std::min<std::uint64_t>(left, kPagesPerRead));
+      used_ = 0;
+      buffer_.resize(kPagesPerRead * kNorPageSize);
+      if (held_ == 0 || !file.read(reinterpret_cast<char*>(buffer_.data()), static_cast<std::streamsize>(held_ * kNorPageSize))) return nullptr;
+    }
+    ++next_;
+    return buffer_.data() + (used_++) * kNorPageSize;
   }
   // Writes the pair when either stored byte differs from the computed value.
   bool StorePair(std::uint64_t offset, std::uint16_t stored, std::uint16_t computed, CheckFix& fix) {
@@ -60,9 +56,15 @@ struct OpenImage {
     fix.written = static_cast<bool>(file);
     return fix.written;
   }
+
+ private:
+  static constexpr std::size_t kPagesPerRead = 8;
+  std::vector<std::uint8_t> buffer_;
+  std::uint64_t next_ = 0;
+  std::size_t held_ = 0, used_ = 0;
 };
 
-std::uint16_t PairAt(const std::vector<std::uint8_t>& page, std::uint64_t offsetInPage) {
+std::uint16_t PairAt(const std::uint8_t* page, std::uint64_t offsetInPage) {
   return static_cast<std::uint16_t>(page[offsetInPage] | (page[offsetInPage + 1] << 8));
 }
 
@@ -75,7 +77,7 @@ constexpr std::uint64_t kSumInPage = kNorCheckSumOffset % kNorPageSize;
 std::array<std::uint8_t, 512> CrcByteTable() {
   std::array<std::uint8_t, 512> table{};
   for (unsigned i = 0; i < 256; ++i) {
-    const std::uint16_t t = TableEntry(i);
+    const std::uint16_t t = CrcTableEntry(i);
     table[i] = static_cast<std::uint8_t>(t >> 8);
     table[256 + i] = static_cast<std::uint8_t>(t & 0xFF);
   }
@@ -84,20 +86,7 @@ std::array<std::uint8_t, 512> CrcByteTable() {
 
 NorCrc::NorCrc() = default;
 
-void NorCrc::Update(const std::uint8_t* bytes, std::size_t count) {
-  const auto& t = kTables.t;
-  std::uint16_t crc = register_;
-  while (count >= 8) {
-    const unsigned b0 = bytes[0] ^ (crc & 0xFF);
-    const unsigned b1 = bytes[1] ^ (crc >> 8);
-    crc = static_cast<std::uint16_t>(t[7][b0] ^ t[6][b1] ^ t[5][bytes[2]] ^ t[4][bytes[3]] ^ t[3][bytes[4]] ^
-                                     t[2][bytes[5]] ^ t[1][bytes[6]] ^ t[0][bytes[7]]);
-    bytes += 8;
-    count -= 8;
-  }
-  for (; count > 0; --count, ++bytes) crc = static_cast<std::uint16_t>((crc >> 8) ^ t[0][(crc ^ *bytes) & 0xFF]);
-  register_ = crc;
-}
+void NorCrc::Update(const std::uint8_t* bytes, std::size_t count) { register_ = CrcRegisterUpdate(register_, bytes, count); }
 
 namespace {
 
@@ -106,13 +95,13 @@ CheckFix SumPass(Host* host, const std::string& path, bool write) {
   CheckFix fix;
   OpenImage image;
   if (!image.Open(path, write)) return fix;
-  std::vector<std::uint8_t> page;
   std::uint32_t sum = 0;
   std::uint16_t stored = 0;
+  image.StartAt(0);
   for (std::uint64_t p = 0; p < image.length / kNorPageSize; ++p) {
-    if (!image.ReadPage(p, page)) return fix;
-    std::uint32_t pageSum = 0;
-    for (std::uint8_t b : page) pageSum += b;
+    const std::uint8_t* page = image.NextPage();
+    if (!page) return fix;
+    std::uint32_t pageSum = ByteSum(page, kNorPageSize);
     if (p == kCheckPage) {
       stored = PairAt(page, kSumInPage);
       pageSum -= page[kSumInPage] + page[kSumInPage + 1];  // the sum leaves out its own two bytes
@@ -128,17 +117,18 @@ CheckFix CrcPass(Host* host, const std::string& path, bool write) {
   CheckFix fix;
   OpenImage image;
   if (!image.Open(path, write)) return fix;
-  std::vector<std::uint8_t> page;
   NorCrc crc;
   std::uint16_t stored = 0;
+  image.StartAt(2);
   for (std::uint64_t p = 2; p < image.length / kNorPageSize; ++p) {
-    if (!image.ReadPage(p, page)) return fix;
-    std::size_t count = page.size();
+    const std::uint8_t* page = image.NextPage();
+    if (!page) return fix;
+    std::size_t count = kNorPageSize;
     if (p == kCheckPage) {
       stored = PairAt(page, kCrcInPage);
       count = kCrcInPage;  // the check area stays outside the CRC
     }
-    crc.Update(page.data(), count);
+    crc.Update(page, count);
     if (host) host->ProcessEvents();
   }
   fix.ok = image.StorePair(kNorCrcOffset, stored, crc.Value(), fix);

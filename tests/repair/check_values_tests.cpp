@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <string>
 
+#include "repair/byte_kernels.h"
 #include "repair/nor_check_values.h"
 #include "repair_test_support.h"
 
@@ -69,6 +70,21 @@ TEST(NorCrc, MatchesTheCatalogueValueAndTheByteTable) {
     parts.Update(data.data(), split);
     parts.Update(data.data() + split, data.size() - split);
     EXPECT_EQ(whole.Value(), parts.Value()) << split;
+  }
+}
+
+TEST(NorCrc, FastKernelsAgreeWithOneByteAtATime) {
+  const Bytes data = RandomBytes(5000, 9);
+  for (std::size_t length : {0u, 1u, 127u, 128u, 255u, 256u, 257u, 1000u, 4096u, 4999u}) {
+    for (std::uint16_t start : {std::uint16_t{0}, std::uint16_t{0xFFFF}, std::uint16_t{0x1234}}) {
+      std::uint16_t slow = start;
+      for (std::size_t i = 0; i < length; ++i) slow = static_cast<std::uint16_t>((slow >> 8) ^ CrcTableEntry((slow ^ data[i]) & 0xFF));
+      EXPECT_EQ(CrcRegisterUpdate(start, data.data(), length), slow) << length << " from " << start;
+      EXPECT_EQ(CrcRegisterUpdateTables(start, data.data(), length), slow) << length << " from " << start;
+    }
+    std::uint32_t sum = 0;
+    for (std::size_t i = 0; i < length; ++i) sum += data[i];
+    EXPECT_EQ(ByteSum(data.data(), length), sum) << length;
   }
 }
 
