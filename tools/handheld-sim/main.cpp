@@ -172,6 +172,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   handheld.computerSpeed = [&line] { return line.ComputerSpeed(); };
+  line.deviceListensAt = [&handheld] { return handheld.ListeningSpeed(); };
   if (o.trace) handheld.onEvent = [](const std::string& text) {
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);

@@ -26,6 +26,15 @@ SimulatedHandheld::~SimulatedHandheld() = default;
 
 long SimulatedHandheld::Speed() const { return computerSpeed ? computerSpeed() : speed_; }
 
+long SimulatedHandheld::ListeningSpeed() const {
+  switch (role_) {
+    case Role::Offering: return settings_.transferSpeed;
+    case Role::Backup: return sender_->handheldSpeed;
+    case Role::Repair: return receiver_->handheldSpeed;
+    default: return kBaseBaud;
+  }
+}
+
 void SimulatedHandheld::Note(const std::string& text) const {
   if (onEvent) onEvent(text);
 }

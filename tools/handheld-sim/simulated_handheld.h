@@ -47,6 +47,8 @@ class SimulatedHandheld final : public HandheldDevice {
 
   // The user starts the backup sending side now (the hello goes out at once).
   void StartBackup(HandheldLine& line);
+  // The speed the handheld listens at now.
+  long ListeningSpeed() const;
   // Writes what the repair receivers hold into the emulated flash.
   void Sync();
 

@@ -109,6 +109,15 @@ void PtyLine::NoticeSpeed() {
   device_.OnSpeed(*this, speed);
 }
 
+long PtyLine::SpeedOfByte(long before) const {
+  if (before == lastSpeed_ || !deviceListensAt) return lastSpeed_;
+  // The speed changed while these bytes came: they were written at one of
+  // the two speeds and nothing tells which. The device gets the benefit of
+  // the doubt.
+  const long listening = deviceListensAt();
+  return listening == before ? before : lastSpeed_;
+}
+
 void PtyLine::Run(const std::atomic<bool>& stop) {
   if (!Ok()) return;
   stop_ = &stop;
@@ -120,16 +129,16 @@ void PtyLine::Run(const std::atomic<bool>& stop) {
     if (ready < 0 && errno != EINTR) break;
     const bool hangup = (p.revents & (POLLHUP | POLLERR)) != 0;
     if (!hangup) NoticeOpenState(false);
+    const long before = lastSpeed_;
     if (computerOpen_) NoticeSpeed();
-    bool gotBytes = false;
-    if (p.revents & POLLIN) {
-      const ssize_t n = ::read(master_, buffer.data(), buffer.size());
-      for (ssize_t i = 0; i < n; ++i) {
-        ++bytesFromComputer;
-        device_.OnByte(*this, buffer[static_cast<std::size_t>(i)], lastSpeed_);
-      }
-      gotBytes = n > 0;
+    // Read even when the poll saw nothing: a byte may have come between the
+    // poll and the look at the speed, and must be judged with that look.
+    const ssize_t n = ::read(master_, buffer.data(), buffer.size());
+    for (ssize_t i = 0; i < n; ++i) {
+      ++bytesFromComputer;
+      device_.OnByte(*this, buffer[static_cast<std::size_t>(i)], SpeedOfByte(before));
     }
+    const bool gotBytes = n > 0;
     if (hangup) {
       if (gotBytes) continue;  // the computer's last bytes come before its closing
       NoticeOpenState(true);

@@ -15,9 +15,11 @@
 // and closing the device, and the speed the computer set (Linux lets the
 // master read the slave's settings). A byte sent at one speed while the other
 // side listens at another arrives as 00, as on a real line. Over a pty only
-// changes of the speed can be seen, so OnSpeed follows changes alone. When the
-// computer closes the device the line sets the speed back to 9600 bit/s, so
-// that the next opening at 115200 bit/s is a change again.
+// changes of the speed can be seen, so OnSpeed follows changes alone, and a
+// byte that crosses the line while the speed changes has no certain speed
+// (see deviceListensAt). When the computer closes the device the line sets
+// the speed back to 9600 bit/s, so that the next opening at 115200 bit/s is a
+// change again.
 class PtyLine final : public HandheldLine {
  public:
   explicit PtyLine(HandheldDevice& device);
@@ -48,6 +50,10 @@ class PtyLine final : public HandheldLine {
   // Runs on the line's thread once per pass of its loop (about every
   // `idlePoll` while the line is quiet); programs check their signals here.
   std::function<void()> onPass;
+  // The speed the device listens at, when it can say. Bytes that came while
+  // the computer changed its speed are given to the device at that speed if
+  // it is one of the two; without it they count as sent at the new speed.
+  std::function<long()> deviceListensAt;
   std::chrono::milliseconds idlePoll{2};
 
   std::atomic<long long> bytesFromComputer{0};
@@ -70,4 +76,5 @@ class PtyLine final : public HandheldLine {
   void SetIdleSettings();
   void NoticeOpenState(bool hangup);
   void NoticeSpeed();
+  long SpeedOfByte(long before) const;
 };
