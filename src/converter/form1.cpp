@@ -1,5 +1,6 @@
 #include "converter/form1.h"
 
+#include <QCloseEvent>
 #include <QApplication>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -213,10 +214,13 @@ void Form1::CommandSave_Click() {
 void Form1::CommandChange_Click() {
   const std::string source = TextOpen->text().toStdString();
   const std::string target = TextSave->text().toStdString();
+  converting_ = true;
   if (OptionN2D->isChecked())
     Nand2Data(*this, source, target);
   else
     Data2Nand(*this, source, target, TextBlockNum->text().toStdString());
+  converting_ = false;
+  if (closeWhenDone_) close();
 }
 
 void Form1::ShowMessage(const std::string& text) { ShowMessageBox(QString::fromStdString(text)); }
@@ -226,6 +230,12 @@ bool Form1::Ask(Question, const std::string& text) { return AskQuestion(QString:
 void Form1::SetProgressRange(int minimum, int maximum) { ProgressBar1->setRange(minimum, maximum); }
 
 void Form1::SetProgressValue(int value) { ProgressBar1->setValue(value); }
+
+void Form1::closeEvent(QCloseEvent* event) {
+  if (!converting_) return QWidget::closeEvent(event);
+  closeWhenDone_ = true;
+  event->ignore();
+}
 
 void Form1::SetConvertEnabled(bool enabled) { CommandChange->setEnabled(enabled); }
 

@@ -4,6 +4,7 @@
 
 #include "converter/converter_host.h"
 
+class QCloseEvent;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -72,6 +73,10 @@ class Form1 : public QWidget, public ConverterHost {
   QLabel* LabelInformation;
 
  protected:
+  // Closing the window while a conversion runs waits for it to end: the
+  // window closes right after, and no partial target is ever left.
+  void closeEvent(QCloseEvent* event) override;
+
   // A report with an OK button, titled "Corvane".
   virtual void ShowMessageBox(const QString& text);
   // Yes/No with the question icon and No as the default; true for Yes.
@@ -84,6 +89,9 @@ class Form1 : public QWidget, public ConverterHost {
  private:
   void BuildControls();
   QString ChooseFile(const char* filter, bool newNameAllowed);
+
+  bool converting_ = false;
+  bool closeWhenDone_ = false;
 
   // The file name the shared dialog holds: the last one chosen with either button.
   QString dialogFileName_;

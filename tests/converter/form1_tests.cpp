@@ -10,6 +10,7 @@
 #include <QToolButton>
 #include <QtTest>
 #include <fstream>
+#include <functional>
 
 #include "converter/form1.h"
 
@@ -24,9 +25,11 @@ class TestForm1 : public Form1 {
   QStringList filters;              // every filter a dialog was opened with
   QStringList dialogAnswers;        // names to choose; empty text = cancel
   QList<bool> enabledDuringEvents;  // the convert button at every event pass
+  std::function<void()> onEvents;
 
   void ProcessEvents() override {
     enabledDuringEvents << CommandChange->isEnabled();
+    if (onEvents) onEvents();
     Form1::ProcessEvents();
   }
   bool RealAsk(const QString& text) { return Form1::AskQuestion(text); }
@@ -172,6 +175,30 @@ class Form1Test : public QObject {
              qPrintable(f.messages[0]));
     QVERIFY(f.CommandChange->isEnabled());
     QCOMPARE(f.ProgressBar1->value(), 0);
+  }
+
+  void closingDuringAConversionWaitsForItsEnd() {
+    QTemporaryDir dir;
+    const QString data = dir.filePath(QStringLiteral("x.dat"));
+    const QString image = dir.filePath(QStringLiteral("x.nand"));
+    WriteBytes(data, 3 * 16384, 'b');
+    TestForm1 f;
+    f.show();
+    f.OptionD2N->click();
+    f.TextOpen->setText(data);
+    f.TextSave->setText(image);
+    QTest::keyClicks(f.TextBlockNum, "2");
+    QList<bool> visible;
+    f.onEvents = [&] {
+      if (f.enabledDuringEvents.size() == 40) f.close();
+      visible << f.isVisible();
+    };
+    f.CommandChange->click();
+    QVERIFY(!visible.contains(false));  // the conversion went on in its window
+    QCOMPARE(visible.size(), 96);
+    QCOMPARE(f.messages, QStringList({U("转换成功!")}));
+    QCOMPARE(QFileInfo(image).size(), 3 * 16896 + 2);
+    QVERIFY(!f.isVisible());  // and the window closed right after
   }
 
   void questionsDefaultToNo() {
