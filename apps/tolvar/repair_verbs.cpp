@@ -106,9 +106,8 @@ int FixNorChecksVerb(const Arguments& args) {
     return kExitFailure;
   }
   ConsoleHost host(true, "NC3000");
-  const CheckFix sum = CalNorCheckSum(host, path);
-  const CheckFix crc = sum.ok ? CalNorCrc(host, path) : CheckFix{};
-  if (!sum.ok || !crc.ok) {
+  CheckFix sum, crc;
+  if (!CorrectNorCheckValues(host, path, sum, crc)) {
     std::cout << "无法写入文件,不能校正文件的校验值!" << std::endl;
     return kExitFailure;
   }

@@ -60,28 +60,36 @@ int main() {
   }
   SilentHost host;
   const int rounds = 15;
-  double bestRead = 1e9, bestFix = 1e9, firstFix = 0;
+  double bestRead = 1e9, bestFix = 1e9, firstFix = 0, bestPasses = 1e9;
   unsigned fold = 0;
   for (int r = 0; r < rounds; ++r) {
     auto start = Clock::now();
     fold += ReadOnce(path);
     bestRead = std::min(bestRead, Seconds(Clock::now() - start));
 
+    // What a repair runs: both values from one reading.
     start = Clock::now();
-    const CheckFix sum = CalNorCheckSum(host, path.string());
-    const CheckFix crc = CalNorCrc(host, path.string());
+    CheckFix sum, crc;
+    const bool ok = CorrectNorCheckValues(host, path.string(), sum, crc);
     const double took = Seconds(Clock::now() - start);
-    if (!sum.ok || !crc.ok) {
+    if (!ok) {
       std::printf("correction failed\n");
       return 1;
     }
     if (r == 0) firstFix = took;
     bestFix = std::min(bestFix, took);
+
+    // The two routines one after the other, each reading the image.
+    start = Clock::now();
+    CalNorCheckSum(host, path.string());
+    CalNorCrc(host, path.string());
+    bestPasses = std::min(bestPasses, Seconds(Clock::now() - start));
   }
   fs::remove(path);
   std::printf("NOR check values, 256-page image (8 MiB), best of %d rounds (fold %u)\n", rounds, fold & 1);
   std::printf("  plain read once:         %8.2f ms\n", bestRead * 1e3);
   std::printf("  correction (both values): %7.2f ms  (first round, with writes: %.2f ms)\n", bestFix * 1e3, firstFix * 1e3);
   std::printf("  ratio correction / read:  %7.2fx  (goal: at most 3x)\n", bestFix / bestRead);
+  std::printf("  sum pass + CRC pass:      %7.2f ms  (%.2fx)\n", bestPasses * 1e3, bestPasses / bestRead);
   return 0;
 }

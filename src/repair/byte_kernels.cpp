@@ -64,7 +64,8 @@ __attribute__((target("pclmul,sse2"))) inline __m128i Fold(__m128i x, __m128i k)
 // products overlap; returns the number of bytes taken. `block` receives 16
 // bytes with the same CRC (from register 0) as the register `reg` run over
 // the bytes taken.
-__attribute__((target("pclmul,sse2"))) std::size_t FoldBlocks(std::uint16_t reg, const std::uint8_t* p, std::size_t count, std::uint8_t* block) {
+__attribute__((target("pclmul,sse2"))) std::size_t FoldBlocks(std::uint16_t reg, const std::uint8_t* p, std::size_t count, std::uint8_t* block,
+                                                              std::uint32_t* sum) {
   constexpr int kLanes = 8;
   static const __m128i kStep = FoldBy(kLanes * 128);
   static const __m128i kNext = FoldBy(128);
@@ -72,9 +73,23 @@ __attribute__((target("pclmul,sse2"))) std::size_t FoldBlocks(std::uint16_t reg,
   auto load = [](const std::uint8_t* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
   __m128i x[kLanes];
   for (int i = 0; i < kLanes; ++i) x[i] = load(p + 16 * i);
+  const __m128i zero = _mm_setzero_si128();
+  __m128i total = _mm_setzero_si128();
+  if (sum)
+    for (int i = 0; i < kLanes; ++i) total = _mm_add_epi64(total, _mm_sad_epu8(x[i], zero));
   x[0] = _mm_xor_si128(x[0], _mm_cvtsi32_si128(reg));
-  for (std::size_t at = 16 * kLanes; at < taken; at += 16 * kLanes)
-    for (int i = 0; i < kLanes; ++i) x[i] = _mm_xor_si128(Fold(x[i], kStep), load(p + at + 16 * i));
+  for (std::size_t at = 16 * kLanes; at < taken; at += 16 * kLanes) {
+    for (int i = 0; i < kLanes; ++i) {
+      const __m128i next = load(p + at + 16 * i);
+      if (sum) total = _mm_add_epi64(total, _mm_sad_epu8(next, zero));
+      x[i] = _mm_xor_si128(Fold(x[i], kStep), next);
+    }
+  }
+  if (sum) {
+    std::uint64_t halves[2];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(halves), total);
+    *sum += static_cast<std::uint32_t>(halves[0] + halves[1]);
+  }
   for (int i = 1; i < kLanes; ++i) x[i] = _mm_xor_si128(Fold(x[i - 1], kNext), x[i]);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(block), x[kLanes - 1]);
   return taken;
@@ -105,16 +120,17 @@ std::uint16_t CrcRegisterUpdateTables(std::uint16_t reg, const std::uint8_t* byt
   return crc;
 }
 
-std::uint16_t CrcRegisterUpdate(std::uint16_t reg, const std::uint8_t* bytes, std::size_t count) {
+std::uint16_t CrcRegisterUpdate(std::uint16_t reg, const std::uint8_t* bytes, std::size_t count, std::uint32_t* sum) {
 #ifdef TOLVAR_CLMUL
   if (count >= 256 && HasClmul()) {
     std::uint8_t block[16];
-    const std::size_t taken = FoldBlocks(reg, bytes, count, block);
+    const std::size_t taken = FoldBlocks(reg, bytes, count, block, sum);
     reg = CrcRegisterUpdateTables(0, block, sizeof block);
     bytes += taken;
     count -= taken;
   }
 #endif
+  if (sum) *sum += ByteSum(bytes, count);
   return CrcRegisterUpdateTables(reg, bytes, count);
 }
 

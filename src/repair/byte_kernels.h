@@ -10,8 +10,8 @@
 std::uint16_t CrcTableEntry(unsigned i);
 
 // Runs the CRC register (reflected, polynomial 0x8408, no final complement)
-// over `count` bytes.
-std::uint16_t CrcRegisterUpdate(std::uint16_t reg, const std::uint8_t* bytes, std::size_t count);
+// over `count` bytes; adds the bytes to `*sum` on the way when given.
+std::uint16_t CrcRegisterUpdate(std::uint16_t reg, const std::uint8_t* bytes, std::size_t count, std::uint32_t* sum = nullptr);
 // The same eight bytes per step through tables, on every processor.
 std::uint16_t CrcRegisterUpdateTables(std::uint16_t reg, const std::uint8_t* bytes, std::size_t count);
 

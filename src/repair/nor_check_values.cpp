@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <vector>
 
 #include "common/file_exists.h"
@@ -86,66 +87,79 @@ std::array<std::uint8_t, 512> CrcByteTable() {
 
 NorCrc::NorCrc() = default;
 
-void NorCrc::Update(const std::uint8_t* bytes, std::size_t count) { register_ = CrcRegisterUpdate(register_, bytes, count); }
+void NorCrc::Update(const std::uint8_t* bytes, std::size_t count, std::uint32_t* sum) {
+  register_ = CrcRegisterUpdate(register_, bytes, count, sum);
+}
 
 namespace {
 
-// One pass of each value over the image; writes only when `write` is set.
-CheckFix SumPass(Host* host, const std::string& path, bool write) {
-  CheckFix fix;
-  OpenImage image;
-  if (!image.Open(path, write)) return fix;
-  std::uint32_t sum = 0;
-  std::uint16_t stored = 0;
-  image.StartAt(0);
-  for (std::uint64_t p = 0; p < image.length / kNorPageSize; ++p) {
-    const std::uint8_t* page = image.NextPage();
-    if (!page) return fix;
-    std::uint32_t pageSum = ByteSum(page, kNorPageSize);
-    if (p == kCheckPage) {
-      stored = PairAt(page, kSumInPage);
-      pageSum -= page[kSumInPage] + page[kSumInPage + 1];  // the sum leaves out its own two bytes
-    }
-    sum += pageSum;
-    if (host) host->ProcessEvents();
-  }
-  fix.ok = image.StorePair(kNorCheckSumOffset, stored, static_cast<std::uint16_t>(sum), fix);
-  return fix;
-}
+enum Values { kSum = 1, kCrc = 2 };
 
-CheckFix CrcPass(Host* host, const std::string& path, bool write) {
-  CheckFix fix;
+// Scans the image once for the chosen values and then stores them, the
+// NorCheckSum first: the sum therefore counts the CRC bytes as they stood
+// before, exactly as a sum pass followed by a CRC pass. With `write` clear
+// nothing is written. `beforeCrc` runs between the two stores.
+struct Scan {
+  CheckFix sum, crc;
+};
+
+Scan ScanImage(Host* host, const std::string& path, bool write, int values, const std::function<void()>& beforeCrc = {}) {
+  Scan scan;
   OpenImage image;
-  if (!image.Open(path, write)) return fix;
+  if (!image.Open(path, write)) return scan;
+  const std::uint64_t pages = image.length / kNorPageSize;
+  std::uint32_t sum = 0;
   NorCrc crc;
-  std::uint16_t stored = 0;
-  image.StartAt(2);
-  for (std::uint64_t p = 2; p < image.length / kNorPageSize; ++p) {
+  std::uint16_t storedSum = 0, storedCrc = 0;
+  const std::uint64_t first = (values & kSum) ? 0 : 2;
+  image.StartAt(first);
+  for (std::uint64_t p = first; p < pages; ++p) {
     const std::uint8_t* page = image.NextPage();
-    if (!page) return fix;
-    std::size_t count = kNorPageSize;
-    if (p == kCheckPage) {
-      stored = PairAt(page, kCrcInPage);
-      count = kCrcInPage;  // the check area stays outside the CRC
+    if (!page) return scan;
+    const bool inCrc = (values & kCrc) && p >= 2;
+    if (inCrc && p != kCheckPage) {
+      crc.Update(page, kNorPageSize, (values & kSum) ? &sum : nullptr);  // both values from one look at the bytes
+    } else {
+      if (inCrc) crc.Update(page, kCrcInPage);  // the check area stays outside the CRC
+      if (values & kSum) sum += ByteSum(page, kNorPageSize);
     }
-    crc.Update(page, count);
+    if ((values & kSum) && p == kCheckPage) sum -= page[kSumInPage] + page[kSumInPage + 1];  // the sum leaves out its own two bytes
+    if (p == kCheckPage) {
+      storedSum = PairAt(page, kSumInPage);
+      storedCrc = PairAt(page, kCrcInPage);
+    }
     if (host) host->ProcessEvents();
   }
-  fix.ok = image.StorePair(kNorCrcOffset, stored, crc.Value(), fix);
-  return fix;
+  if (values & kSum) {
+    scan.sum.ok = image.StorePair(kNorCheckSumOffset, storedSum, static_cast<std::uint16_t>(sum), scan.sum);
+    if (!scan.sum.ok) return scan;
+  }
+  if (values & kCrc) {
+    if (beforeCrc) beforeCrc();
+    scan.crc.ok = image.StorePair(kNorCrcOffset, storedCrc, crc.Value(), scan.crc);
+  }
+  return scan;
 }
 
 }  // namespace
 
 CheckFix CalNorCheckSum(Host& host, const std::string& path) {
   host.SetStatus("计算NorCheckSum...");
-  return SumPass(&host, path, true);
+  return ScanImage(&host, path, true, kSum).sum;
 }
 
 CheckFix CalNorCrc(Host& host, const std::string& path) {
   host.SetStatus("校正CRC...");
-  return CrcPass(&host, path, true);
+  return ScanImage(&host, path, true, kCrc).crc;
 }
 
-CheckFix VerifyNorCheckSum(const std::string& path) { return SumPass(nullptr, path, false); }
-CheckFix VerifyNorCrc(const std::string& path) { return CrcPass(nullptr, path, false); }
+bool CorrectNorCheckValues(Host& host, const std::string& path, CheckFix& sum, CheckFix& crc) {
+  host.SetStatus("计算NorCheckSum...");
+  const Scan scan = ScanImage(&host, path, true, kSum | kCrc, [&] { host.SetStatus("校正CRC..."); });
+  sum = scan.sum;
+  crc = scan.crc;
+  return sum.ok && crc.ok;
+}
+
+CheckFix VerifyNorCheckSum(const std::string& path) { return ScanImage(nullptr, path, false, kSum).sum; }
+CheckFix VerifyNorCrc(const std::string& path) { return ScanImage(nullptr, path, false, kCrc).crc; }

@@ -21,7 +21,8 @@ std::array<std::uint8_t, 512> CrcByteTable();
 class NorCrc {
  public:
   NorCrc();
-  void Update(const std::uint8_t* bytes, std::size_t count);
+  // Adds the bytes to `*sum` on the way when given.
+  void Update(const std::uint8_t* bytes, std::size_t count, std::uint32_t* sum = nullptr);
   // The value after the final complement.
   std::uint16_t Value() const { return static_cast<std::uint16_t>(~register_); }
 
@@ -46,6 +47,11 @@ struct CheckFix {
 // CRC bytes as they stand.
 CheckFix CalNorCheckSum(Host& host, const std::string& path);
 CheckFix CalNorCrc(Host& host, const std::string& path);
+
+// Both corrections from one reading of the image, with the same results and
+// writes as CalNorCheckSum followed by CalNorCrc (the sum counts the CRC bytes
+// as they stood). True when both could be made.
+bool CorrectNorCheckValues(Host& host, const std::string& path, CheckFix& sum, CheckFix& crc);
 
 // The same passes without writing (the image is opened for reading only).
 CheckFix VerifyNorCheckSum(const std::string& path);

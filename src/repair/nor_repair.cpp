@@ -68,7 +68,8 @@ RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
 
   if (options.pagesFrom02) {
     // Pages 02 on go out only with check values that match them.
-    if (!CalNorCheckSum(m.host, m.ImagePath).ok || !CalNorCrc(m.host, m.ImagePath).ok) {
+    CheckFix sum, crc;
+    if (!CorrectNorCheckValues(m.host, m.ImagePath, sum, crc)) {
       m.host.ShowMessage("无法写入文件,不能校正文件的校验值,修复没有进行!");
       return RepairEnding::NotWritable;
     }

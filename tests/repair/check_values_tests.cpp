@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "repair/byte_kernels.h"
 #include "repair/nor_check_values.h"
@@ -85,6 +86,9 @@ TEST(NorCrc, FastKernelsAgreeWithOneByteAtATime) {
     std::uint32_t sum = 0;
     for (std::size_t i = 0; i < length; ++i) sum += data[i];
     EXPECT_EQ(ByteSum(data.data(), length), sum) << length;
+    std::uint32_t sumOnTheWay = 5;
+    CrcRegisterUpdate(0xFFFF, data.data(), length, &sumOnTheWay);
+    EXPECT_EQ(sumOnTheWay, sum + 5) << length;
   }
 }
 
@@ -174,12 +178,33 @@ TEST_F(CheckValuesTest, ANewCrcReachesTheSumOnlyInTheSecondRun) {
   EXPECT_EQ(PairAt(twice, 0x1FFF0), PairAt(once, 0x1FFF0));
 }
 
+TEST_F(CheckValuesTest, OneReadingGivesWhatTheTwoPassesGive) {
+  Bytes wrongCrcOnly = RandomBytes(6 * 32768, 8);
+  const std::uint16_t matchingSum = ReferenceSum(wrongCrcOnly);
+  wrongCrcOnly[0x1FFFE] = matchingSum & 0xFF;
+  wrongCrcOnly[0x1FFFF] = matchingSum >> 8;
+  for (const Bytes& start : {RandomBytes(8 * 32768, 7), wrongCrcOnly}) {
+    WriteFile(file, start);
+    const Bytes twoPasses = Correct();
+    WriteFile(file, start);
+    CheckFix oneSum, oneCrc;
+    ASSERT_TRUE(CorrectNorCheckValues(host, file.string(), oneSum, oneCrc));
+    EXPECT_EQ(ReadFile(file), twoPasses);
+    EXPECT_EQ(std::make_tuple(oneSum.stored, oneSum.computed, oneSum.written), std::make_tuple(sum.stored, sum.computed, sum.written));
+    EXPECT_EQ(std::make_tuple(oneCrc.stored, oneCrc.computed, oneCrc.written), std::make_tuple(crc.stored, crc.computed, crc.written));
+    EXPECT_EQ(host.statusHistory.end()[-2], "计算NorCheckSum...");
+    EXPECT_EQ(host.statusHistory.back(), "校正CRC...");
+  }
+}
+
 TEST_F(CheckValuesTest, AnImageThatCannotBeWrittenIsLeftAlone) {
   const Bytes image = RandomBytes(6 * 32768, 6);
   WriteFile(file, image);
   if (!MakeReadOnly(file)) GTEST_SKIP() << "cannot make a file read-only here";
   EXPECT_FALSE(CalNorCheckSum(host, file.string()).ok);
   EXPECT_FALSE(CalNorCrc(host, file.string()).ok);
+  CheckFix s, c;
+  EXPECT_FALSE(CorrectNorCheckValues(host, file.string(), s, c));
   EXPECT_EQ(ReadFile(file), image);
   EXPECT_FALSE(CalNorCrc(host, (dir / "missing.nor").string()).ok);
 }
