@@ -46,9 +46,6 @@ TEST(NandChecks, RangeRules) {
     EXPECT_EQ(bad.message, "修复的块应该在1到 5之间,请重新填写.");
     EXPECT_EQ(std::make_pair(bad.firstBlock, bad.lastBlock), std::make_pair(1, 5));
   }
-  EXPECT_EQ(LeadingNumber(" 12ab"), 12);
-  EXPECT_TRUE(NandBoxKeyAllowed('7') && NandBoxKeyAllowed(8));
-  EXPECT_FALSE(NandBoxKeyAllowed('a') || NandBoxKeyAllowed(13));
 }
 
 class NandRepairTest : public RepairFixture {
