@@ -1,0 +1,293 @@
+// build/tolvar against build/handheld-sim over a pseudo-terminal, through the
+// real serial layer, as a user runs them: every verb, both speeds, the format
+// command, and a matrix of the simulated handheld's faults at the first, a
+// middle and the last frame of each transfer, plus Ctrl-C at a random frame.
+//
+// After every case: the exit status, no FILE.temp left, a pre-existing FILE
+// unchanged unless the backup succeeded, the port free again. The run ends
+// with a one-line summary.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QCoreApplication>
+#include <QString>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "emulated_flash.h"
+#include "link/qt_serial_io.h"
+#include "processes.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+struct Summary {
+  int cases = 0, faults = 0, damaged = 0;
+} summary;
+
+class SummaryPrinter : public ::testing::Environment {
+ public:
+  void TearDown() override {
+    std::printf("end-to-end: %d cases run, %d faults injected, %d files lost or damaged\n", summary.cases,
+                summary.faults, summary.damaged);
+  }
+};
+
+Bytes ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const Bytes& bytes) {
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Text(const fs::path& path) {
+  const Bytes b = ReadFile(path);
+  return std::string(b.begin(), b.end());
+}
+
+// The simulated handheld's default flash: 8 NOR pages, 4 NAND blocks from logical block 2.
+const EmulatedFlash& DefaultFlash() {
+  static const EmulatedFlash flash = EmulatedFlash::Generated(8, 4, 2);
+  return flash;
+}
+
+Bytes WithTrailer(Bytes image, int start) {
+  image.push_back(static_cast<std::uint8_t>(start & 0xFF));
+  image.push_back(static_cast<std::uint8_t>(start >> 8));
+  return image;
+}
+
+enum class Kind { BackupNor, BackupNand, RepairNor, RepairNand };
+
+struct Case {
+  Kind kind;
+  std::vector<std::string> simArgs;   // faults, model
+  std::vector<std::string> verbArgs;  // --pages, --blocks, --low-speed, --format, --model
+  int expectedExit = 0;
+  int faults = 0;                     // faults this case injects
+  int interruptAtFrame = -1;          // Ctrl-C once the handheld has passed this frame
+};
+
+struct Outcome {
+  int exitStatus = -1;
+  std::string output;       // what tolvar printed
+  Bytes file;               // FILE afterwards
+  Bytes flashNor, flashNand;
+  bool formatted = false;   // the handheld received the format command
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  fs::path dir;
+
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("tolvar_e2e_" + std::to_string(getpid()) + "_" +
+                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(dir);
+  }
+
+  // A NOR image of 8 pages unlike the handheld's, with its check values in
+  // order so that a repair of pages 02- leaves the file as it is.
+  fs::path NorImage() {
+    const fs::path path = dir / "repair.nor";
+    if (fs::exists(path)) return path;
+    Bytes image(8 * kNorPageBytes);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>((i * 97) ^ (i >> 8) ^ 0x5A);
+    WriteFile(path, image);
+    for (int pass = 0; pass < 2; ++pass) {
+      Child fix = Spawn({TOLVAR_PROGRAM, "fix-nor-checks", path.string()}, (dir / "fix.log").string());
+      Wait(fix, 30s);
+    }
+    return path;
+  }
+  // A NAND image of 3 blocks from logical block 3 (the handheld holds 2 to 5).
+  fs::path NandImage() {
+    const fs::path path = dir / "repair.nand";
+    if (fs::exists(path)) return path;
+    const EmulatedFlash other = EmulatedFlash::Generated(0, 3, 3);
+    Bytes image = other.NandImage();
+    for (std::size_t i = 0; i < image.size(); i += 512) image[i] ^= 0xFF;  // differ from the handheld's own
+    WriteFile(path, WithTrailer(image, 3));
+    return path;
+  }
+
+  Outcome Run(const Case& c) {
+    Outcome out;
+    std::vector<std::string> simArgs = c.simArgs;
+    const fs::path savedNor = dir / "flash.nor", savedNand = dir / "flash.nand";
+    for (const fs::path* p : {&savedNor, &savedNand}) fs::remove(*p);
+    simArgs.insert(simArgs.end(), {"--save-nor", savedNor.string(), "--save-nand", savedNand.string()});
+    SimProcess sim(HANDHELD_SIM_PROGRAM, simArgs, (dir / "sim.log").string());
+    EXPECT_TRUE(sim.Ok()) << Text(dir / "sim.log");
+    if (!sim.Ok()) return out;
+
+    const bool backup = c.kind == Kind::BackupNor || c.kind == Kind::BackupNand;
+    static const char* const kVerbs[] = {"backup-nor", "backup-nand", "repair-nor", "repair-nand"};
+    fs::path file;
+    if (backup) {
+      file = dir / (c.kind == Kind::BackupNor ? "x.nor" : "x.nand");
+      WriteFile(file, Bytes{'o', 'l', 'd', '\n'});
+    } else {
+      file = c.kind == Kind::RepairNor ? NorImage() : NandImage();
+    }
+    const Bytes before = ReadFile(file);
+
+    std::vector<std::string> argv = {TOLVAR_PROGRAM, kVerbs[static_cast<int>(c.kind)], "--port", sim.device, "--batch"};
+    argv.insert(argv.end(), c.verbArgs.begin(), c.verbArgs.end());
+    argv.push_back(file.string());
+    const fs::path log = dir / "tolvar.log";
+    fs::remove(log);
+    Child tolvar = Spawn(argv, log.string());
+    if (c.interruptAtFrame >= 0) {
+      EXPECT_TRUE(sim.WaitForLine("frame " + std::to_string(c.interruptAtFrame), 30s));
+      kill(tolvar.pid, SIGINT);
+    }
+    out.exitStatus = Wait(tolvar, 120s);
+    out.output = Text(log);
+
+    // The port is free again.
+    QtSerialIo io;
+    io.SetDevice(1, QString::fromStdString(sim.device));
+    const int reopened = io.sio_open(1);
+    EXPECT_EQ(reopened, 0) << "port still taken: " << io.LastError();
+    if (reopened == 0) io.sio_close(1);
+
+    out.formatted = sim.Said("format");
+    EXPECT_EQ(sim.Stop(), 0) << Text(dir / "sim.log");
+    out.flashNor = ReadFile(savedNor);
+    out.flashNand = ReadFile(savedNand);
+    out.file = ReadFile(file);
+
+    ++summary.cases;
+    summary.faults += c.faults;
+    EXPECT_EQ(out.exitStatus, c.expectedExit) << out.output;
+    bool damaged = fs::exists(file.string() + ".temp");
+    EXPECT_FALSE(damaged) << file << ".temp was left behind";
+    if (backup && out.exitStatus == 0) {
+      const Bytes expected = c.kind == Kind::BackupNor ? DefaultFlash().NorImage()
+                                                       : WithTrailer(DefaultFlash().NandImage(), 2);
+      const bool equal = out.file == expected;
+      EXPECT_TRUE(equal) << "the backup differs from the handheld's flash";
+      damaged = damaged || !equal;
+    } else {
+      const bool unchanged = out.file == before;
+      EXPECT_TRUE(unchanged) << file << " changed although the transfer failed or only read it";
+      damaged = damaged || !unchanged;
+    }
+    if (damaged) ++summary.damaged;
+    return out;
+  }
+};
+
+// --- transfers that succeed ---
+
+TEST_F(EndToEnd, BackupsEqualTheHandheldsFlash) {
+  Run({Kind::BackupNor, {}, {}, 0});
+  Run({Kind::BackupNand, {}, {}, 0});
+  // 2000系列 at 230400 bit/s.
+  Run({Kind::BackupNand, {"--model", "2000"}, {"--model", "2000"}, 0});
+}
+
+TEST_F(EndToEnd, BackupAtTheWrongModelSpeedTimesOut) {
+  const Outcome out = Run({Kind::BackupNor, {"--model", "2000"}, {}, 1});
+  EXPECT_NE(out.output.find("接收数据超时,您要重新开始备份吗?"), std::string::npos) << out.output;
+}
+
+TEST_F(EndToEnd, NorRepairsWriteTheChosenPages) {
+  const Bytes image = ReadFile(NorImage());
+  Outcome out = Run({Kind::RepairNor, {}, {"--pages", "00,01,02-", "--format"}, 0});
+  EXPECT_EQ(out.flashNor, image);
+  EXPECT_TRUE(out.formatted);
+
+  out = Run({Kind::RepairNor, {}, {"--pages", "01", "--low-speed"}, 0});
+  Bytes expected = DefaultFlash().NorImage();
+  std::copy_n(image.begin() + kNorPageBytes, kNorPageBytes, expected.begin() + kNorPageBytes);
+  EXPECT_EQ(out.flashNor, expected);
+  EXPECT_FALSE(out.formatted);
+}
+
+TEST_F(EndToEnd, NandRepairsWriteTheChosenBlocks) {
+  const Bytes image = ReadFile(NandImage());  // logical blocks 3, 4, 5
+  const Bytes original = WithTrailer(DefaultFlash().NandImage(), 2);  // logical blocks 2..5
+  Outcome out = Run({Kind::RepairNand, {}, {"--format"}, 0});
+  Bytes expected = original;
+  std::copy_n(image.begin(), 3 * kNandBlockBytes, expected.begin() + kNandBlockBytes);
+  EXPECT_EQ(out.flashNand, expected);
+  EXPECT_TRUE(out.formatted);
+
+  out = Run({Kind::RepairNand, {"--model", "2000"}, {"--blocks", "2-3", "--low-speed", "--model", "2000"}, 0});
+  expected = original;
+  std::copy_n(image.begin() + kNandBlockBytes, 2 * kNandBlockBytes, expected.begin() + 2 * kNandBlockBytes);
+  EXPECT_EQ(out.flashNand, expected);
+  EXPECT_FALSE(out.formatted);
+}
+
+// --- the fault matrix ---
+
+// Data frames of each transfer with the default flash and images.
+constexpr int kNorFrames = 8 * 128, kNandFrames = 4 * 32;
+constexpr int kNorRepairFrames = 6 * 128, kNandRepairFrames = 3 * 32;  // pages 02- of 8; 3 blocks
+
+std::vector<int> FirstMiddleLast(int frames) { return {0, frames / 2, frames - 1}; }
+
+TEST_F(EndToEnd, BackupFaultsEndTheBackupAndKeepTheOldFile) {
+  for (const auto& [kind, frames] : {std::pair{Kind::BackupNor, kNorFrames}, std::pair{Kind::BackupNand, kNandFrames}}) {
+    for (int k : FirstMiddleLast(frames)) {
+      SCOPED_TRACE("frame " + std::to_string(k));
+      Run({kind, {"--bad-header", std::to_string(k)}, {}, 1, 1});
+      Run({kind, {"--bad-payload", std::to_string(k)}, {}, 1, 1});
+      Run({kind, {"--silent-from", std::to_string(k)}, {}, 1, 1});
+    }
+    Run({kind, {"--bad-header", std::to_string(frames)}, {}, 1, 1});  // the end frame
+    Run({kind, {"--junk", "7"}, {}, 0, 1});                            // ignored before the hello
+  }
+}
+
+TEST_F(EndToEnd, RepairFaultsEndTheRepairAndKeepTheImage) {
+  for (const auto& [kind, frames] :
+       {std::pair{Kind::RepairNor, kNorRepairFrames}, std::pair{Kind::RepairNand, kNandRepairFrames}}) {
+    for (int k : FirstMiddleLast(frames)) {
+      SCOPED_TRACE("frame " + std::to_string(k));
+      // A check error before the first frame is not looked at; later ones end the repair.
+      const Outcome nak = Run({kind, {"--nak-at", std::to_string(k)}, {}, k == 0 ? 0 : 1, 1});
+      if (k > 0) {
+        EXPECT_NE(nak.output.find("文曲星端校验错!"), std::string::npos) << nak.output;
+      }
+      const Outcome silent = Run({kind, {"--silent-from", std::to_string(k)}, {}, 1, 1});
+      EXPECT_NE(silent.output.find("请求超时,重试吗?"), std::string::npos) << silent.output;
+    }
+  }
+}
+
+TEST_F(EndToEnd, CtrlCAtARandomFrameCancels) {
+  std::random_device seedSource;
+  const unsigned seed = seedSource();
+  std::mt19937 random(seed);
+  auto pick = [&](int frames) { return std::uniform_int_distribution<int>(1, frames - 2)(random); };
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  Run({Kind::BackupNor, {}, {}, 1, 1, pick(kNorFrames)});
+  Run({Kind::BackupNand, {}, {}, 1, 1, pick(kNandFrames)});
+  Run({Kind::RepairNor, {}, {}, 1, 1, pick(kNorRepairFrames)});
+  Run({Kind::RepairNand, {}, {}, 1, 1, pick(kNandRepairFrames)});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);  // for the serial port that checks the line is free
+  ::testing::InitGoogleTest(&argc, argv);
+  ::testing::AddGlobalTestEnvironment(new SummaryPrinter);
+  return RUN_ALL_TESTS();
+}
