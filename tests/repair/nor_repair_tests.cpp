@@ -228,6 +228,14 @@ TEST_F(NorRepairTest, FormatCommandFollowsTheLastFrameExactlyWhenChosen) {
   }
 }
 
+TEST_F(NorRepairTest, APortRefusingBytesCountsAsATimeout) {
+  port.putchRefusals = -1;
+  EXPECT_EQ(Run(Pages(true, false, false)), RepairEnding::Timeout);
+  EXPECT_EQ(host.questions, std::vector<std::string>{kTimeoutQuestion});
+  EXPECT_TRUE(Sent().empty());
+  EXPECT_FALSE(port.isOpen);
+}
+
 TEST_F(NorRepairTest, ARefusedSpeedEndsTheRepair) {
   host.model = "NC2000";  // neither model: speed 0, which the port refuses
   EXPECT_EQ(Run(Pages(true, false, false)), RepairEnding::SpeedError);
