@@ -3,7 +3,9 @@
 //  1. In-process: the simulated handheld sends a multi-block NAND image
 //     through SimPort with no line-rate limit; the real engine receives it.
 //  2. Over a pseudo-terminal: the same through Qt SerialPort (POSIX only).
-//  3. The real serial layer (Qt SerialPort, ReceiveByte, the real tick clock)
+//  3. From the handheld-sim program over its pseudo-terminal, through Qt
+//     SerialPort: the cost of the real serial layer and a second process.
+//  4. The real serial layer (Qt SerialPort, ReceiveByte, the real tick clock)
 //     waiting for a silent handheld on a pseudo-terminal: CPU share of a core.
 //
 // Rates are printed as multiples of the NC3000 line rate, 921600 bit/s
@@ -23,7 +25,11 @@
 #include "sim_port.h"
 
 #ifdef __unix__
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "pty_line.h"
 #endif
@@ -77,6 +83,30 @@ double CpuSeconds(int who) {
          static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
+// Starts handheld-sim with `blocks` NAND blocks; returns its pid and fills
+// `device` with the node it prints first.
+pid_t StartHandheldSim(int blocks, std::string& device) {
+  int out[2];
+  if (pipe(out) != 0) return -1;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(out[1], STDOUT_FILENO);
+    const int quiet = open("/dev/null", O_WRONLY);
+    dup2(quiet, STDERR_FILENO);
+    close(out[0]);
+    close(out[1]);
+    const std::string count = std::to_string(blocks);
+    execl(HANDHELD_SIM_PROGRAM, HANDHELD_SIM_PROGRAM, "--nand-blocks", count.c_str(), "--offer", "nand",
+          "--hello-delay", "0", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  char c;
+  while (read(out[0], &c, 1) == 1 && c != '\n') device += c;
+  close(out[0]);
+  return pid;
+}
+
 class SilentHandheld final : public HandheldDevice {
  public:
   void OnByte(HandheldLine&, std::uint8_t, long) override {}
@@ -87,7 +117,7 @@ class SilentHandheld final : public HandheldDevice {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  const int blocks = argc > 1 ? std::atoi(argv[1]) : 64;
+  const int blocks = argc > 1 ? std::atoi(argv[1]) : 256;
   const std::string path = (std::filesystem::temp_directory_path() / "tolvar_bench.nand").string();
   const std::vector<std::uint8_t> image = NandImage(blocks);
 
@@ -106,6 +136,19 @@ int main(int argc, char** argv) {
     Report("NAND backup, Qt SerialPort over a pty", blocks, TimedBackup(io, image, path));
     line.Stop();
   }
+#ifdef HANDHELD_SIM_PROGRAM
+  {
+    std::string device;
+    const pid_t sim = StartHandheldSim(blocks, device);
+    // The program's flash is its own default NAND: compare by size only.
+    const std::vector<std::uint8_t> same(static_cast<std::size_t>(blocks) * 32 * 528);
+    QtSerialIo io;
+    io.SetDevice(1, QString::fromStdString(device));
+    Report("NAND backup, handheld-sim program over a pty", blocks, TimedBackup(io, same, path));
+    kill(sim, SIGTERM);
+    waitpid(sim, nullptr, 0);
+  }
+#endif
   {
     SilentHandheld silent;
     PtyLine line(silent);

@@ -41,6 +41,7 @@ const char kUsage[] =
     "  --save-nor FILE      write the NOR flash to FILE at exit\n"
     "  --save-nand FILE     write the NAND flash to FILE at exit\n"
     "  --manual             send a backup's hello only when Enter is pressed here\n"
+    "  --offer KIND         announcements a backup offers: nor, nand or both (default)\n"
     "  --hello-delay MS     silence after the computer opens the line before the hello (300)\n"
     "  --trace              print what happens (\"frame K\" after every frame)\n"
     "Faults (first attempt after each opening of the line; frames count from 0):\n"
@@ -133,6 +134,11 @@ int main(int argc, char** argv) {
       } else {
         return UsageError("unknown model " + model);
       }
+    } else if (arg == "--offer" && value(text)) {
+      const std::string kind = text;
+      if (kind != "nor" && kind != "nand" && kind != "both") return UsageError("--offer takes nor, nand or both");
+      o.settings.offerNor = kind != "nand";
+      o.settings.offerNand = kind != "nor";
     } else if (arg == "--manual") {
       o.manual = true;
     } else if (arg == "--trace") {

@@ -113,7 +113,7 @@ void SimulatedHandheld::SendHello(HandheldLine& line) {
 }
 
 void SimulatedHandheld::Offer(HandheldLine& line) {
-  offeredNand_ = !offeredNand_;
+  offeredNand_ = settings_.offerNor && settings_.offerNand ? !offeredNand_ : settings_.offerNand;
   line.Send(offeredNand_ ? wire::kNandAnnounce : wire::kNorAnnounce, kBaseBaud);
   since_ = Clock::now();
 }

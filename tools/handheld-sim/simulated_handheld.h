@@ -30,6 +30,8 @@ class SimulatedHandheld final : public HandheldDevice {
   struct Settings {
     long transferSpeed = 921600;  // 921600 NC3000, 230400 2000系列
     bool autoBackup = true;       // send the hello by itself (else only on StartBackup)
+    bool offerNor = true;         // announcements offered in a backup
+    bool offerNand = true;
     std::chrono::milliseconds helloDelay{300};
     std::chrono::milliseconds offerPeriod{100};
     BackupSender::Faults backupFaults;
