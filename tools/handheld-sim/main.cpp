@@ -184,12 +184,14 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
   };
 
-  std::printf("%s\n", line.SlavePath().c_str());
-  std::fflush(stdout);
+  // The link stands before the device is named, so that whoever reads the
+  // first line may use either.
   if (!o.link.empty()) {
     if (!MakeLink(o.link, line.SlavePath())) return 1;
     std::fprintf(stderr, "handheld-sim: %s -> %s\n", o.link.c_str(), line.SlavePath().c_str());
   }
+  std::printf("%s\n", line.SlavePath().c_str());
+  std::fflush(stdout);
   std::fprintf(stderr, "handheld-sim: NOR %zu pages, NAND %zu blocks from logical block %d, %ld bit/s%s\n",
                flash.norPages.size(), flash.nandBlocks.size(), flash.FirstNandBlock(), o.settings.transferSpeed,
                o.manual ? "; press Enter to start a backup" : "");
