@@ -14,7 +14,7 @@ std::string ResetRequest(bool lowSpeed) {
 }
 
 Handshake RepairLink::TimedOut() {
-  m.TimeoutFlag = true;
+  m.TimedOut();
   return Handshake::Timeout;
 }
 
