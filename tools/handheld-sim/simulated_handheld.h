@@ -33,7 +33,7 @@ class SimulatedHandheld final : public HandheldDevice {
     bool offerNor = true;         // announcements offered in a backup
     bool offerNand = true;
     std::chrono::milliseconds helloDelay{300};
-    std::chrono::milliseconds offerPeriod{100};
+    std::chrono::milliseconds offerPeriod{200};
     BackupSender::Faults backupFaults;
     RepairReceiver::Faults repairFaults;
   };
