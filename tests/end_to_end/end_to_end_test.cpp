@@ -205,6 +205,22 @@ TEST_F(EndToEnd, BackupsEqualTheHandheldsFlash) {
   Run({Kind::BackupNand, {"--model", "2000"}, {"--model", "2000"}, 0});
 }
 
+TEST_F(EndToEnd, FlashLoadedFromImageFilesIsWhatTheBackupsGet) {
+  // The repair images stand in for a user's own backups: logical blocks 3 to 5.
+  const fs::path nor = NorImage(), nand = NandImage();
+  const Bytes norBytes = ReadFile(nor), nandBytes = ReadFile(nand);
+  for (const auto& [kind, name] : {std::pair{Kind::BackupNor, "y.nor"}, std::pair{Kind::BackupNand, "y.nand"}}) {
+    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--nor", nor.string(), "--nand", nand.string()}, (dir / "sim.log").string());
+    ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
+    const fs::path file = dir / name;
+    Child tolvar = Spawn({TOLVAR_PROGRAM, kind == Kind::BackupNor ? "backup-nor" : "backup-nand", "--port", sim.device,
+                          "--batch", file.string()},
+                         (dir / "tolvar.log").string());
+    EXPECT_EQ(Wait(tolvar, 60s), 0) << Text(dir / "tolvar.log");
+    EXPECT_EQ(ReadFile(file), kind == Kind::BackupNor ? norBytes : nandBytes);
+  }
+}
+
 TEST_F(EndToEnd, BackupAtTheWrongModelSpeedTimesOut) {
   const Outcome out = Run({Kind::BackupNor, {"--model", "2000"}, {}, 1});
   EXPECT_NE(out.output.find("接收数据超时,您要重新开始备份吗?"), std::string::npos) << out.output;
