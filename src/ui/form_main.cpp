@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QSessionManager>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -65,7 +67,16 @@ FormMain::FormMain(QWidget* parent) : QWidget(parent) {
   connect(CommandSatrt, &QPushButton::clicked, this, &FormMain::CommandSatrt_Click);
   connect(CommandAbout, &QPushButton::clicked, this, &FormMain::CommandAbout_Click);
   connect(CommandExit, &QPushButton::clicked, this, &FormMain::CommandExit_Click);
+  connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+    if (HoldSessionEnd() && session.allowsInteraction()) session.cancel();
+  });
   Form_Load();
+}
+
+bool FormMain::HoldSessionEnd() {
+  if (!transferRunning_) return false;
+  close();
+  return true;
 }
 
 FormMain::~FormMain() = default;

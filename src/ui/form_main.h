@@ -97,6 +97,11 @@ class FormMain : public QWidget, public Host {
   std::string ModelText() override;
   void ProcessEvents() override;
 
+  // The desktop session is ending. While a transfer runs this is a close like
+  // any other (the cancel question comes up) and the session is asked to
+  // wait; returns true then.
+  bool HoldSessionEnd();
+
   // Window texts.
   static const char* const kStartCaption;   // "开始通信"
   static const char* const kCancelCaption;  // "取  消"

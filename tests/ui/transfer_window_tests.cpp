@@ -9,6 +9,8 @@
 #include <QtTest>
 
 #include "test_form.h"
+#include "repair/nor_repair.h"
+#include "repair_receiver.h"
 #include "ui/form_cancel.h"
 
 namespace {
@@ -81,6 +83,7 @@ class TransferWindowTests : public QObject {
   void questionHidesTheCancelDialog();
   void repairLockLeavesTheTotalBar();
   void closingTheWindowWaitsForTheCancelEnding();
+  void sessionEndDuringARepairTakesTheCancelEnding();
 };
 
 void TransferWindowTests::windowIsLockedWhileABackupRuns_data() {
@@ -252,6 +255,38 @@ void TransferWindowTests::closingTheWindowWaitsForTheCancelEnding() {
   // Without a transfer, closing works at once.
   rig.form.show();
   QVERIFY(rig.form.close());
+}
+
+void TransferWindowTests::sessionEndDuringARepairTakesTheCancelEnding() {
+  WindowRig rig;
+  RepairReceiver handheld(RepairReceiver::Flash::Nor);
+  rig.port.Attach(&handheld);
+  const QString image = rig.Path("x.nor");
+  WriteFile(image, std::string(6 * 32768, '\x5A'));
+  rig.module.ComPort = 1;
+  rig.module.ImagePath = image.toStdString();
+  rig.form.show();
+  QVERIFY(!rig.form.HoldSessionEnd());  // nothing runs: the session may end
+
+  QString question;
+  bool held = false;
+  rig.form.onEvents = [&] {
+    if (question.isEmpty() && handheld.framesReceived == 5) {
+      held = rig.form.HoldSessionEnd();
+      question = rig.form.cancelDialog()->Label1->text();
+      QTest::mouseClick(rig.form.cancelDialog()->Command1, Qt::LeftButton);  // "是"
+    }
+  };
+  NorRepairOptions pageZero;
+  pageZero.page00 = true;
+  pageZero.pagesFrom02 = false;
+  QCOMPARE(BackNor(rig.module, pageZero), RepairEnding::Cancel);
+
+  QVERIFY(held);
+  QCOMPARE(question, U("你确实要终止还原进程吗?\n这样可能导致文曲星系统严重损坏!"));
+  QCOMPARE(handheld.framesReceived, 6);  // the go-ahead already in hand is used, then it ends at the next poll
+  QVERIFY(!rig.port.isOpen);
+  QTRY_VERIFY(!rig.form.isVisible());
 }
 
 QTEST_MAIN(TransferWindowTests)
