@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QtGlobal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +27,7 @@ struct TraceTest : ::testing::Test {
     fs::create_directories(dir);
   }
   void TearDown() override {
-    unsetenv("TOLVAR_TRACE");
+    qunsetenv("TOLVAR_TRACE");
     fs::remove_all(dir);
   }
 
@@ -62,7 +63,7 @@ Bytes TracedBytes(const std::string& trace, const std::string& arrow) {
 }
 
 TEST_F(TraceTest, HoldsEveryByteBothWaysAndTheSpeedSwitch) {
-  setenv("TOLVAR_TRACE", trace.c_str(), 1);
+  qputenv("TOLVAR_TRACE", trace.string().c_str());
   Backup(3);
   std::ifstream in(trace);
   const std::string text{std::istreambuf_iterator<char>(in), {}};
@@ -88,7 +89,7 @@ TEST_F(TraceTest, HoldsEveryByteBothWaysAndTheSpeedSwitch) {
 TEST_F(TraceTest, NotesTimeOutsAndWritesNothingWhenNotAskedFor) {
   Backup(2);
   EXPECT_FALSE(fs::exists(trace));
-  setenv("TOLVAR_TRACE", trace.c_str(), 1);
+  qputenv("TOLVAR_TRACE", trace.string().c_str());
   Backup(2, 1);
   std::ifstream in(trace);
   const std::string text{std::istreambuf_iterator<char>(in), {}};
