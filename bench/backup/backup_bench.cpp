@@ -70,7 +70,7 @@ double TimedBackup(SerialIo& io, const std::vector<std::uint8_t>& image, const s
 
 // Best of a few in-process backups, with or without the support trace.
 double InProcessRate(const std::vector<std::uint8_t>& image, const std::string& path, const char* trace) {
-  if (trace) qputenv("TOLVAR_TRACE", trace);
+  if (trace) qputenv("TOLVAR_TRACE", QByteArray(trace));
   double best = 0;
   for (int run = 0; run < 3; ++run) {
     BackupSender sender(BackupSender::Flash::Nand, image);

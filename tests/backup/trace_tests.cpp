@@ -63,7 +63,7 @@ Bytes TracedBytes(const std::string& trace, const std::string& arrow) {
 }
 
 TEST_F(TraceTest, HoldsEveryByteBothWaysAndTheSpeedSwitch) {
-  qputenv("TOLVAR_TRACE", trace.string().c_str());
+  qputenv("TOLVAR_TRACE", QByteArray(trace.string().c_str()));
   Backup(3);
   std::ifstream in(trace);
   const std::string text{std::istreambuf_iterator<char>(in), {}};
@@ -89,7 +89,7 @@ TEST_F(TraceTest, HoldsEveryByteBothWaysAndTheSpeedSwitch) {
 TEST_F(TraceTest, NotesTimeOutsAndWritesNothingWhenNotAskedFor) {
   Backup(2);
   EXPECT_FALSE(fs::exists(trace));
-  qputenv("TOLVAR_TRACE", trace.string().c_str());
+  qputenv("TOLVAR_TRACE", QByteArray(trace.string().c_str()));
   Backup(2, 1);
   std::ifstream in(trace);
   const std::string text{std::istreambuf_iterator<char>(in), {}};
