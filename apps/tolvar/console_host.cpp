@@ -27,17 +27,23 @@ bool ConsoleHost::Interactive() const { return !batch_ && isatty(fileno(stdin));
 void ConsoleHost::SetStatus(const std::string& text) {
   if (text == status_) return;
   status_ = text;
+  progress_.Clear();
   std::cout << text << std::endl;
 }
 
-void ConsoleHost::ShowMessage(const std::string& text) { std::cout << text << std::endl; }
+void ConsoleHost::ShowMessage(const std::string& text) {
+  progress_.Clear();
+  std::cout << text << std::endl;
+}
 
 void ConsoleHost::ShowPortFailure(const std::string& message, const std::string& reason) {
+  progress_.Clear();
   std::cout << message << std::endl;
   if (!reason.empty()) std::cout << reason << std::endl;
 }
 
 void ConsoleHost::ShowResetPrompt(const std::string& text) {
+  progress_.Clear();
   std::cout << text << std::endl;
   if (!Interactive()) return;
   std::cout << "(Enter)" << std::flush;
@@ -46,6 +52,7 @@ void ConsoleHost::ShowResetPrompt(const std::string& text) {
 }
 
 bool ConsoleHost::Ask(const std::string& question, bool) {
+  progress_.Clear();
   std::cout << question << " (y/n) " << std::flush;
   if (!Interactive()) {
     std::cout << "n" << std::endl;

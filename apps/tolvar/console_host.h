@@ -2,6 +2,7 @@
 #include <string>
 
 #include "link/host.h"
+#include "terminal_progress.h"
 
 class Module1;
 
@@ -14,16 +15,16 @@ class ConsoleHost final : public Host {
   void SetModule(Module1* m) { module_ = m; }
 
   void SetStatus(const std::string& text) override;
-  void SetBarRange(Bar, int, int) override {}
-  void SetBarValue(Bar, int) override {}
+  void SetBarRange(Bar bar, int minimum, int maximum) override { progress_.Range(bar, minimum, maximum); }
+  void SetBarValue(Bar bar, int value) override { progress_.Value(bar, value); }
   void ShowMessage(const std::string& text) override;
   void ShowResetPrompt(const std::string& text) override;
   void ShowPortFailure(const std::string& message, const std::string& reason) override;
   bool Ask(const std::string& question, bool noIsDefault) override;
   void HideCancelDialog() override {}
   void UnloadCancelDialog() override {}
-  void LockForTransfer(Task) override {}
-  void RestoreAfterTransfer(Task) override {}
+  void LockForTransfer(Task) override { progress_.Start(); }
+  void RestoreAfterTransfer(Task) override { progress_.Clear(); }
   std::string ModelText() override { return model_; }
   void ProcessEvents() override;
 
@@ -36,4 +37,5 @@ class ConsoleHost final : public Host {
   std::string model_;
   std::string status_;
   Module1* module_ = nullptr;
+  TerminalProgress progress_ = TerminalProgress::ForStandardError();
 };
