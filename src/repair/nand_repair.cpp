@@ -31,15 +31,9 @@ AttemptEnd SendNandBlock(RepairLink& link, std::istream& image, int startLogical
   if (!image.read(reinterpret_cast<char*>(bytes.data()), kNandBlockSize)) return AttemptEnd::FileError;
   const int code = NandBlockCode(startLogicalBlock + block - 1);
   for (int page = 0; page < kPagesPerBlock; ++page) {
-    switch (link.BeforeFrame()) {
-      case Handshake::Timeout:
-        return AttemptEnd::Timeout;
-      case Handshake::Stop:
-        return AttemptEnd::Stop;
-      case Handshake::GoAhead:
-        break;
-    }
-    link.WriteFrame(BuildNandFrame(m.TransferBuffer.data(), code, page, bytes.data() + page * wire::kNandPayload));
+    const AttemptEnd end = link.SendFrame(
+        [&](std::uint8_t* frame) { return BuildNandFrame(frame, code, page, bytes.data() + page * wire::kNandPayload); });
+    if (end != AttemptEnd::Done) return end;
     m.host.SetBarValue(Host::Bar::Current, page + 1);
   }
   return AttemptEnd::Done;

@@ -41,15 +41,9 @@ AttemptEnd SendNorPage(RepairLink& link, std::istream& image, int page) {
   if (!image.read(reinterpret_cast<char*>(bytes.data()), kNorPageSize)) return AttemptEnd::FileError;
   m.host.SetStatus("正在修复" + Dec2HexStr(static_cast<std::uint8_t>(page)) + "页");
   for (int k = 0; k < kFramesPerPage; ++k) {
-    switch (link.BeforeFrame()) {
-      case Handshake::Timeout:
-        return AttemptEnd::Timeout;
-      case Handshake::Stop:
-        return AttemptEnd::Stop;
-      case Handshake::GoAhead:
-        break;
-    }
-    link.WriteFrame(BuildNorFrame(m.TransferBuffer.data(), page, k, bytes.data() + k * wire::kNorPayload));
+    const AttemptEnd end = link.SendFrame(
+        [&](std::uint8_t* frame) { return BuildNorFrame(frame, page, k, bytes.data() + k * wire::kNorPayload); });
+    if (end != AttemptEnd::Done) return end;
     m.host.SetBarValue(Host::Bar::Current, k + 1);
   }
   return AttemptEnd::Done;

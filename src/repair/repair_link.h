@@ -37,6 +37,22 @@ class RepairLink {
   // Sends the frame built in TransferBuffer in one write.
   void WriteFrame(std::size_t size);
 
+  // The wait before a frame, then the frame itself: `build` fills
+  // TransferBuffer and returns the frame's size. Done once it went out.
+  template <typename Build>
+  AttemptEnd SendFrame(Build build) {
+    switch (BeforeFrame()) {
+      case Handshake::Timeout:
+        return AttemptEnd::Timeout;
+      case Handshake::Stop:
+        return AttemptEnd::Stop;
+      case Handshake::GoAhead:
+        break;
+    }
+    WriteFrame(build(m.TransferBuffer.data()));
+    return AttemptEnd::Done;
+  }
+
   // Runs attempts until one is not a time-out answered Yes: reset prompt, base
   // speed, "正在与文曲星连接...", then `sendAll`. After a time-out the bars go
   // back (the total one to `totalMinimum`) and the user is asked whether to

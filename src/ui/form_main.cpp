@@ -42,13 +42,6 @@ const char* const kSaveTitle = "指定一个你要保存的文件名";
 const char* const kOpenTitle = "打开一个已存在的备份文件";
 const char* const kOverwriteQuestion = "文件已存在,要覆盖吗？";
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-template <typename W>
-W* Named(W* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
-}
 
 // Anything at all under the name counts: a backup must never replace a file
 // the user was not asked about, readable or not.

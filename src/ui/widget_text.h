@@ -1,4 +1,5 @@
 #pragma once
+#include <QObject>
 #include <QString>
 #include <string>
 
@@ -9,4 +10,14 @@ inline QString WidgetText(const std::string& utf8) {
   QString text = QString::fromStdString(utf8);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return text;
+}
+
+// A fixed UTF-8 text of the windows.
+inline QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
+
+// Gives a control the name it is known by, so that tests can find it.
+template <typename W>
+W* Named(W* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
 }

@@ -14,16 +14,7 @@
 #include "common/file_exists.h"
 #include "link/module1.h"
 #include "repair/nor_repair.h"
-
-namespace {
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-template <typename W>
-W* Named(W* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
-}
-}  // namespace
+#include "ui/widget_text.h"
 
 FormBackNor::FormBackNor(Module1& m, QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Window), m_(m), mainWindow_(mainWindow) {
