@@ -255,6 +255,19 @@ TEST_F(EndToEnd, NandRepairsWriteTheChosenBlocks) {
   EXPECT_FALSE(out.formatted);
 }
 
+TEST_F(EndToEnd, RepairsConnectAlsoWhenTheHandheldsHelloCameFirst) {
+  // With no delay the handheld takes the opened line for a backup and says
+  // hello before, or just as, the repair's first connection request arrives.
+  const Bytes nor = ReadFile(NorImage()), nand = ReadFile(NandImage());  // NAND: logical blocks 3 to 5
+  for (int round = 0; round < 3; ++round) {
+    Outcome out = Run({Kind::RepairNor, {"--hello-delay", "0"}, {"--pages", "00,01,02-"}, 0});
+    EXPECT_EQ(out.flashNor, nor);
+    out = Run({Kind::RepairNand, {"--hello-delay", "0"}, {}, 0});
+    ASSERT_EQ(out.flashNand.size(), 4 * kNandBlockBytes + 2);
+    EXPECT_EQ(Bytes(out.flashNand.begin() + kNandBlockBytes, out.flashNand.end() - 2), Bytes(nand.begin(), nand.end() - 2));
+  }
+}
+
 // --- the fault matrix ---
 
 // Data frames of each transfer with the default flash and images.

@@ -68,7 +68,7 @@ void SimulatedHandheld::OnSpeed(HandheldLine& line, long speed) {
   switch (role_) {
     case Role::Closed: break;
     case Role::Undecided: since_ = Clock::now(); break;  // still setting up: wait from its last change
-    case Role::HelloSent:
+    case Role::HelloSent: break;  // the hello is still unanswered: a repair's connection start, most likely
     case Role::Offering:
     case Role::Backup:
     case Role::Silent:

@@ -1,0 +1,130 @@
+// The program's handheld in-process, through SimPort and the real engine:
+// the flows a batch run over a pty cannot show, where the user answers Yes and
+// the handheld must follow the computer into a second attempt.
+#include "simulated_handheld.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "backup/backup.h"
+#include "repair/nor_repair.h"
+#include "sim_port.h"
+#include "support/fake_clock.h"
+#include "support/fake_host.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+Bytes ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class SimulatedHandheldTest : public ::testing::Test {
+ protected:
+  EmulatedFlash flash = EmulatedFlash::Generated(6, 2, 0x0C33);
+  SimulatedHandheld::Settings settings;
+  std::unique_ptr<SimulatedHandheld> handheld;
+  std::vector<std::string> events;
+  std::size_t leftUnread = 0;  // bytes from the handheld the computer never read
+  SimPort port;
+  FakeClock clock;
+  FakeHost host;
+  Module1 m{port, clock, host};
+  fs::path dir;
+
+  void SetUp() override {
+    settings.helloDelay = settings.offerPeriod = std::chrono::milliseconds(0);
+    dir = fs::temp_directory_path() /
+          ("handheld_sim_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir);
+    m.ComPort = 1;
+    m.eventInterval = std::chrono::microseconds(0);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  void Make() {
+    handheld = std::make_unique<SimulatedHandheld>(flash, settings);
+    handheld->onEvent = [this](const std::string& e) {
+      if (e.rfind("frame", 0) != 0) events.push_back(e);
+      if (e == "closed") leftUnread = port.waiting();
+    };
+    handheld->computerSpeed = [this] { return port.speed; };
+    port.Attach(handheld.get());
+  }
+};
+
+TEST_F(SimulatedHandheldTest, NandBackupStartsOverWithTheComputer) {
+  settings.backupFaults.badPayloadAt = 40;
+  Make();
+  host.answers = {true};  // "您要重新开始备份吗?" -> Yes
+  m.ImagePath = (dir / "x.nand").string();
+  ASSERT_EQ(SaveNand(m), BackupEnding::Success);
+  Bytes expected = flash.NandImage();
+  expected.push_back(0x33);
+  expected.push_back(0x0C);
+  EXPECT_EQ(ReadFile(m.ImagePath), expected);
+  EXPECT_EQ(host.messages, (std::vector<std::string>{"接收数据时校验错2!", "备份系统Nand成功!"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"opened", "hello", "backup nand", "restart", "hello", "backup nand", "closed"}));
+}
+
+TEST_F(SimulatedHandheldTest, SilentHandheldWakesForTheRestartAndFaultsComeBackWithTheNextOpening) {
+  settings.backupFaults.silentFrom = 0;  // hello answered, then nothing
+  Make();
+  m.ImagePath = (dir / "x.nor").string();
+  host.answers = {true};  // "接收数据超时,您要重新开始备份吗?" -> Yes
+  EXPECT_EQ(SaveNor(m), BackupEnding::Success);
+  EXPECT_EQ(ReadFile(m.ImagePath), flash.NorImage());
+  EXPECT_EQ(events, (std::vector<std::string>{"opened", "hello", "silent", "restart", "hello", "backup nor", "closed"}));
+  events.clear();
+  EXPECT_EQ(SaveNor(m), BackupEnding::Timeout);
+  EXPECT_EQ(events, (std::vector<std::string>{"opened", "hello", "silent", "closed"}));
+}
+
+TEST_F(SimulatedHandheldTest, NorRepairRetriedAfterATimeOutEndsInTheFlash) {
+  settings.repairFaults.silentFrom = 130;  // early in page 01
+  Make();
+  Bytes image(6 * kNorPageBytes);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + (i >> 15));
+  m.ImagePath = (dir / "repair.nor").string();
+  std::ofstream(m.ImagePath, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  host.answers = {true};  // "请求超时,重试吗?" -> Yes
+  NorRepairOptions options;
+  options.page00 = options.page01 = true;
+  options.pagesFrom02 = false;
+  options.format = true;
+  ASSERT_EQ(BackNor(m, options), RepairEnding::Success);
+  EXPECT_EQ(host.questions, std::vector<std::string>{"请求超时,重试吗?"});
+  handheld->Sync();
+  Bytes expected = EmulatedFlash::Generated(6, 2, 0x0C33).NorImage();
+  std::copy_n(image.begin(), 2 * kNorPageBytes, expected.begin());
+  EXPECT_EQ(flash.NorImage(), expected);
+  EXPECT_EQ(events, (std::vector<std::string>{"opened", "repair", "repair nor", "format", "closed"}));
+}
+
+TEST_F(SimulatedHandheldTest, HelloThatWaitsUnreadDoesNotPutTheRepairOutOfStep) {
+  Make();
+  // The user reads the reset prompt; meanwhile the handheld takes the silent
+  // line for a backup and says hello, which the computer has not read yet.
+  host.onDialog = [&](const std::string& text) {
+    if (text.find("reset") != std::string::npos) handheld->OnIdle(port);
+  };
+  Bytes image(6 * kNorPageBytes, 0x5A);
+  m.ImagePath = (dir / "repair.nor").string();
+  std::ofstream(m.ImagePath, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  NorRepairOptions options;
+  options.page00 = true;
+  options.pagesFrom02 = false;
+  ASSERT_EQ(BackNor(m, options), RepairEnding::Success);
+  EXPECT_EQ(events, (std::vector<std::string>{"opened", "hello", "repair", "repair nor", "closed"}));
+  // Every answer met the request it was meant for: nothing was left over.
+  EXPECT_EQ(leftUnread, 0u);
+  handheld->Sync();
+  EXPECT_TRUE(std::equal(image.begin(), image.begin() + kNorPageBytes, flash.norPages.at(0).begin()));
+}
+
+}  // namespace
