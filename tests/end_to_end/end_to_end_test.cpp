@@ -126,6 +126,9 @@ class EndToEnd : public ::testing::Test {
   Outcome Run(const Case& c) {
     Outcome out;
     std::vector<std::string> simArgs = c.simArgs;
+  // The handheld pauses there, so that Ctrl-C lands while the transfer runs
+  // even on a fast line.
+  if (c.interruptAtFrame >= 0) simArgs.insert(simArgs.end(), {"--stall-at", std::to_string(c.interruptAtFrame)});
     const fs::path savedNor = dir / "flash.nor", savedNand = dir / "flash.nand";
     for (const fs::path* p : {&savedNor, &savedNand}) fs::remove(*p);
     simArgs.insert(simArgs.end(), {"--save-nor", savedNor.string(), "--save-nand", savedNand.string()});

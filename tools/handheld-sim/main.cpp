@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "emulated_flash.h"
 #include "pty_line.h"
@@ -49,7 +50,8 @@ const char kUsage[] =
     "  --bad-payload K      backups: wrong payload check in frame K\n"
     "  --silent-from K      backups and repairs: nothing more from frame K on\n"
     "  --nak-at K           repairs: answer 15 (check error) before frame K\n"
-    "  --junk N             backups: N junk bytes before the hello\n";
+    "  --junk N             backups: N junk bytes before the hello\n"
+    "  --stall-at K         say nothing for --stall-ms (500) after frame K, a slow moment within the time-outs\n";
 
 bool ParseNumber(const char* text, long minimum, long maximum, long& value) {
   char* end = nullptr;
@@ -67,6 +69,7 @@ struct Options {
   std::string norFile, nandFile, saveNor, saveNand, link;
   long norPages = 8, nandBlocks = 4, nandStart = 2;
   bool manual = false, trace = false;
+  long stallAt = -1, stallMs = 500;
   SimulatedHandheld::Settings settings;
 };
 
@@ -154,6 +157,8 @@ int main(int argc, char** argv) {
       o.settings.repairFaults.silentFrom = static_cast<int>(n);
     } else if (arg == "--nak-at" && number(0, 1 << 20, n)) {
       o.settings.repairFaults.checkErrorAt = static_cast<int>(n);
+    } else if (arg == "--stall-at" && number(0, 1 << 20, o.stallAt)) {
+    } else if (arg == "--stall-ms" && number(0, 60000, o.stallMs)) {
     } else if (arg == "--junk" && number(0, 10000, n)) {
       o.settings.backupFaults.junkBeforeHello = static_cast<int>(n);
     } else {
@@ -179,9 +184,14 @@ int main(int argc, char** argv) {
   }
   handheld.computerSpeed = [&line] { return line.ComputerSpeed(); };
   line.deviceListensAt = [&handheld] { return handheld.ListeningSpeed(); };
-  if (o.trace) handheld.onEvent = [](const std::string& text) {
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
+  const std::string stallEvent = "frame " + std::to_string(o.stallAt);
+  handheld.onEvent = [&](const std::string& text) {
+    if (o.trace) {
+      std::printf("%s\n", text.c_str());
+      std::fflush(stdout);
+    }
+    // The line is neither read nor answered meanwhile.
+    if (o.stallAt >= 0 && text == stallEvent) std::this_thread::sleep_for(std::chrono::milliseconds(o.stallMs));
   };
 
   // The link stands before the device is named, so that whoever reads the
