@@ -128,3 +128,40 @@ TEST_F(SimulatedHandheldTest, HelloThatWaitsUnreadDoesNotPutTheRepairOutOfStep) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EmulatedFlashFiles, SavedImagesLoadBackAndMalformedOnesAreRefused) {
+  const fs::path dir = fs::temp_directory_path() / ("emulated_flash_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const EmulatedFlash generated = EmulatedFlash::Generated(7, 3, 1);  // logical block 1 keeps its spare bytes FF
+  std::string error;
+  ASSERT_TRUE(generated.SaveNor((dir / "a.nor").string(), error)) << error;
+  ASSERT_TRUE(generated.SaveNand((dir / "a.nand").string(), error)) << error;
+  EXPECT_FALSE(fs::exists(dir / "a.nand.temp"));
+  const Bytes nand = ReadFile(dir / "a.nand");
+  ASSERT_EQ(nand.size(), 3 * kNandBlockBytes + 2);
+  EXPECT_EQ(nand[nand.size() - 2], 0x01);
+  EXPECT_EQ(Bytes(nand.begin() + 512, nand.begin() + 528), Bytes(16, 0xFF));
+
+  EmulatedFlash loaded;
+  ASSERT_TRUE(loaded.LoadNor((dir / "a.nor").string(), error)) << error;
+  ASSERT_TRUE(loaded.LoadNand((dir / "a.nand").string(), error)) << error;
+  EXPECT_EQ(loaded.NorImage(), generated.NorImage());
+  EXPECT_EQ(loaded.NandImage(), generated.NandImage());
+  EXPECT_EQ(loaded.FirstNandBlock(), 1);
+
+  std::ofstream(dir / "short.nor", std::ios::binary) << std::string(32767, 'x');
+  std::ofstream(dir / "short.nand", std::ios::binary) << std::string(16897, 'x');
+  std::ofstream(dir / "zero.nand", std::ios::binary) << std::string(kNandBlockBytes, 'x') << '\0' << '\0';
+  for (const char* name : {"short.nor", "missing.nor"}) {
+    error.clear();
+    EXPECT_FALSE(loaded.LoadNor((dir / name).string(), error)) << name;
+    EXPECT_NE(error.find(name), std::string::npos) << error;
+  }
+  for (const char* name : {"short.nand", "zero.nand"}) EXPECT_FALSE(loaded.LoadNand((dir / name).string(), error)) << name;
+  EXPECT_EQ(loaded.NorImage(), generated.NorImage()) << "a refused file leaves the flash as it was";
+  fs::remove_all(dir);
+}
+
+}  // namespace
