@@ -146,7 +146,6 @@ void SimulatedHandheld::BeginRepair(bool nand) {
     r->faults.attempts = 1;
     const bool isNor = kind == RepairReceiver::Flash::Nor;
     (isNor ? r->norPages : r->nandBlocks) = isNor ? flash_.norPages : flash_.nandBlocks;
-    for (const auto& unit : isNor ? flash_.norPages : flash_.nandBlocks) r->written[unit.first].assign(isNor ? 128 : 32, false);
     r->Reset();
     return r;
   };

@@ -161,11 +161,12 @@ void RepairReceiver::TakeFrame() {
   ++framesAccepted;
   const std::size_t payload = flash_ == Flash::Nor ? wire::kNorPayload : wire::kNandPayload;
   auto& flash = flash_ == Flash::Nor ? norPages : nandBlocks;
+  // Flash loaded beforehand has its units already; what was written is
+  // tracked apart from it.
   auto [it, fresh] = flash.try_emplace(unit);
-  if (fresh) {
-    it->second.assign(flash_ == Flash::Nor ? kNorPage : kNandBlock, 0xFF);
-    written[unit].assign(flash_ == Flash::Nor ? kNorSlots : kNandSlots, false);
-  }
+  if (fresh) it->second.assign(flash_ == Flash::Nor ? kNorPage : kNandBlock, 0xFF);
+  std::vector<bool>& marks = written[unit];
+  if (marks.empty()) marks.assign(flash_ == Flash::Nor ? kNorSlots : kNandSlots, false);
   std::copy(frame_.begin() + wire::kHeaderSize, frame_.begin() + wire::kHeaderSize + payload, it->second.begin() + slot * payload);
-  written[unit][slot] = true;
+  marks[slot] = true;
 }
