@@ -162,6 +162,8 @@ struct FailureCase {
   std::vector<std::string> questions;
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
 class BackupFailure : public BackupTest, public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(BackupFailure, LeavesTheChosenFileUntouched) {

@@ -7,6 +7,9 @@
 // unchanged unless the backup succeeded, the port free again. The run ends
 // with a one-line summary.
 #include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QCryptographicHash>
 #include <signal.h>
 
 #include <QCoreApplication>
@@ -183,6 +186,14 @@ class EndToEnd : public ::testing::Test {
                                                        : WithTrailer(DefaultFlash().NandImage(), 2);
       const bool equal = out.file == expected;
       EXPECT_TRUE(equal) << "the backup differs from the handheld's flash";
+      // The verb names the file's size and hash, for the user to keep.
+      const QByteArray hash = QCryptographicHash::hash(
+          QByteArray(reinterpret_cast<const char*>(out.file.data()), static_cast<qsizetype>(out.file.size())),
+          QCryptographicHash::Sha256);
+      EXPECT_NE(out.output.find(file.string() + ": " + std::to_string(out.file.size()) + " 字节, SHA-256 " +
+                                hash.toHex().toStdString()),
+                std::string::npos)
+          << out.output;
       damaged = damaged || !equal;
     } else {
       const bool unchanged = out.file == before;
