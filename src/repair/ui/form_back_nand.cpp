@@ -17,10 +17,7 @@
 #include "ui/widget_text.h"
 
 FormBackNand::FormBackNand(Module1& m, QWidget* mainWindow)
-    : QWidget(mainWindow, Qt::Window), m_(m), mainWindow_(mainWindow) {
-  setObjectName("FormBackNand");
-  setWindowTitle(Text("修复NandFlash"));
-  setAttribute(Qt::WA_DeleteOnClose);
+    : RepairDialog(m, mainWindow, "FormBackNand", "修复NandFlash") {
 
   Frame5 = Named(new QGroupBox(Text("修复选项"), this), "Frame5");
   Label1 = Named(new QLabel(Text("选择修复的数据:"), Frame5), "Label1");
@@ -110,26 +107,12 @@ void FormBackNand::Command1_Click() {
   }
   FirstBlock = range.firstBlock;
   LastBlock = range.lastBlock;
-  if (mainWindow_) {
-    mainWindow_->show();
-    mainWindow_->activateWindow();
-  }
-  hide();
+  HandOverToMainWindow();
   BackNand(m_, FirstBlock, LastBlock, StartLogicalBlock, NandRepairOptions{Check1->isChecked(), Check2->isChecked()});
   Unload();
 }
 
-void FormBackNand::Command2_Click() { Unload(); }
-
-void FormBackNand::Unload() { close(); }
 
 FormBackNand* ShowFormBackNand(Module1& m, QWidget* mainWindow, const std::function<void()>& startAgain) {
-  auto* dialog = new FormBackNand(m, mainWindow);
-  if (!dialog->Form_Load()) {
-    delete dialog;
-    if (startAgain) startAgain();
-    return nullptr;
-  }
-  dialog->show();
-  return dialog;
+  return RepairDialog::Show(new FormBackNand(m, mainWindow), startAgain);
 }

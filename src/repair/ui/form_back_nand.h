@@ -1,8 +1,8 @@
 #pragma once
-#include <QWidget>
 #include <functional>
 
 #include "repair/repair_checks.h"
+#include "repair/ui/repair_dialog.h"
 
 class QCheckBox;
 class QGroupBox;
@@ -10,13 +10,12 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class Module1;
 
 // The NAND repair options "修复NandFlash": all blocks or a range, low speed,
 // format afterwards. Modeless; OK checks the range, hides the dialog and runs
 // the repair with the main window locked, then it unloads itself. Messages go
 // through the engine's Host.
-class FormBackNand : public QWidget {
+class FormBackNand : public RepairDialog {
   Q_OBJECT
 
  public:
@@ -36,12 +35,8 @@ class FormBackNand : public QWidget {
   QPushButton* Command1;  // "确定"
   QPushButton* Command2;  // "取消"
 
-  // Checks the image's length and starting logical block number; false (after
-  // the rejection message) when it cannot be repaired.
-  bool Form_Load();
+  bool Form_Load() override;
   void Command1_Click();
-  void Command2_Click();
-  void Unload();
 
   // The dialog's fields.
   std::uint64_t ImageLength = 0;
@@ -53,8 +48,6 @@ class FormBackNand : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  Module1& m_;
-  QWidget* mainWindow_;
   int blocks_ = 0;
 };
 

@@ -17,10 +17,7 @@
 #include "ui/widget_text.h"
 
 FormBackNor::FormBackNor(Module1& m, QWidget* mainWindow)
-    : QWidget(mainWindow, Qt::Window), m_(m), mainWindow_(mainWindow) {
-  setObjectName("FormBackNor");
-  setWindowTitle(Text("修复NorFlash"));
-  setAttribute(Qt::WA_DeleteOnClose);
+    : RepairDialog(m, mainWindow, "FormBackNor", "修复NorFlash") {
 
   Frame5 = Named(new QGroupBox(Text("修复选项"), this), "Frame5");
   Label1 = Named(new QLabel(Text("选择修复的数据:"), Frame5), "Label1");
@@ -81,26 +78,12 @@ void FormBackNor::Command1_Click() {
     m_.host.ShowMessage(kNoPageChosen);
     return;
   }
-  if (mainWindow_) {
-    mainWindow_->show();
-    mainWindow_->activateWindow();
-  }
-  hide();
+  HandOverToMainWindow();
   BackNor(m_, options);
   Unload();
 }
 
-void FormBackNor::Command2_Click() { Unload(); }
-
-void FormBackNor::Unload() { close(); }
 
 FormBackNor* ShowFormBackNor(Module1& m, QWidget* mainWindow, const std::function<void()>& startAgain) {
-  auto* dialog = new FormBackNor(m, mainWindow);
-  if (!dialog->Form_Load()) {
-    delete dialog;
-    if (startAgain) startAgain();
-    return nullptr;
-  }
-  dialog->show();
-  return dialog;
+  return RepairDialog::Show(new FormBackNor(m, mainWindow), startAgain);
 }

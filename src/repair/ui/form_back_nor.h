@@ -1,19 +1,18 @@
 #pragma once
-#include <QWidget>
 #include <functional>
 
 #include "repair/repair_checks.h"
+#include "repair/ui/repair_dialog.h"
 
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class Module1;
 
 // The NOR repair options "修复NorFlash": which pages, low speed, format
 // afterwards. Modeless; OK hides it and runs the repair with the main window
 // locked, then it unloads itself. Messages go through the engine's Host.
-class FormBackNor : public QWidget {
+class FormBackNor : public RepairDialog {
   Q_OBJECT
 
  public:
@@ -30,18 +29,12 @@ class FormBackNor : public QWidget {
   QPushButton* Command1;  // "确定"
   QPushButton* Command2;  // "取消"
 
-  // Checks the image at ImagePath; false (after the rejection message) when
-  // it cannot be repaired.
-  bool Form_Load();
+  bool Form_Load() override;
   void Command1_Click();
-  void Command2_Click();
-  void Unload();
 
   NorRepairOptions Options() const;
 
  private:
-  Module1& m_;
-  QWidget* mainWindow_;
 };
 
 // What the main window's start button does for "修复系统Nor" once ImagePath is

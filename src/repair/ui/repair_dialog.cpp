@@ -1,0 +1,18 @@
+#include "repair/ui/repair_dialog.h"
+
+#include "ui/widget_text.h"
+
+RepairDialog::RepairDialog(Module1& m, QWidget* mainWindow, const char* name, const char* caption)
+    : QWidget(mainWindow, Qt::Window), m_(m), mainWindow_(mainWindow) {
+  setObjectName(name);
+  setWindowTitle(Text(caption));
+  setAttribute(Qt::WA_DeleteOnClose);
+}
+
+void RepairDialog::HandOverToMainWindow() {
+  if (mainWindow_) {
+    mainWindow_->show();
+    mainWindow_->activateWindow();
+  }
+  hide();
+}

@@ -1,0 +1,43 @@
+#pragma once
+#include <QWidget>
+#include <functional>
+
+class Module1;
+
+// What the two repair option dialogs share: a window of their own beside the
+// main window, which they hand over to while the repair runs, and the way
+// they are loaded, rejected and unloaded.
+class RepairDialog : public QWidget {
+  Q_OBJECT
+
+ public:
+  RepairDialog(Module1& m, QWidget* mainWindow, const char* name, const char* caption);
+
+  // Checks the image at ImagePath; false (after the rejection message) when
+  // it cannot be repaired.
+  virtual bool Form_Load() = 0;
+  void Command2_Click() { Unload(); }
+  void Unload() { close(); }
+
+  // What the main window's start button does for a repair once ImagePath is
+  // set: load the dialog and show it, or, when the file is rejected, run
+  // `startAgain` (the start button's action) so that the user chooses anew.
+  // Returns the dialog shown, or null.
+  template <typename Dialog>
+  static Dialog* Show(Dialog* dialog, const std::function<void()>& startAgain) {
+    if (dialog->Form_Load()) {
+      dialog->show();
+      return dialog;
+    }
+    delete dialog;
+    if (startAgain) startAgain();
+    return nullptr;
+  }
+
+ protected:
+  // Brings the main window to the front and hides this dialog for the repair.
+  void HandOverToMainWindow();
+
+  Module1& m_;
+  QWidget* mainWindow_;
+};
