@@ -48,10 +48,10 @@ class BlockChecker {
       page_ = p;
       pageHasFindings_ = false;
       std::uint8_t* page = block + (p - 1) * kPageSize;
-      verdicts[p - 1] = logicalBlock <= 1 ? CheckBlankPage(page) : CheckPage(page);
+      verdicts[p - 1] = logicalBlock == 1 ? CheckBlankPage(page) : CheckPage(page);
       Tally(verdicts[p - 1]);
     }
-    if (logicalBlock > 1) CheckBlockSum(block);
+    if (logicalBlock != 1) CheckBlockSum(block);  // a number 0 is checked like any other, and so reported
     if (!correct) return;
     for (int p = 0; p < kPagesPerBlock; ++p) {
       if (verdicts[p].kind != EccVerdict::DataBit) continue;
@@ -108,7 +108,12 @@ class BlockChecker {
     ExpectBlank(spareArea, 2, 5);
 
     const PageEcc stored = {spareArea[spare::kEcc], spareArea[spare::kEcc + 1], spareArea[spare::kEcc + 2]};
-    const EccVerdict verdict = JudgeEcc(stored, checks.ecc);
+    EccVerdict verdict = JudgeEcc(stored, checks.ecc);
+    // Erased or damaged ECC bytes can mimic the syndrome of one wrong data
+    // bit. A bit is only taken as wrong when the stored page XOR tells the
+    // same story; otherwise changing it could damage good data.
+    if (verdict.kind == EccVerdict::DataBit && (spareArea[spare::kXor] ^ checks.pageXor) != (1u << verdict.bit))
+      verdict.kind = EccVerdict::Uncorrectable;
     if (verdict.kind == EccVerdict::DataBit)
       Report("ECC", stored.data(), checks.ecc.data(), 3,
              "数据第" + std::to_string(verdict.byte) + "字节第" + std::to_string(verdict.bit) + "位有误,可纠正");

@@ -122,6 +122,25 @@ TEST_F(VerifyTest, HundredFlippedBitsAreFoundAndRepaired) {
   EXPECT_EQ(Verify(At("repaired.nand")), VerifyResult::Clean);
 }
 
+TEST_F(VerifyTest, ASyndromeThePageXorDoesNotConfirmChangesNothing) {
+  // Erased ECC bytes over data whose only set bit is bit 0 of byte 7 look
+  // like one wrong bit (byte 504, bit 7); the page XOR says the data is right.
+  Bytes image = MakeImage(2, "C32", 5);
+  std::uint8_t* page = &image[kPageSize];  // block 1, page 2
+  std::fill(page, page + kPageData, 0);
+  page[7] = 0x01;
+  std::fill(page + kPageData + 6, page + kPageData + 9, 0xFF);
+  page[kPageData + 10] = 0x01;
+  WriteFile(At("erased.nand"), image);
+
+  EXPECT_EQ(Verify(At("erased.nand")), VerifyResult::Differs);
+  EXPECT_EQ(summary.pagesDataBit, 0u);
+  EXPECT_EQ(summary.pagesUncorrectable, 1u);
+  EXPECT_EQ(Repair(At("erased.nand"), At("copy.nand")), VerifyResult::Differs);
+  EXPECT_EQ(summary.bitsCorrected, 0u);
+  EXPECT_EQ(ReadFile(At("copy.nand")), image);
+}
+
 TEST_F(VerifyTest, FindingsNameTheBlockAndWhatDiffers) {
   Bytes image = MakeImage(4, "20", 4);
   image[2 * kBlockSize + kBlockSumOffset] ^= 0x01;      // block 3: its sum
