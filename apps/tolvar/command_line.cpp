@@ -38,13 +38,13 @@ const Verb* FindVerb(const std::string& name) {
 }
 
 // Fills `args`; returns an error text, empty when the line is well formed.
-std::string Parse(int argc, char** argv, const Verb& verb, Arguments& args) {
+std::string Parse(const std::vector<std::string>& words, const Verb& verb, Arguments& args) {
   args.verb = verb.name;
-  for (int i = 2; i < argc; ++i) {
-    const std::string word = argv[i];
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    const std::string& word = words[i];
     if (verb.options.count(word)) {
-      if (i + 1 >= argc) return word + " needs a value";
-      args.options[word] = argv[++i];
+      if (i + 1 >= words.size()) return word + " needs a value";
+      args.options[word] = words[++i];
     } else if (verb.flags.count(word)) {
       args.flags.insert(word);
     } else if (word.rfind("--", 0) == 0) {
@@ -91,8 +91,8 @@ std::unique_ptr<ConsoleSession> OpenSession(const Arguments& args) {
   return session;
 }
 
-int RunCommandLine(int argc, char** argv) {
-  const std::string name = argv[1];
+int RunCommandLine(const std::vector<std::string>& words) {
+  const std::string& name = words.at(0);
   if (name == "--help" || name == "-h") {
     std::cout << kUsage;
     return kExitSuccess;
@@ -100,7 +100,7 @@ int RunCommandLine(int argc, char** argv) {
   const Verb* verb = FindVerb(name);
   if (!verb) return UsageError("unknown command " + name);
   Arguments args;
-  const std::string problem = Parse(argc, argv, *verb, args);
+  const std::string problem = Parse(words, *verb, args);
   if (!problem.empty()) return UsageError(problem);
   return verb->run(args);
 }

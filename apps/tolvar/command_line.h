@@ -42,7 +42,8 @@ int UsageError(const std::string& problem);
 // one FILE. Returns nullptr after printing a usage error.
 std::unique_ptr<ConsoleSession> OpenSession(const Arguments& args);
 
-int RunCommandLine(int argc, char** argv);
+// Runs a verb; `words` are the arguments after the program name, as UTF-8.
+int RunCommandLine(const std::vector<std::string>& words);
 
 // The verbs.
 int BackupNorVerb(const Arguments& args);
