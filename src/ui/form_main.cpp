@@ -25,6 +25,7 @@
 #include "backup/image_summary.h"
 #include "common/file_exists.h"
 #include "link/module1.h"
+#include "repair/ui/repair_dialog.h"
 #include "ui/form_about.h"
 #include "ui/form_cancel.h"
 #include "ui/widget_text.h"
@@ -200,6 +201,9 @@ void FormMain::CommandSatrt_Click() {
     if (AskQuestion(Text(kOverwriteQuestion), true)) break;
   }
   m.ImagePath = chosen.toStdString();
+  // One task at a time: a repair dialog still open from an earlier start
+  // must not run its repair on this file, nor start during this task.
+  for (RepairDialog* earlier : findChildren<RepairDialog*>()) earlier->Unload();
 
   switch (purpose) {
     case 1:
@@ -219,12 +223,17 @@ void FormMain::CommandSatrt_Click() {
 
 // After a successful backup the status line keeps the image's size and
 // SHA-256 until the next task starts.
+void FormMain::ShowBackupSummary() {
+  const std::string summary = ImageSummary(module_->ImagePath);
+  if (!summary.empty()) SetStatus(summary);
+}
+
 void FormMain::SaveNor() {
-  if (module_ && ::SaveNor(*module_) == BackupEnding::Success) SetStatus(ImageSummary(module_->ImagePath));
+  if (module_ && ::SaveNor(*module_) == BackupEnding::Success) ShowBackupSummary();
 }
 
 void FormMain::SaveNand() {
-  if (module_ && ::SaveNand(*module_) == BackupEnding::Success) SetStatus(ImageSummary(module_->ImagePath));
+  if (module_ && ::SaveNand(*module_) == BackupEnding::Success) ShowBackupSummary();
 }
 
 void FormMain::CommandAbout_Click() {

@@ -125,6 +125,7 @@ class FormMain : public QWidget, public Host {
 
  private:
   void BuildControls();
+  void ShowBackupSummary();
   void ShowCancelDialog();
   void CancelAnswered(bool yes);
   QProgressBar* BarOf(Bar bar) const;

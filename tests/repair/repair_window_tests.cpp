@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QPointer>
 #include <QtTest>
 #include <filesystem>
 
@@ -140,6 +141,29 @@ class RepairWindowTest : public QObject {
                        [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
     QVERIFY(rig.handheld.formatted);
     QCOMPARE(ReadFile(rig.Path("x.nor")), image);  // page 00 alone leaves the check values alone
+  }
+
+  void aNewStartClosesTheDialogOfTheEarlierOne() {
+    // The start button stays usable while a repair dialog is open; a dialog
+    // left from an earlier start must never repair the file chosen later.
+    RepairRig rig(RepairReceiver::Flash::Nand);
+    WriteFile(rig.Path("first.nand"), NandImage(2, 0x20));
+    WriteFile(rig.Path("second.nand"), NandImage(3, 0x40));
+    rig.form.files = {rig.Path("first.nand")};
+    rig.form.CommandSatrt_Click();
+    QPointer<FormBackNand> first = Open<FormBackNand>().value(0);
+    QVERIFY(first);
+    rig.form.files = {rig.Path("second.nand")};
+    rig.form.CommandSatrt_Click();
+    DeleteClosedDialogs();
+    QVERIFY(!first);
+    FormBackNand* second = Open<FormBackNand>().value(0);
+    QVERIFY(second);
+    second->Command1->click();
+    DeleteClosedDialogs();
+    QCOMPARE(rig.form.messages.back(), U("恭喜，已成功修复！"));
+    QCOMPARE(rig.handheld.nandBlocks.size(), std::size_t{3});
+    QVERIFY(rig.handheld.nandBlocks.count(0x40) && rig.handheld.nandBlocks.count(0x42));
   }
 
   void nandDialogRejectsLengthAndStartingBlock() {

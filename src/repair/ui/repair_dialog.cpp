@@ -1,15 +1,17 @@
 #include "repair/ui/repair_dialog.h"
 
+#include "link/module1.h"
 #include "ui/widget_text.h"
 
 RepairDialog::RepairDialog(Module1& m, QWidget* mainWindow, const char* name, const char* caption)
-    : QWidget(mainWindow, Qt::Window), m_(m), mainWindow_(mainWindow) {
+    : QWidget(mainWindow, Qt::Window), m_(m), mainWindow_(mainWindow), imagePath_(m.ImagePath) {
   setObjectName(name);
   setWindowTitle(Text(caption));
   setAttribute(Qt::WA_DeleteOnClose);
 }
 
 void RepairDialog::HandOverToMainWindow() {
+  m_.ImagePath = imagePath_;
   if (mainWindow_) {
     mainWindow_->show();
     mainWindow_->activateWindow();

@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 #include <functional>
+#include <string>
 
 class Module1;
 
@@ -35,9 +36,11 @@ class RepairDialog : public QWidget {
   }
 
  protected:
-  // Brings the main window to the front and hides this dialog for the repair.
+  // Brings the main window to the front, hides this dialog for the repair
+  // and makes the image this dialog checked the one the repair sends.
   void HandOverToMainWindow();
 
   Module1& m_;
   QWidget* mainWindow_;
+  const std::string imagePath_;  // ImagePath when the dialog loaded
 };
