@@ -1,6 +1,7 @@
 #include "backup/image_receiver.h"
 
 #include "backup/temporary_image.h"
+#include "common/file_exists.h"
 #include "link/frame.h"
 
 const BackupFlavor kNorBackup{wire::kNorAnnounce, wire::kNorPayload, 128, "备份系统Nor成功!", false};
@@ -170,7 +171,11 @@ AttemptResult BackupRun::Success() {
   const bool replaced = temp_.Commit(error);
   host_.HideCancelDialog();
   if (!replaced) {
-    host_.ShowMessage("备份数据无法保存为 " + m_.ImagePath + " : " + error + "\r\n已接收的数据保存在 " + temp_.path());
+    // A complete temporary file is kept when only the rename failed; one
+    // that could not be written completely is gone.
+    std::string text = "备份数据无法保存为 " + m_.ImagePath + " : " + error;
+    if (FileExists(temp_.path())) text += "\r\n已接收的数据保存在 " + temp_.path();
+    host_.ShowMessage(text);
     return {false, BackupEnding::ReplaceFailed};
   }
   host_.ShowMessage(flavor_.successMessage);

@@ -5,6 +5,11 @@
 #include <memory>
 #include <random>
 
+#ifdef __unix__
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 #include "backup/backup.h"
 #include "backup_sender.h"
 #include "sim_port.h"
@@ -265,6 +270,30 @@ TEST_F(BackupTest, AFileThatCannotBeReplacedKeepsTheReceivedImage) {
   EXPECT_EQ(ReadFile(dir / "x.img.temp"), image);
   EXPECT_TRUE(fs::is_directory(file));
 }
+
+#ifdef __unix__
+TEST_F(BackupTest, AFullDiskLosesNothingAndClaimsNothing) {
+  Handheld(Flash::Nor, 40);
+  PutExistingFile();
+  // A file-size limit stands in for a full disk: writes past 4 KiB fail.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const BackupEnding ending = Run(Flash::Nor);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_EQ(ending, BackupEnding::ReplaceFailed);
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_EQ(host.messages[0].find("备份系统Nor成功!"), std::string::npos);
+  EXPECT_EQ(host.messages[0].find("已接收的数据保存在"), std::string::npos)
+      << "the incomplete temporary file is gone and must not be offered: " << host.messages[0];
+  ExpectNothingLost();
+}
+#endif
 
 TEST_F(BackupTest, AnImpossibleTemporaryFileIsReportedNotIgnored) {
   Handheld(Flash::Nand, 4);
