@@ -5,6 +5,7 @@
 #include <QSerialPort>
 #include <QtGlobal>
 #include <array>
+#include <thread>
 
 namespace {
 
@@ -101,7 +102,17 @@ int QtSerialIo::sio_ioctl(int port, int baud, int mode) {
 
 int QtSerialIo::sio_baud(int port, long speed) {
   if (!IsOpen(port) || speed <= 0 || speed > 0x7FFFFFFF) return -1;
+  LetOutputLeave();
   return serial_->setBaudRate(static_cast<qint32>(speed)) ? 0 : -1;
+}
+
+// A new speed applies at once, also to a byte still on its way out: the
+// repairs announce their first frame and switch speed right after. So the
+// queue is pushed out and the last byte given time to leave the line.
+void QtSerialIo::LetOutputLeave() {
+  if (serial_->bytesToWrite() > 0) serial_->waitForBytesWritten(100);
+  const auto sinceWrite = std::chrono::steady_clock::now() - lastWrite_;
+  if (sinceWrite < kLeaveTime) std::this_thread::sleep_for(kLeaveTime - sinceWrite);
 }
 
 int QtSerialIo::sio_flush(int port, int func) {
@@ -123,6 +134,7 @@ int QtSerialIo::sio_getch(int port) {
 }
 
 void QtSerialIo::PushOut() {
+  lastWrite_ = std::chrono::steady_clock::now();
   if (serial_->bytesToWrite() > 0) serial_->flush();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 #include <QString>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -47,6 +48,11 @@ class QtSerialIo final : public SerialIo {
  private:
   bool IsOpen(int port) const;
   void PushOut();
+  void LetOutputLeave();
+
+  // How long the last byte written may still be on the line.
+  static constexpr std::chrono::milliseconds kLeaveTime{5};
+  std::chrono::steady_clock::time_point lastWrite_{};
 
   std::map<int, QString> devices_;
   std::unique_ptr<QSerialPort> serial_;
