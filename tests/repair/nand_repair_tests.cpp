@@ -4,10 +4,8 @@
 #include "repair/nand_repair.h"
 #include "repair/repair_checks.h"
 #include "repair_test_support.h"
-#ifdef HAVE_BACKUP
 #include "backup/backup.h"
 #include "backup_sender.h"
-#endif
 
 namespace fs = std::filesystem;
 using Flash = RepairReceiver::Flash;
@@ -204,7 +202,6 @@ TEST_F(NandRepairTest, FormatCommandExactlyWhenTicked) {
   }
 }
 
-#ifdef HAVE_BACKUP
 TEST_F(NandRepairTest, ABackupRepairedIntoAnotherHandheldLeavesTheSameFlash) {
   // The first handheld holds 3 blocks from logical block 9 (code 7).
   const Bytes flash = RandomBytes(3 * kBlock, 77);
@@ -219,6 +216,5 @@ TEST_F(NandRepairTest, ABackupRepairedIntoAnotherHandheldLeavesTheSameFlash) {
   ASSERT_EQ(Run(1, 3), RepairEnding::Success);
   ExpectFlashHolds(1, 3);
 }
-#endif
 
 }  // namespace
