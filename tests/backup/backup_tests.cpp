@@ -15,27 +15,15 @@
 #include "sim_port.h"
 #include "support/fake_clock.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 using Flash = BackupSender::Flash;
 
 namespace {
 
 const char kTimeoutQuestion[] = "接收数据超时,您要重新开始备份吗?";
 const char kRestartQuestion[] = "您要重新开始备份吗?";
-
-Bytes RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  Bytes bytes(count);
-  for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-  return bytes;
-}
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class BackupTest : public ::testing::Test {
  public:

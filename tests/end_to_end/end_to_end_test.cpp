@@ -23,10 +23,10 @@
 #include "emulated_flash.h"
 #include "link/qt_serial_io.h"
 #include "processes.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
@@ -41,15 +41,6 @@ class SummaryPrinter : public ::testing::Environment {
                 summary.faults, summary.damaged);
   }
 };
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 std::string Text(const fs::path& path) {
   const Bytes b = ReadFile(path);

@@ -14,16 +14,11 @@
 #include "sim_port.h"
 #include "support/fake_clock.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 class SimulatedHandheldTest : public ::testing::Test {
  protected:

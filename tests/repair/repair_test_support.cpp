@@ -6,22 +6,6 @@
 
 namespace fs = std::filesystem;
 
-Bytes RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  Bytes bytes(count);
-  for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-  return bytes;
-}
-
-Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 namespace {
 bool Writable(const fs::path& path) { return std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).is_open(); }

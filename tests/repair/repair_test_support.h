@@ -11,12 +11,8 @@
 #include "sim_port.h"
 #include "support/fake_clock.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes RandomBytes(std::size_t count, unsigned seed);
-Bytes ReadFile(const std::filesystem::path& path);
-void WriteFile(const std::filesystem::path& path, const Bytes& bytes);
 // Makes the file refuse writing even to root (mode 0444, then the immutable
 // attribute where the file system has one). False when that is impossible here.
 bool MakeReadOnly(const std::filesystem::path& path);

@@ -9,6 +9,7 @@
 #include "link/qt_serial_io.h"
 #include "pty_line.h"
 #include "support/fake_host.h"
+#include "support/files.h"
 
 // One whole NAND backup through the real serial layer: Qt SerialPort on the
 // slave side of a pseudo-terminal, the simulated handheld on its master side,
@@ -19,11 +20,6 @@ std::vector<std::uint8_t> Pages(int count) {
   std::vector<std::uint8_t> image(static_cast<std::size_t>(count) * 528);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>((i * 131) ^ (i >> 9));
   return image;
-}
-
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 class NandBackupOverPty : public ::testing::Test {
