@@ -5,15 +5,9 @@
 #include <cstdio>
 #include <iostream>
 
+#include "common/console.h"
 #include "link/module1.h"
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 volatile std::sig_atomic_t interrupted = 0;
@@ -22,7 +16,7 @@ void OnInterrupt(int) { interrupted = 1; }
 
 void ConsoleHost::CatchInterrupt() { std::signal(SIGINT, OnInterrupt); }
 
-bool ConsoleHost::Interactive() const { return !batch_ && isatty(fileno(stdin)); }
+bool ConsoleHost::Interactive() const { return !batch_ && IsTerminal(stdin); }
 
 void ConsoleHost::SetStatus(const std::string& text) {
   if (text == status_) return;

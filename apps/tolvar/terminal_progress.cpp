@@ -2,13 +2,8 @@
 
 #include <cstdio>
 
-#ifdef _WIN32
-#include <io.h>
-#define isatty _isatty
-#define fileno _fileno
-#else
-#include <unistd.h>
-#endif
+#include "common/console.h"
+
 
 TerminalProgress TerminalProgress::ForStandardError() {
   return TerminalProgress(
@@ -16,7 +11,7 @@ TerminalProgress TerminalProgress::ForStandardError() {
         std::fputs(text.c_str(), stderr);
         std::fflush(stderr);
       },
-      isatty(fileno(stderr)) != 0);
+      IsTerminal(stderr));
 }
 
 void TerminalProgress::Start(Clock::time_point now) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,9 @@
 // The arguments after the program name as UTF-8 (on Windows taken from the
 // wide command line, so that any file name survives).
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+// True when `stream` is a terminal rather than a file or a pipe.
+bool IsTerminal(std::FILE* stream);
 
 // Prepares the terminal for UTF-8 output of the command-line verbs.
 void PrepareConsoleOutput();
