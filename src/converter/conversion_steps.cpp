@@ -1,5 +1,7 @@
 #include "converter/conversion_steps.h"
 
+#include <algorithm>
+
 #include "common/file_exists.h"
 #include "converter/binary_file.h"
 #include "converter/messages.h"
@@ -29,38 +31,70 @@ bool OverwriteAllowed(ConverterHost& host, const std::string& target) {
   return !SomethingExistsAt(target) || host.Ask(ConverterHost::Question::Overwrite, text::kOverwrite);
 }
 
-Run::Run(ConverterHost& host, int blocks) : host_(host) {
-  host_.SetConvertEnabled(false);
-  host_.SetProgressRange(0, blocks);
-}
+namespace {
 
-ConversionResult Run::Succeed() {
-  host_.ShowMessage(text::kSuccess);
-  Finish();
-  return ConversionResult::Success;
-}
+// Blocks read and written per file access.
+constexpr std::uint64_t kBlocksPerChunk = 16;
 
-ConversionResult Run::Fail(const std::string& message) {
-  host_.ShowMessage(message);
-  Finish();
-  return ConversionResult::Failed;
-}
+// The convert button and progress bar while a conversion runs.
+class Run {
+ public:
+  Run(ConverterHost& host, std::uint64_t blocks) : host_(host) {
+    host_.SetConvertEnabled(false);
+    host_.SetProgressRange(0, static_cast<int>(blocks));
+  }
+  ConversionResult Succeed() {
+    host_.ShowMessage(text::kSuccess);
+    Finish();
+    return ConversionResult::Success;
+  }
+  ConversionResult ReadFailed(const std::string& source, const BinaryFile& in, TemporaryTarget& out) {
+    const std::string reason = in.Error();
+    out.Discard();
+    return Fail(text::ReadFailed(source, reason));
+  }
+  ConversionResult WriteFailed(const std::string& target, TemporaryTarget& out) {
+    const std::string reason = out.Error();
+    out.Discard();
+    return Fail(text::WriteFailed(target, reason));
+  }
 
-ConversionResult Run::ReadFailed(const std::string& source, const BinaryFile& in, TemporaryTarget& out) {
-  const std::string reason = in.Error();
-  out.Discard();
-  return Fail(text::ReadFailed(source, reason));
-}
+ private:
+  ConversionResult Fail(const std::string& message) {
+    host_.ShowMessage(message);
+    Finish();
+    return ConversionResult::Failed;
+  }
+  void Finish() {
+    host_.SetConvertEnabled(true);
+    host_.SetProgressValue(0);
+  }
+  ConverterHost& host_;
+};
 
-ConversionResult Run::WriteFailed(const std::string& target, TemporaryTarget& out) {
-  const std::string reason = out.Error();
-  out.Discard();
-  return Fail(text::WriteFailed(target, reason));
-}
+}  // namespace
 
-void Run::Finish() {
-  host_.SetConvertEnabled(true);
-  host_.SetProgressValue(0);
+ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, const std::string& target,
+                               std::uint64_t blocks, std::size_t inSize, std::size_t outSize,
+                               const BlockConverter& convert, const std::vector<std::uint8_t>& trailer) {
+  Run run(host, blocks);
+  BinaryFile in;
+  TemporaryTarget out(target);
+  if (!in.OpenForReading(source)) return run.ReadFailed(source, in, out);
+  if (!out.Create()) return run.WriteFailed(target, out);
+
+  std::vector<std::uint8_t> from(kBlocksPerChunk * inSize), to(kBlocksPerChunk * outSize);
+  for (std::uint64_t first = 0; first < blocks; first += kBlocksPerChunk) {
+    const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
+    if (!in.Read(from.data(), count * inSize)) return run.ReadFailed(source, in, out);
+    for (std::uint64_t b = 0; b < count; ++b) {
+      convert(&from[b * inSize], &to[b * outSize], first + b);
+      host.SetProgressValue(static_cast<int>(first + b + 1));
+    }
+    if (!out.Write(to.data(), count * outSize)) return run.WriteFailed(target, out);
+  }
+  if (!out.Write(trailer.data(), trailer.size()) || !out.Commit()) return run.WriteFailed(target, out);
+  return run.Succeed();
 }
 
 }  // namespace steps

@@ -1,5 +1,8 @@
 #pragma once
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "converter/binary_file.h"
 #include "converter/conversions.h"
@@ -16,23 +19,17 @@ bool TargetUsable(ConverterHost& host, const std::string& source, const std::str
 // Asks before an existing target is replaced; false when the user says No.
 bool OverwriteAllowed(ConverterHost& host, const std::string& target);
 
-// The running part of a conversion: the convert button is disabled and the
-// progress bar spans the blocks; every ending enables the button again and
-// puts the bar back to 0.
-class Run {
- public:
-  Run(ConverterHost& host, int blocks);
-  ConversionResult Succeed();
-  ConversionResult Fail(const std::string& message);
-  // A file-system failure: the temporary target goes, the message names the
-  // file and the system's reason.
-  ConversionResult ReadFailed(const std::string& source, const BinaryFile& in, TemporaryTarget& out);
-  ConversionResult WriteFailed(const std::string& target, TemporaryTarget& out);
-  void BlockDone(int blocksDone) { host_.SetProgressValue(blocksDone); }
-
- private:
-  void Finish();
-  ConverterHost& host_;
-};
+// The running part of both conversions: reads the source in chunks of whole
+// blocks, lets `convert` turn each block of `inSize` bytes (block `index`,
+// from 0) into one of `outSize` bytes, and writes the target through its
+// temporary file, `trailer` after the last block. Meanwhile the convert
+// button is disabled and the progress bar counts blocks; every ending
+// enables the button again and puts the bar back to 0. "转换成功!" comes only
+// once the target is complete and in place; a file-system failure names the
+// file and the system's reason, and leaves an existing target as it was.
+using BlockConverter = std::function<void(const std::uint8_t* in, std::uint8_t* out, std::uint64_t index)>;
+ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, const std::string& target,
+                               std::uint64_t blocks, std::size_t inSize, std::size_t outSize,
+                               const BlockConverter& convert, const std::vector<std::uint8_t>& trailer = {});
 
 }  // namespace steps

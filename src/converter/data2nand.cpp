@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -13,7 +12,6 @@ using namespace geometry;
 
 namespace {
 
-constexpr std::uint64_t kBlocksPerChunk = 16;
 // Block numbers run up to FFF, so start + blocks may be at most 4096.
 constexpr std::uint64_t kNumberLimit = kLastBlockNumber + 1;
 
@@ -65,36 +63,19 @@ ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const
   }
   if (!steps::OverwriteAllowed(host, target)) return ConversionResult::Declined;
 
-  steps::Run run(host, static_cast<int>(blocks));
-  BinaryFile in;
-  TemporaryTarget out(target);
-  if (!in.OpenForReading(source)) return run.ReadFailed(source, in, out);
-  if (!out.Create()) return run.WriteFailed(target, out);
-
-  std::vector<std::uint8_t> data(kBlocksPerChunk * kDataBlockSize);
-  std::vector<std::uint8_t> image(kBlocksPerChunk * kBlockSize);
-  for (std::uint64_t first = 0; first < blocks; first += kBlocksPerChunk) {
-    const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
-    if (!in.Read(data.data(), count * kDataBlockSize)) return run.ReadFailed(source, in, out);
-    for (std::uint64_t b = 0; b < count; ++b) {
-      const unsigned number = static_cast<unsigned>(start + first + b);
-      std::uint8_t* block = &image[b * kBlockSize];
-      for (int p = 0; p < kPagesPerBlock; ++p) {
-        std::uint8_t* page = block + p * kPageSize;
-        std::memcpy(page, &data[b * kDataBlockSize + p * kPageData], kPageData);
-        // The version digits may change while a conversion runs; each block
-        // takes them as they stand when its page 32 is made.
-        const std::uint8_t version = p + 1 == kPagesPerBlock ? CurrentVersion(host) : 0xFF;
-        WriteSpareArea(page, p + 1, number, version);
-        host.ProcessEvents();
-      }
-      StampBlockSum(block, number);
-      run.BlockDone(static_cast<int>(first + b + 1));
+  const auto makeBlock = [&](const std::uint8_t* data, std::uint8_t* block, std::uint64_t index) {
+    const unsigned number = static_cast<unsigned>(start + index);
+    for (int p = 0; p < kPagesPerBlock; ++p) {
+      std::uint8_t* page = block + p * kPageSize;
+      std::memcpy(page, data + p * kPageData, kPageData);
+      // The version digits may change while a conversion runs; each block
+      // takes them as they stand when its page 32 is made.
+      const std::uint8_t version = p + 1 == kPagesPerBlock ? CurrentVersion(host) : 0xFF;
+      WriteSpareArea(page, p + 1, number, version);
+      host.ProcessEvents();
     }
-    if (!out.Write(image.data(), count * kBlockSize)) return run.WriteFailed(target, out);
-  }
-  const std::uint8_t trailer[kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
-                                              static_cast<std::uint8_t>(start >> 8)};
-  if (!out.Write(trailer, sizeof trailer) || !out.Commit()) return run.WriteFailed(target, out);
-  return run.Succeed();
+    StampBlockSum(block, number);
+  };
+  const std::vector<std::uint8_t> trailer = {static_cast<std::uint8_t>(start & 0xFF), static_cast<std::uint8_t>(start >> 8)};
+  return steps::ConvertBlocks(host, source, target, blocks, kDataBlockSize, kBlockSize, makeBlock, trailer);
 }

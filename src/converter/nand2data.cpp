@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -12,9 +11,6 @@
 using namespace geometry;
 
 namespace {
-
-// Blocks read and written per file access.
-constexpr std::uint64_t kBlocksPerChunk = 16;
 
 bool ReadStartBlock(const std::string& source, std::uint64_t size, unsigned& start, std::string& error) {
   BinaryFile in;
@@ -53,26 +49,13 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
     return ConversionResult::Declined;
   if (!steps::OverwriteAllowed(host, target)) return ConversionResult::Declined;
 
-  steps::Run run(host, static_cast<int>(blocks));
-  BinaryFile in;
-  TemporaryTarget out(target);
-  if (!in.OpenForReading(source)) return run.ReadFailed(source, in, out);
-  if (!out.Create()) return run.WriteFailed(target, out);
-
-  std::vector<std::uint8_t> image(kBlocksPerChunk * kBlockSize);
-  std::vector<std::uint8_t> data(kBlocksPerChunk * kDataBlockSize);
-  for (std::uint64_t first = 0; first < blocks; first += kBlocksPerChunk) {
-    const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
-    if (!in.Read(image.data(), count * kBlockSize)) return run.ReadFailed(source, in, out);
-    for (std::uint64_t b = 0; b < count; ++b) {
-      for (int p = 0; p < kPagesPerBlock; ++p) {
-        std::memcpy(&data[b * kDataBlockSize + p * kPageData], &image[b * kBlockSize + p * kPageSize], kPageData);
-        host.ProcessEvents();
-      }
-      run.BlockDone(static_cast<int>(first + b + 1));
+  // The trailing starting block number is never read into a block: the
+  // conversion takes whole blocks only.
+  const auto dropSpareAreas = [&](const std::uint8_t* block, std::uint8_t* data, std::uint64_t) {
+    for (int p = 0; p < kPagesPerBlock; ++p) {
+      std::memcpy(data + p * kPageData, block + p * kPageSize, kPageData);
+      host.ProcessEvents();
     }
-    if (!out.Write(data.data(), count * kDataBlockSize)) return run.WriteFailed(target, out);
-  }
-  if (!out.Commit()) return run.WriteFailed(target, out);
-  return run.Succeed();
+  };
+  return steps::ConvertBlocks(host, source, target, blocks, kBlockSize, kDataBlockSize, dropSpareAreas);
 }
