@@ -1,12 +1,12 @@
 #include "backup/temporary_image.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "common/file_exists.h"
 #include "common/safe_replace.h"
+#include "common/system_reason.h"
 
 bool TemporaryImage::Create(std::string& error) {
   Discard();
@@ -14,7 +14,7 @@ bool TemporaryImage::Create(std::string& error) {
   std::filesystem::remove(PathFromUtf8(path_), ec);
   out_.open(PathFromUtf8(path_), std::ios::binary | std::ios::trunc);
   if (!out_.is_open()) {
-    error = path_ + ": " + std::strerror(errno);
+    error = path_ + ": " + SystemReason(errno);
     return false;
   }
   exists_ = true;
@@ -35,7 +35,7 @@ bool TemporaryImage::Commit(std::string& error) {
   const int writeErrno = errno;
   out_.close();
   if (!written || out_.fail()) {
-    error = path_ + ": " + std::strerror(writeErrno ? writeErrno : EIO);
+    error = path_ + ": " + SystemReason(writeErrno ? writeErrno : EIO);
     Discard();
     return false;
   }

@@ -1,9 +1,9 @@
 #include "common/safe_replace.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include "common/file_exists.h"
+#include "common/system_reason.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -51,15 +51,15 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
 #else
 bool SyncToDisk(const std::string& path, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return error = std::strerror(errno), false;
+  if (fd < 0) return error = SystemReason(errno), false;
   const bool ok = ::fsync(fd) == 0;
-  if (!ok) error = std::strerror(errno);
+  if (!ok) error = SystemReason(errno);
   ::close(fd);
   return ok;
 }
 
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
-  if (std::rename(from.c_str(), to.c_str()) != 0) return error = std::strerror(errno), false;
+  if (std::rename(from.c_str(), to.c_str()) != 0) return error = SystemReason(errno), false;
   // Make the new directory entry durable too; a failure here loses nothing.
   const std::string folder = PathFromUtf8(to).parent_path().string();
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY);

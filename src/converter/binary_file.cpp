@@ -1,12 +1,12 @@
 #include "converter/binary_file.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "common/file_exists.h"
 #include "common/safe_replace.h"
+#include "common/system_reason.h"
 
 namespace fs = std::filesystem;
 
@@ -27,7 +27,7 @@ BinaryFile::~BinaryFile() {
 }
 
 bool BinaryFile::Fail() {
-  error_ = errno != 0 ? std::strerror(errno) : "unexpected end of file";
+  error_ = errno != 0 ? SystemReason(errno) : "unexpected end of file";
   return false;
 }
 
