@@ -25,9 +25,9 @@
 #include "backup/image_summary.h"
 #include "common/file_exists.h"
 #include "link/module1.h"
-#include "repair/ui/repair_dialog.h"
 #include "ui/form_about.h"
 #include "ui/form_cancel.h"
+#include "ui/repair_dialog.h"
 #include "ui/widget_text.h"
 
 const char* const FormMain::kStartCaption = "开始通信";

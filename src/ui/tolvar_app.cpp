@@ -4,8 +4,8 @@
 
 #include "link/module1.h"
 #include "link/tick_clock.h"
-#include "repair/ui/form_back_nand.h"
-#include "repair/ui/form_back_nor.h"
+#include "ui/form_back_nand.h"
+#include "ui/form_back_nor.h"
 #include "ui/form_main.h"
 
 int RunTolvarWindow(QApplication& app, SerialIo& io) {

@@ -2,7 +2,7 @@
 #include <functional>
 
 #include "repair/repair_checks.h"
-#include "repair/ui/repair_dialog.h"
+#include "ui/repair_dialog.h"
 
 class QCheckBox;
 class QGroupBox;

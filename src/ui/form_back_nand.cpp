@@ -1,4 +1,4 @@
-#include "repair/ui/form_back_nand.h"
+#include "ui/form_back_nand.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

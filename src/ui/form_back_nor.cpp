@@ -1,4 +1,4 @@
-#include "repair/ui/form_back_nor.h"
+#include "ui/form_back_nor.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

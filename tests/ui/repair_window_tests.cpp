@@ -14,10 +14,10 @@
 #include <QtTest>
 #include <filesystem>
 
-#include "repair/ui/form_back_nand.h"
-#include "repair/ui/form_back_nor.h"
 #include "repair_receiver.h"
-#include "ui/test_form.h"
+#include "test_form.h"
+#include "ui/form_back_nand.h"
+#include "ui/form_back_nor.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "repair/ui/repair_dialog.h"
+#include "ui/repair_dialog.h"
 
 #include "link/module1.h"
 #include "ui/widget_text.h"
