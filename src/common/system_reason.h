@@ -2,5 +2,16 @@
 #include <string>
 
 // The system's reason for a failed file or device call, as a message shows it
-// after the path (errno values; on Windows the C runtime sets them too).
+// after the path. The common reasons read in Chinese, followed by the system's
+// own text in brackets: "磁盘空间已满 (No space left on device)". Any other
+// reason is the system's text alone.
+
+// An errno value (on Windows the C runtime sets them too).
 std::string SystemReason(int errorNumber);
+
+// A Windows error code (GetLastError) with the system's text for it.
+std::string WindowsReason(unsigned long code, const std::string& systemText);
+
+// The reason of the platform call that failed last: GetLastError on Windows,
+// errno elsewhere.
+std::string LastCallReason();

@@ -27,7 +27,7 @@ BinaryFile::~BinaryFile() {
 }
 
 bool BinaryFile::Fail() {
-  error_ = errno != 0 ? SystemReason(errno) : "unexpected end of file";
+  error_ = errno != 0 ? SystemReason(errno) : "文件意外结束";
   return false;
 }
 

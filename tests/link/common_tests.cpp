@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "common/file_exists.h"
 #include "common/hex_text.h"
 #include "common/safe_replace.h"
+#include "common/system_reason.h"
 
 namespace fs = std::filesystem;
 
@@ -18,6 +21,25 @@ TEST(HexText, FormatsBytesAndNumbersAsMessagesShowThem) {
   EXPECT_EQ(HexNoZeros(0), "0");
   EXPECT_EQ(BlankNumber(5), " 5");
   EXPECT_EQ(BlankNumber(-1), "-1");
+}
+
+TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
+  struct Case {
+    int errorNumber;
+    unsigned long windowsCode;
+    const char* chinese;
+  } const cases[] = {
+      {ENOSPC, 112, "磁盘空间已满"},   {EACCES, 5, "没有权限"},          {ENOENT, 2, "文件或文件夹不存在"},
+      {EROFS, 19, "只读的文件系统"},    {EISDIR, 267, "这是一个文件夹"},  {ENAMETOOLONG, 206, "文件名太长"},
+      {EBUSY, 32, "设备或文件正被占用"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SystemReason(c.errorNumber), std::string(c.chinese) + " (" + std::strerror(c.errorNumber) + ")");
+    EXPECT_EQ(WindowsReason(c.windowsCode, "system text"), std::string(c.chinese) + " (system text)");
+  }
+  // Everything else is the system's text alone.
+  EXPECT_EQ(SystemReason(EIO), std::strerror(EIO));
+  EXPECT_EQ(WindowsReason(1117, "I/O device error"), "I/O device error");
 }
 
 class FileTest : public ::testing::Test {
