@@ -3,6 +3,7 @@
 
 #include "command_line.h"
 #include "common/console.h"
+#include "common/qt_chinese.h"
 #include "converter/form1.h"
 
 // With no arguments Corvane opens its window; with a verb it runs from the terminal.
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   }
   ReleaseOwnConsole();
   QApplication app(argc, argv);
+  LoadQtChinese(app, {QStringLiteral("qtbase")});
   Form1 window;
   window.show();
   return app.exec();

@@ -3,18 +3,26 @@
 
 #include "command_line.h"
 #include "common/console.h"
+#include "common/qt_chinese.h"
 #include "link/qt_serial_io.h"
 #include "ui/tolvar_app.h"
+
+namespace {
+// Qt's texts in both ways of running: dialog buttons, and the serial port's reasons.
+const QStringList kQtCatalogs{QStringLiteral("qtbase"), QStringLiteral("qtserialport")};
+}  // namespace
 
 // With no arguments Tolvar opens its window; with a verb it runs from the terminal.
 int main(int argc, char** argv) {
   if (argc < 2) {
     ReleaseOwnConsole();
     QApplication app(argc, argv);
+    LoadQtChinese(app, kQtCatalogs);
     QtSerialIo io;
     return RunTolvarWindow(app, io);
   }
   PrepareConsoleOutput();
   QCoreApplication app(argc, argv);
+  LoadQtChinese(app, kQtCatalogs);
   return RunCommandLine(Utf8Arguments(argc, argv));
 }

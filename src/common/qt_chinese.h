@@ -1,0 +1,15 @@
+#pragma once
+#include <QStringList>
+
+class QCoreApplication;
+
+// Qt's own texts (message-box buttons, file dialogs, context menus) in
+// Simplified Chinese, like every text of the programs, whatever the system's
+// locale. Each catalog ("qtbase", "qtserialport") is looked for beside the
+// program (in translations/, then the program's folder), then in Qt's own
+// translations folder. A catalog that is missing leaves Qt's English texts.
+// Returns how many catalogs were loaded.
+int LoadQtChinese(QCoreApplication& app, const QStringList& catalogs);
+
+// The same, looking only in the given folders.
+int LoadQtChinese(QCoreApplication& app, const QStringList& catalogs, const QStringList& folders);
