@@ -2,8 +2,8 @@
 # Installs what building and testing need on a Debian machine (run as root or
 # with sudo available). Does nothing when everything is there already.
 set -euo pipefail
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgtest-dev fonts-noto-cjk
-  dpkg-dev file)
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgtest-dev libcli11-dev
+  fonts-noto-cjk dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

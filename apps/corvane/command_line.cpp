@@ -2,17 +2,11 @@
 
 #include <cctype>
 
+#include "common/command_line_parser.h"
 #include "converter/conversions.h"
 #include "converter/verify.h"
 
 namespace {
-
-const char* const kUsage =
-    "usage: corvane                  (opens the window)\n"
-    "       corvane nand2data [--force] SRC DST\n"
-    "       corvane data2nand --start HEX [--version M.N] [--force] SRC DST\n"
-    "       corvane verify IMAGE\n"
-    "       corvane verify --repair [--force] IMAGE OUT\n";
 
 // Answers for a conversion that runs without a person: the starting block
 // question is shown and taken as Yes; an existing target is replaced only
@@ -49,92 +43,100 @@ class CommandLineHost final : public ConverterHost {
   std::string major_, minor_;
 };
 
+// The values of one command line; each verb reads the ones it declares.
 struct Options {
   bool force = false;
   bool repair = false;
   std::string start;
-  bool startGiven = false;
   std::string major = "3", minor = "1";
-  std::vector<std::string> paths;
+  std::string source, target;
 };
 
-bool ValidStart(const std::string& text) {
-  if (text.empty() || text.size() > 4) return false;
-  for (const char c : text)
-    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
-  return true;
+std::string StartProblem(const std::string& text) {
+  bool digits = !text.empty() && text.size() <= 4;
+  for (const char c : text) digits = digits && std::isxdigit(static_cast<unsigned char>(c));
+  return digits ? "" : "takes one to four hexadecimal digits";
 }
 
-bool ValidVersion(const std::string& text) {
-  return text.size() == 3 && std::isdigit(static_cast<unsigned char>(text[0])) && text[1] == '.' &&
-         std::isdigit(static_cast<unsigned char>(text[2]));
+std::string VersionProblem(const std::string& text) {
+  const bool ok = text.size() == 3 && std::isdigit(static_cast<unsigned char>(text[0])) && text[1] == '.' &&
+                  std::isdigit(static_cast<unsigned char>(text[2]));
+  return ok ? "" : "takes two digits as M.N";
 }
 
-// Reads the options after the verb; false with `problem` set on a usage error.
-bool ParseOptions(const std::vector<std::string>& arguments, Options& options, std::string& problem) {
-  const bool toNand = arguments[0] == "data2nand", verify = arguments[0] == "verify";
-  for (std::size_t i = 1; i < arguments.size(); ++i) {
-    const std::string& a = arguments[i];
-    if (a == "--force") {
-      options.force = true;
-    } else if (verify && a == "--repair") {
-      options.repair = true;
-    } else if (toNand && a == "--start" && i + 1 < arguments.size()) {
-      options.start = arguments[++i];
-      options.startGiven = true;
-      if (!ValidStart(options.start)) return problem = "--start takes one to four hexadecimal digits", false;
-    } else if (toNand && a == "--version" && i + 1 < arguments.size()) {
-      const std::string& v = arguments[++i];
-      if (!ValidVersion(v)) return problem = "--version takes two digits as M.N", false;
-      options.major = v.substr(0, 1);
-      options.minor = v.substr(2, 1);
-    } else if (a.size() > 1 && a[0] == '-') {
-      return problem = "unknown option or missing value: " + a, false;
-    } else {
-      options.paths.push_back(a);
-    }
-  }
-  if (toNand && !options.startGiven) return problem = "data2nand needs --start HEX", false;
-  if (verify && !options.repair) {
-    if (options.force) return problem = "--force goes with --repair", false;
-    if (options.paths.size() != 1) return problem = "expected IMAGE", false;
-  } else if (options.paths.size() != 2) {
-    return problem = verify ? "expected IMAGE and OUT" : "expected SRC and DST", false;
-  }
-  return true;
+enum class Verb { None, Nand2Data, Data2Nand, Verify };
+
+// Every verb with its options. A new verb or option goes here; its value
+// lands in `o`, and the verb named on the line is left in `verb`.
+void DefineVerbs(CLI::App& app, Options& o, Verb& verb) {
+  const auto add = [&](const char* name, const char* summary, Verb which) {
+    CLI::App* v = app.add_subcommand(name, summary);
+    v->callback([&verb, which] { verb = which; });
+    return v;
+  };
+  const auto force = [&](CLI::App* v) { return v->add_flag("--force", o.force, "replace an existing target"); };
+
+  CLI::App* v = add("nand2data", "NAND image -> data file (the page data alone)", Verb::Nand2Data);
+  force(v);
+  v->add_option("SRC", o.source, "the NAND image (.nand)")->required()->type_name("");
+  v->add_option("DST", o.target, "the data file to write (.dat)")->required()->type_name("");
+
+  v = add("data2nand", "data file -> NAND image with rebuilt spare areas", Verb::Data2Nand);
+  v->add_option("--start", o.start, "the starting logical block number, hexadecimal")
+      ->required()
+      ->check(StartProblem)
+      ->type_name("HEX");
+  v->add_option_function<std::string>(
+       "--version",
+       [&o](const std::string& version) {
+         o.major = version.substr(0, 1);
+         o.minor = version.substr(2, 1);
+       },
+       "the version byte as two digits M.N (3.1 by default)")
+      ->check(VersionProblem)
+      ->type_name("M.N");
+  force(v);
+  v->add_option("SRC", o.source, "the data file (.dat)")->required()->type_name("");
+  v->add_option("DST", o.target, "the NAND image to write (.nand)")->required()->type_name("");
+
+  v = add("verify", "check every page's spare area of a NAND image", Verb::Verify);
+  CLI::Option* repair =
+      v->add_flag("--repair", o.repair, "write a copy to OUT with every located single-bit error corrected");
+  force(v)->needs(repair);
+  v->add_option("IMAGE", o.source, "the NAND image (.nand)")->required()->type_name("");
+  CLI::Option* out = v->add_option("OUT", o.target, "the corrected copy to write (with --repair)")->type_name("");
+  out->needs(repair);
+  repair->needs(out);
 }
 
 int RunVerify(const Options& options, std::ostream& out) {
   CommandLineHost host(out, options.force, "", "");
   VerifySummary summary;
   const FindingSink print = [&out](const VerifyFinding& f) { out << DescribeFinding(f) << '\n'; };
-  const VerifyResult result = options.repair ? RepairImage(host, options.paths[0], options.paths[1], print, summary)
-                                             : VerifyImage(host, options.paths[0], print, summary);
+  const VerifyResult result = options.repair ? RepairImage(host, options.source, options.target, print, summary)
+                                             : VerifyImage(host, options.source, print, summary);
   if (result == VerifyResult::Clean || result == VerifyResult::Differs)
     for (const std::string& line : DescribeSummary(summary, options.repair)) out << line << '\n';
   out << std::flush;
-  return result == VerifyResult::Clean ? 0 : 1;
+  return result == VerifyResult::Clean ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  const std::string verb = arguments.empty() ? "" : arguments[0];
-  if (verb != "nand2data" && verb != "data2nand" && verb != "verify") {
-    err << (verb.empty() ? "" : "unknown verb: " + verb + "\n") << kUsage;
-    return 2;
-  }
+  CLI::App app(
+      "Converts NAND images to data files and back, and checks NAND images.\n"
+      "With no arguments Corvane opens its window.",
+      "corvane");
+  app.require_subcommand(1);
   Options options;
-  std::string problem;
-  if (!ParseOptions(arguments, options, problem)) {
-    err << problem << '\n' << kUsage;
-    return 2;
-  }
-  if (verb == "verify") return RunVerify(options, out);
-  const bool toNand = verb == "data2nand";
+  Verb verb = Verb::None;
+  DefineVerbs(app, options, verb);
+  if (const auto status = ParseCommandLine(app, arguments, out, err)) return *status;
+  if (verb == Verb::Verify) return RunVerify(options, out);
   CommandLineHost host(out, options.force, options.major, options.minor);
-  const ConversionResult result = toNand
-                                      ? Data2Nand(host, options.paths[0], options.paths[1], options.start)
-                                      : Nand2Data(host, options.paths[0], options.paths[1]);
-  return result == ConversionResult::Success ? 0 : 1;
+  const ConversionResult result = verb == Verb::Data2Nand
+                                      ? Data2Nand(host, options.source, options.target, options.start)
+                                      : Nand2Data(host, options.source, options.target);
+  return result == ConversionResult::Success ? kExitSuccess : kExitFailure;
 }

@@ -8,7 +8,6 @@ namespace {
 
 int RunBackup(const Arguments& args, BackupEnding (*save)(Module1&)) {
   const auto session = OpenSession(args);
-  if (!session) return kExitUsage;
   if (save(session->m) != BackupEnding::Success) return kExitFailure;
   std::cout << ImageSummary(session->m.ImagePath) << std::endl;
   return kExitSuccess;

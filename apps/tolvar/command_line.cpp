@@ -1,106 +1,134 @@
 #include "command_line.h"
 
-#include <cstring>
 #include <iostream>
-#include <memory>
+#include <map>
+#include <sstream>
 
 namespace {
 
-struct Verb {
-  const char* name;
-  int (*run)(const Arguments&);
-  std::set<std::string> options;  // take a value
-  std::set<std::string> flags;
-};
-
-const Verb kVerbs[] = {
-    {"backup-nor", BackupNorVerb, {"--port", "--model"}, {"--batch"}},
-    {"backup-nand", BackupNandVerb, {"--port", "--model"}, {"--batch"}},
-    {"repair-nor", RepairNorVerb, {"--port", "--model", "--pages"}, {"--low-speed", "--format", "--batch"}},
-    {"repair-nand", RepairNandVerb, {"--port", "--model", "--blocks"}, {"--low-speed", "--format", "--batch"}},
-    {"fix-nor-checks", FixNorChecksVerb, {}, {}},
-};
-
-const char kUsage[] =
-    "usage: tolvar                      (opens the window)\n"
-    "       tolvar backup-nor  --port PORT [--model MODEL] [--batch] FILE\n"
-    "       tolvar backup-nand --port PORT [--model MODEL] [--batch] FILE\n"
-    "       tolvar repair-nor  --port PORT [--model MODEL] [--pages LIST] [--low-speed] [--format] [--batch] FILE\n"
-    "       tolvar repair-nand --port PORT [--model MODEL] [--blocks FIRST-LAST] [--low-speed] [--format] [--batch] FILE\n"
-    "       tolvar fix-nor-checks FILE\n"
-    "LIST: a comma list of 00, 01, 02- (default 02-)\n"
-    "PORT: com1..com9 or a device path; MODEL: NC3000 (default) or 2000系列 (also 2000)\n";
-
-const Verb* FindVerb(const std::string& name) {
-  for (const Verb& verb : kVerbs)
-    if (name == verb.name) return &verb;
-  return nullptr;
+// "00,01,02-" into the page choices; false for anything else.
+bool ParsePages(const std::string& list, NorRepairOptions& options) {
+  options.page00 = options.page01 = options.pagesFrom02 = false;
+  std::stringstream items(list);
+  std::string item;
+  int count = 0;
+  while (std::getline(items, item, ',')) {
+    if (item == "00") options.page00 = true;
+    else if (item == "01") options.page01 = true;
+    else if (item == "02-") options.pagesFrom02 = true;
+    else return false;
+    ++count;
+  }
+  return count > 0;
 }
 
-// Fills `args`; returns an error text, empty when the line is well formed.
-std::string Parse(const std::vector<std::string>& words, const Verb& verb, Arguments& args) {
-  args.verb = verb.name;
-  for (std::size_t i = 1; i < words.size(); ++i) {
-    const std::string& word = words[i];
-    if (verb.options.count(word)) {
-      if (i + 1 >= words.size()) return word + " needs a value";
-      args.options[word] = words[++i];
-    } else if (verb.flags.count(word)) {
-      args.flags.insert(word);
-    } else if (word.rfind("--", 0) == 0) {
-      return "unknown option " + word;
-    } else {
-      args.files.push_back(word);
-    }
-  }
-  return {};
+using VerbRun = int (*)(const Arguments&);
+
+// Every verb with its options. A new verb or option goes here; its value
+// lands in `a`, and the verb named on the line is left in `run`.
+void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
+  const auto verb = [&](const char* name, const char* summary, VerbRun verbRun) {
+    CLI::App* v = app.add_subcommand(name, summary);
+    v->callback([&run, verbRun] { run = verbRun; });
+    return v;
+  };
+  const auto file = [&](CLI::App* v, const char* what) {
+    v->add_option("FILE", a.file, what)->required()->type_name("");
+  };
+  const auto transfer = [&](CLI::App* v) {
+    v->add_option("--port", a.port, "com1..com9 or a device path")
+        ->required()
+        ->check([](const std::string& port) {
+          return ConsoleSession::IsPortName(port) ? "" : port + " is neither com1..com9 nor a device path";
+        })
+        ->type_name("PORT");
+    const std::map<std::string, std::string> models = {
+        {"NC3000", "NC3000"}, {"2000系列", "2000系列"}, {"2000", "2000系列"}};
+    v->add_option("--model", a.model, "NC3000 (921600 bit/s, the default) or 2000系列 (also 2000, 230400 bit/s)")
+        ->transform(CLI::CheckedTransformer(models).description(""))
+        ->type_name("MODEL");
+    v->add_flag("--batch", a.batch, "answer every question No and do not wait for Enter");
+  };
+  const auto repair = [&](CLI::App* v) {
+    v->add_flag("--low-speed", a.lowSpeed, "stay at 115200 bit/s throughout");
+    v->add_flag("--format", a.format, "format the handheld after the repair");
+  };
+
+  CLI::App* v = verb("backup-nor", "back up the NOR flash into FILE", BackupNorVerb);
+  transfer(v);
+  file(v, "the NOR image to write (.nor)");
+
+  v = verb("backup-nand", "back up the NAND flash into FILE", BackupNandVerb);
+  transfer(v);
+  file(v, "the NAND image to write (.nand)");
+
+  v = verb("repair-nor", "write pages of a NOR image back into the handheld", RepairNorVerb);
+  transfer(v);
+  v->add_option_function<std::string>(
+      "--pages",
+      [&a](const std::string& list) {
+        if (!ParsePages(list, a.pages)) throw CLI::ValidationError("--pages", "takes a comma list of 00, 01 and 02-");
+      },
+      "a comma list of 00, 01 and 02- (pages 02 to the last, the default; corrects the image's check values first)")
+      ->type_name("LIST");
+  repair(v);
+  file(v, "the NOR image to write (.nor)");
+
+  v = verb("repair-nand", "write blocks of a NAND image back into the handheld", RepairNandVerb);
+  transfer(v);
+  v->add_option_function<std::string>(
+      "--blocks",
+      [&a](const std::string& range) {
+        const std::size_t dash = range.find('-');
+        a.someBlocks = true;
+        a.firstBlock = range.substr(0, dash);
+        a.lastBlock = dash == std::string::npos ? "" : range.substr(dash + 1);
+      },
+      "the blocks to write, counted from 1 (all blocks by default)")
+      ->type_name("FIRST-LAST");
+  repair(v);
+  file(v, "the NAND image to write (.nand)");
+
+  v = verb("fix-nor-checks", "correct a NOR image's CRC and NorCheckSum in place", FixNorChecksVerb);
+  file(v, "the NOR image (.nor)");
 }
 
 }  // namespace
-
-int UsageError(const std::string& problem) {
-  std::cerr << "tolvar: " << problem << "\n" << kUsage;
-  return kExitUsage;
-}
 
 ConsoleSession::ConsoleSession(const std::string& model, bool batch) : host(batch, model), m(io, clock, host) {
   host.SetModule(&m);
 }
 
-bool ConsoleSession::UsePort(const std::string& port) {
-  if (port.size() == 4 && port.rfind("com", 0) == 0 && port[3] >= '1' && port[3] <= '9') {
+bool ConsoleSession::IsPortName(const std::string& port) {
+  if (port.size() == 4 && port.rfind("com", 0) == 0 && port[3] >= '1' && port[3] <= '9') return true;
+  return !port.empty() && port.rfind("com", 0) != 0 && port.rfind("COM", 0) != 0;
+}
+
+void ConsoleSession::UsePort(const std::string& port) {
+  if (port.size() == 4 && port.rfind("com", 0) == 0) {
     m.ComPort = port[3] - '0';
-    return true;
+    return;
   }
-  if (port.empty() || port.rfind("com", 0) == 0 || port.rfind("COM", 0) == 0) return false;
   m.ComPort = 1;
   io.SetDevice(m.ComPort, QString::fromStdString(port));
-  return true;
 }
 
 std::unique_ptr<ConsoleSession> OpenSession(const Arguments& args) {
-  std::string model = args.options.count("--model") ? args.options.at("--model") : "NC3000";
-  if (model == "2000") model = "2000系列";
-  if (model != "NC3000" && model != "2000系列") return UsageError("unknown model " + model), nullptr;
-  if (!args.options.count("--port")) return UsageError("--port is missing"), nullptr;
-  if (args.files.size() != 1) return UsageError("name exactly one FILE"), nullptr;
-  auto session = std::make_unique<ConsoleSession>(model, args.flags.count("--batch") > 0);
-  if (!session->UsePort(args.options.at("--port"))) return UsageError("bad port " + args.options.at("--port")), nullptr;
-  session->m.ImagePath = args.files[0];
+  auto session = std::make_unique<ConsoleSession>(args.model, args.batch);
+  session->UsePort(args.port);
+  session->m.ImagePath = args.file;
   ConsoleHost::CatchInterrupt();
   return session;
 }
 
 int RunCommandLine(const std::vector<std::string>& words) {
-  const std::string& name = words.at(0);
-  if (name == "--help" || name == "-h") {
-    std::cout << kUsage;
-    return kExitSuccess;
-  }
-  const Verb* verb = FindVerb(name);
-  if (!verb) return UsageError("unknown command " + name);
+  CLI::App app("Backs up and repairs the handheld's NOR and NAND flash over a serial cable.\n"
+               "With no arguments Tolvar opens its window.",
+               "tolvar");
+  app.require_subcommand(1);
   Arguments args;
-  const std::string problem = Parse(words, *verb, args);
-  if (!problem.empty()) return UsageError(problem);
-  return verb->run(args);
+  VerbRun run = nullptr;
+  DefineVerbs(app, args, run);
+  if (const auto status = ParseCommandLine(app, words, std::cout, std::cerr)) return *status;
+  return run(args);
 }

@@ -1,19 +1,26 @@
 #pragma once
-#include <map>
-#include <set>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "common/command_line_parser.h"
 #include "console_host.h"
 #include "link/module1.h"
 #include "link/qt_serial_io.h"
+#include "repair/repair_checks.h"
 
-// A parsed command line: `tolvar VERB [--option VALUE] [--flag] FILE...`.
+// The values of one command line, `tolvar VERB [OPTIONS] FILE`. Each verb
+// reads the ones it declares (command_line.cpp); the rest keep their defaults.
 struct Arguments {
-  std::string verb;
-  std::map<std::string, std::string> options;
-  std::set<std::string> flags;
-  std::vector<std::string> files;
+  std::string port;                   // --port
+  std::string model = "NC3000";       // --model, "NC3000" or "2000系列"
+  bool batch = false;                 // --batch
+  bool lowSpeed = false;              // --low-speed
+  bool format = false;                // --format
+  NorRepairOptions pages;             // --pages: its page choices (02- by default)
+  bool someBlocks = false;            // --blocks given
+  std::string firstBlock, lastBlock;  // --blocks FIRST-LAST
+  std::string file;                   // FILE
 };
 
 // The serial port, clock, terminal and connection state of one verb's run,
@@ -21,8 +28,9 @@ struct Arguments {
 class ConsoleSession {
  public:
   ConsoleSession(const std::string& model, bool batch);
-  // Takes "com1".."com9" or a device path; false for anything else.
-  bool UsePort(const std::string& port);
+  // Takes "com1".."com9" or a device path.
+  static bool IsPortName(const std::string& port);
+  void UsePort(const std::string& port);
 
   QtSerialIo io;
   SystemTickClock clock;
@@ -30,16 +38,7 @@ class ConsoleSession {
   Module1 m;
 };
 
-// Exit statuses of every verb.
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
-
-// Prints what is wrong and how to call the program; returns kExitUsage.
-int UsageError(const std::string& problem);
-
-// Runs a transfer verb's common set-up: --port, --model, --batch and exactly
-// one FILE. Returns nullptr after printing a usage error.
+// A transfer verb's common set-up from --port, --model, --batch and FILE.
 std::unique_ptr<ConsoleSession> OpenSession(const Arguments& args);
 
 // Runs a verb; `words` are the arguments after the program name, as UTF-8.

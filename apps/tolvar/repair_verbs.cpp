@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
-#include <sstream>
 #include <system_error>
 
 #include "command_line.h"
@@ -14,22 +13,6 @@
 #include "repair/repair_checks.h"
 
 namespace {
-
-// "00,01,02-" into the page options; false for anything else.
-bool ParsePages(const std::string& list, NorRepairOptions& options) {
-  options.page00 = options.page01 = options.pagesFrom02 = false;
-  std::stringstream items(list);
-  std::string item;
-  int count = 0;
-  while (std::getline(items, item, ',')) {
-    if (item == "00") options.page00 = true;
-    else if (item == "01") options.page01 = true;
-    else if (item == "02-") options.pagesFrom02 = true;
-    else return false;
-    ++count;
-  }
-  return count > 0;
-}
 
 std::uint64_t LengthOf(const std::string& path, bool& readable) {
   std::error_code error;
@@ -54,13 +37,10 @@ void PrintValue(const char* name, const CheckFix& fix, const char* action) {
 }  // namespace
 
 int RepairNorVerb(const Arguments& args) {
-  NorRepairOptions options;
-  if (args.options.count("--pages") && !ParsePages(args.options.at("--pages"), options))
-    return UsageError("--pages takes a comma list of 00, 01 and 02-");
-  options.lowSpeed = args.flags.count("--low-speed") > 0;
-  options.format = args.flags.count("--format") > 0;
+  NorRepairOptions options = args.pages;
+  options.lowSpeed = args.lowSpeed;
+  options.format = args.format;
   const auto session = OpenSession(args);
-  if (!session) return kExitUsage;
   bool readable = false;
   const std::uint64_t length = LengthOf(session->m.ImagePath, readable);
   if (!readable || !NorImageLengthAcceptable(length)) {
@@ -72,33 +52,23 @@ int RepairNorVerb(const Arguments& args) {
 
 int RepairNandVerb(const Arguments& args) {
   const auto session = OpenSession(args);
-  if (!session) return kExitUsage;
   const NandImageCheck check = CheckNandImage(session->m.ImagePath);
   if (!check.accepted) {
     session->host.ShowMessage(check.message);
     return kExitFailure;
   }
-  const bool all = !args.options.count("--blocks");
-  std::string first, last;
-  if (!all) {
-    const std::string& blocks = args.options.at("--blocks");
-    const std::size_t dash = blocks.find('-');
-    first = blocks.substr(0, dash);
-    last = dash == std::string::npos ? "" : blocks.substr(dash + 1);
-  }
-  const NandRange range = CheckNandRange(all, first, last, check.blocks);
+  const NandRange range = CheckNandRange(!args.someBlocks, args.firstBlock, args.lastBlock, check.blocks);
   if (!range.accepted) {
     session->host.ShowMessage(range.message);
     return kExitUsage;
   }
-  const NandRepairOptions options{args.flags.count("--low-speed") > 0, args.flags.count("--format") > 0};
+  const NandRepairOptions options{args.lowSpeed, args.format};
   const RepairEnding ending = BackNand(session->m, range.firstBlock, range.lastBlock, check.startLogicalBlock, options);
   return ending == RepairEnding::Success ? kExitSuccess : kExitFailure;
 }
 
 int FixNorChecksVerb(const Arguments& args) {
-  if (args.files.size() != 1) return UsageError("name exactly one FILE");
-  const std::string& path = args.files[0];
+  const std::string& path = args.file;
   bool readable = false;
   const std::uint64_t length = LengthOf(path, readable);
   if (!readable || length % kNorPageSize != 0 || length < kNorMinimumLength) {

@@ -15,9 +15,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <map>
 #include <string>
 #include <thread>
 
+#include "common/command_line_parser.h"
 #include "emulated_flash.h"
 #include "pty_line.h"
 #include "simulated_handheld.h"
@@ -29,42 +32,6 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnSignal(int) { stopRequested = true; }
 
-const char kUsage[] =
-    "usage: handheld-sim [options]\n"
-    "Plays the handheld on a pseudo-terminal; prints the device node to open on its first line.\n"
-    "  --nor FILE           NOR flash from a NOR image (default: generated, see --nor-pages)\n"
-    "  --nand FILE          NAND flash from a NAND image (default: generated, see --nand-blocks)\n"
-    "  --nor-pages N        pages of the generated NOR flash (8)\n"
-    "  --nand-blocks N      blocks of the generated NAND flash (4)\n"
-    "  --nand-start N       logical block number of the first generated NAND block (2)\n"
-    "  --model MODEL        NC3000 (921600 bit/s, default) or 2000 (2000系列, 230400 bit/s)\n"
-    "  --link PATH          also make PATH a symbolic link to the device (for TOLVAR_COM1)\n"
-    "  --save-nor FILE      write the NOR flash to FILE at exit\n"
-    "  --save-nand FILE     write the NAND flash to FILE at exit\n"
-    "  --manual             send a backup's hello only when Enter is pressed here\n"
-    "  --offer KIND         announcements a backup offers: nor, nand or both (default)\n"
-    "  --hello-delay MS     silence after the computer opens the line before the hello (300)\n"
-    "  --trace              print what happens (\"frame K\" after every frame)\n"
-    "Faults (first attempt after each opening of the line; frames count from 0):\n"
-    "  --bad-header K       backups: wrong header check in frame K (K = number of frames: the end frame)\n"
-    "  --bad-payload K      backups: wrong payload check in frame K\n"
-    "  --silent-from K      backups and repairs: nothing more from frame K on\n"
-    "  --nak-at K           repairs: answer 15 (check error) before frame K\n"
-    "  --junk N             backups: N junk bytes before the hello\n"
-    "  --stall-at K         say nothing for --stall-ms (500) after frame K, a slow moment within the time-outs\n";
-
-bool ParseNumber(const char* text, long minimum, long maximum, long& value) {
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtol(text, &end, 0);
-  return errno == 0 && end != text && *end == '\0' && value >= minimum && value <= maximum;
-}
-
-int UsageError(const std::string& problem) {
-  std::fprintf(stderr, "handheld-sim: %s\n%s", problem.c_str(), kUsage);
-  return 2;
-}
-
 struct Options {
   std::string norFile, nandFile, saveNor, saveNand, link;
   long norPages = 8, nandBlocks = 4, nandStart = 2;
@@ -72,6 +39,70 @@ struct Options {
   long stallAt = -1, stallMs = 500;
   SimulatedHandheld::Settings settings;
 };
+
+// Every option. A new option goes here; its value lands in `o`.
+void DefineOptions(CLI::App& app, Options& o) {
+  app.add_option("--nor", o.norFile, "NOR flash from a NOR image (default: generated, see --nor-pages)")
+      ->type_name("FILE");
+  app.add_option("--nand", o.nandFile, "NAND flash from a NAND image (default: generated, see --nand-blocks)")
+      ->type_name("FILE");
+  app.add_option("--nor-pages", o.norPages, "pages of the generated NOR flash (8)")->check(CLI::Range(1, 256));
+  app.add_option("--nand-blocks", o.nandBlocks, "blocks of the generated NAND flash (4)")->check(CLI::Range(1, 4096));
+  app.add_option("--nand-start", o.nandStart, "logical block number of the first generated NAND block (2)")
+      ->check(CLI::Range(1, 0x1000));
+  const std::map<std::string, long> speeds = {{"NC3000", 921600}, {"2000", 230400}, {"2000系列", 230400}};
+  app.add_option("--model", o.settings.transferSpeed, "NC3000 (921600 bit/s, default) or 2000 (2000系列, 230400 bit/s)")
+      ->transform(CLI::CheckedTransformer(speeds).description(""))
+      ->type_name("MODEL");
+  app.add_option("--link", o.link, "also make PATH a symbolic link to the device (for TOLVAR_COM1)")->type_name("PATH");
+  app.add_option("--save-nor", o.saveNor, "write the NOR flash to FILE at exit")->type_name("FILE");
+  app.add_option("--save-nand", o.saveNand, "write the NAND flash to FILE at exit")->type_name("FILE");
+  app.add_flag("--manual", o.manual, "send a backup's hello only when Enter is pressed here");
+  app.add_option_function<std::string>(
+         "--offer",
+         [&o](const std::string& kind) {
+           o.settings.offerNor = kind != "nand";
+           o.settings.offerNand = kind != "nor";
+         },
+         "announcements a backup offers: nor, nand or both (default)")
+      ->check(CLI::IsMember({"nor", "nand", "both"}))
+      ->type_name("KIND");
+  app.add_option_function<long>(
+         "--hello-delay", [&o](long ms) { o.settings.helloDelay = std::chrono::milliseconds(ms); },
+         "silence in ms after the computer opens the line before the hello (300)")
+      ->check(CLI::Range(0, 60000));
+  app.add_flag("--trace", o.trace, "print what happens (\"frame K\" after every frame)");
+
+  const char* faults = "Faults (first attempt after each opening of the line; frames count from 0)";
+  const CLI::Range frame(0, 1 << 20);
+  BackupSender::Faults& backup = o.settings.backupFaults;
+  RepairReceiver::Faults& repair = o.settings.repairFaults;
+  app.add_option("--bad-header", backup.badHeaderAt,
+                 "backups: wrong header check in frame K (K = number of frames: the end frame)")
+      ->check(frame)
+      ->group(faults);
+  app.add_option("--bad-payload", backup.badPayloadAt, "backups: wrong payload check in frame K")
+      ->check(frame)
+      ->group(faults);
+  app.add_option_function<int>(
+         "--silent-from", [&](int k) { backup.silentFrom = repair.silentFrom = k; },
+         "backups and repairs: nothing more from frame K on")
+      ->check(frame)
+      ->group(faults);
+  app.add_option("--nak-at", repair.checkErrorAt, "repairs: answer 15 (check error) before frame K")
+      ->check(frame)
+      ->group(faults);
+  app.add_option("--junk", backup.junkBeforeHello, "backups: N junk bytes before the hello")
+      ->check(CLI::Range(0, 10000))
+      ->group(faults);
+  app.add_option("--stall-at", o.stallAt,
+                 "say nothing for --stall-ms after frame K, a slow moment within the time-outs")
+      ->check(frame)
+      ->group(faults);
+  app.add_option("--stall-ms", o.stallMs, "how long --stall-at stays silent, in ms (500)")
+      ->check(CLI::Range(0, 60000))
+      ->group(faults);
+}
 
 // Makes `link` point at `target`. Only a symbolic link is ever replaced.
 bool MakeLink(const std::string& link, const std::string& target) {
@@ -99,72 +130,11 @@ void RemoveLink(const std::string& link, const std::string& target) {
 
 int main(int argc, char** argv) {
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](const char*& out) {
-      if (i + 1 >= argc) return false;
-      out = argv[++i];
-      return true;
-    };
-    auto number = [&](long minimum, long maximum, long& out) {
-      const char* text = nullptr;
-      return value(text) && ParseNumber(text, minimum, maximum, out);
-    };
-    const char* text = nullptr;
-    long n = 0;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (arg == "--nor" && value(text)) {
-      o.norFile = text;
-    } else if (arg == "--nand" && value(text)) {
-      o.nandFile = text;
-    } else if (arg == "--save-nor" && value(text)) {
-      o.saveNor = text;
-    } else if (arg == "--save-nand" && value(text)) {
-      o.saveNand = text;
-    } else if (arg == "--link" && value(text)) {
-      o.link = text;
-    } else if (arg == "--nor-pages" && number(1, 256, o.norPages)) {
-    } else if (arg == "--nand-blocks" && number(1, 4096, o.nandBlocks)) {
-    } else if (arg == "--nand-start" && number(1, 0x1000, o.nandStart)) {
-    } else if (arg == "--model" && value(text)) {
-      const std::string model = text;
-      if (model == "NC3000") {
-        o.settings.transferSpeed = 921600;
-      } else if (model == "2000" || model == "2000系列") {
-        o.settings.transferSpeed = 230400;
-      } else {
-        return UsageError("unknown model " + model);
-      }
-    } else if (arg == "--offer" && value(text)) {
-      const std::string kind = text;
-      if (kind != "nor" && kind != "nand" && kind != "both") return UsageError("--offer takes nor, nand or both");
-      o.settings.offerNor = kind != "nand";
-      o.settings.offerNand = kind != "nor";
-    } else if (arg == "--manual") {
-      o.manual = true;
-    } else if (arg == "--trace") {
-      o.trace = true;
-    } else if (arg == "--hello-delay" && number(0, 60000, n)) {
-      o.settings.helloDelay = std::chrono::milliseconds(n);
-    } else if (arg == "--bad-header" && number(0, 1 << 20, n)) {
-      o.settings.backupFaults.badHeaderAt = static_cast<int>(n);
-    } else if (arg == "--bad-payload" && number(0, 1 << 20, n)) {
-      o.settings.backupFaults.badPayloadAt = static_cast<int>(n);
-    } else if (arg == "--silent-from" && number(0, 1 << 20, n)) {
-      o.settings.backupFaults.silentFrom = static_cast<int>(n);
-      o.settings.repairFaults.silentFrom = static_cast<int>(n);
-    } else if (arg == "--nak-at" && number(0, 1 << 20, n)) {
-      o.settings.repairFaults.checkErrorAt = static_cast<int>(n);
-    } else if (arg == "--stall-at" && number(0, 1 << 20, o.stallAt)) {
-    } else if (arg == "--stall-ms" && number(0, 60000, o.stallMs)) {
-    } else if (arg == "--junk" && number(0, 10000, n)) {
-      o.settings.backupFaults.junkBeforeHello = static_cast<int>(n);
-    } else {
-      return UsageError("cannot use " + arg);
-    }
-  }
+  CLI::App app("Plays the handheld on a pseudo-terminal; prints the device node to open on its first line.",
+               "handheld-sim");
+  DefineOptions(app, o);
+  if (const auto status = ParseCommandLine(app, std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr))
+    return *status;
   o.settings.autoBackup = !o.manual;
 
   EmulatedFlash flash = EmulatedFlash::Generated(static_cast<int>(o.norPages), static_cast<int>(o.nandBlocks),

@@ -1,0 +1,23 @@
+#pragma once
+#include <CLI/CLI.hpp>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+// What the command lines of all our programs share, on top of CLI11: `--help`
+// (or `-h`) prints the help of the verb it follows and ends with status 0; a
+// usage error names the problem, shows the help of the verb concerned and
+// ends with status 2; `--` ends the options, so that a file named `-x.nand`
+// can be given.
+//
+// Parses `words` (the arguments after the program name). Returns nothing when
+// the line is well formed and the program goes on; otherwise the exit status,
+// after the help went to `out` or the usage error to `err`.
+std::optional<int> ParseCommandLine(CLI::App& app, const std::vector<std::string>& words, std::ostream& out,
+                                    std::ostream& err);
+
+// Exit statuses of every verb: the task succeeded; any other ending; a usage error.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
