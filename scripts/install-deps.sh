@@ -3,7 +3,7 @@
 # with sudo available). Does nothing when everything is there already.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgtest-dev libcli11-dev
-  fonts-noto-cjk dpkg-dev file)
+  fonts-noto-cjk dpkg-dev file desktop-file-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
