@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <iostream>
 #include <map>
 #include <sstream>
@@ -22,6 +23,10 @@ bool ParsePages(const std::string& list, NorRepairOptions& options) {
   return count > 0;
 }
 
+bool AllDigits(const std::string& text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 using VerbRun = int (*)(const Arguments&);
 
 // Every verb with its options. A new verb or option goes here; its value
@@ -33,7 +38,9 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
     return v;
   };
   const auto file = [&](CLI::App* v, const char* what) {
-    v->add_option("FILE", a.file, what)->required()->type_name("");
+    v->add_option("FILE", a.file, what)->required()->type_name("")->check([](const std::string& file) {
+      return file.empty() ? "names no file" : "";
+    });
   };
   const auto transfer = [&](CLI::App* v) {
     v->add_option("--port", a.port, "com1..com9 or a device path")
@@ -82,7 +89,9 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
         const std::size_t dash = range.find('-');
         a.someBlocks = true;
         a.firstBlock = range.substr(0, dash);
-        a.lastBlock = dash == std::string::npos ? "" : range.substr(dash + 1);
+        a.lastBlock = range.substr(dash + 1);
+        if (dash == std::string::npos || !AllDigits(a.firstBlock) || !AllDigits(a.lastBlock))
+          throw CLI::ValidationError("--blocks", "takes FIRST-LAST, two block numbers such as 2-5");
       },
       "the blocks to write, counted from 1 (all blocks by default)")
       ->type_name("FIRST-LAST");

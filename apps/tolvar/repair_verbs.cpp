@@ -1,12 +1,9 @@
 // The repair verbs: repair-nor, repair-nand and fix-nor-checks. They check
 // the image exactly as the repair dialogs do and say the same things.
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include "command_line.h"
-#include "common/file_exists.h"
 #include "repair/nand_repair.h"
 #include "repair/nor_check_values.h"
 #include "repair/nor_repair.h"
@@ -14,11 +11,12 @@
 
 namespace {
 
-std::uint64_t LengthOf(const std::string& path, bool& readable) {
-  std::error_code error;
-  const auto length = std::filesystem::file_size(PathFromUtf8(path), error);
-  readable = !error && FileExists(path);
-  return readable ? length : 0;
+// The window's rejection of an image, and on the next line the reason that
+// its fixed text leaves out.
+int RefuseImage(ConsoleHost& host, const std::string& message, const std::string& reason) {
+  host.ShowMessage(message);
+  if (!reason.empty()) host.ShowMessage(reason);
+  return kExitFailure;
 }
 
 // A check value as it lies in the file: low byte first.
@@ -41,22 +39,15 @@ int RepairNorVerb(const Arguments& args) {
   options.lowSpeed = args.lowSpeed;
   options.format = args.format;
   const auto session = OpenSession(args);
-  bool readable = false;
-  const std::uint64_t length = LengthOf(session->m.ImagePath, readable);
-  if (!readable || !NorImageLengthAcceptable(length)) {
-    session->host.ShowMessage(kFileErrorReselect);
-    return kExitFailure;
-  }
+  if (const std::string problem = NorImageProblem(args.file); !problem.empty())
+    return RefuseImage(session->host, kFileErrorReselect, problem);
   return BackNor(session->m, options) == RepairEnding::Success ? kExitSuccess : kExitFailure;
 }
 
 int RepairNandVerb(const Arguments& args) {
   const auto session = OpenSession(args);
   const NandImageCheck check = CheckNandImage(session->m.ImagePath);
-  if (!check.accepted) {
-    session->host.ShowMessage(check.message);
-    return kExitFailure;
-  }
+  if (!check.accepted) return RefuseImage(session->host, check.message, check.reason);
   const NandRange range = CheckNandRange(!args.someBlocks, args.firstBlock, args.lastBlock, check.blocks);
   if (!range.accepted) {
     session->host.ShowMessage(range.message);
@@ -69,13 +60,9 @@ int RepairNandVerb(const Arguments& args) {
 
 int FixNorChecksVerb(const Arguments& args) {
   const std::string& path = args.file;
-  bool readable = false;
-  const std::uint64_t length = LengthOf(path, readable);
-  if (!readable || length % kNorPageSize != 0 || length < kNorMinimumLength) {
-    std::cout << "文件错误!" << std::endl;
-    return kExitFailure;
-  }
   ConsoleHost host(true, "NC3000");
+  // The same checks as a repair's, before anything is read.
+  if (const std::string problem = NorImageProblem(path); !problem.empty()) return RefuseImage(host, "文件错误!", problem);
   CheckFix sum, crc;
   if (!CorrectNorCheckValues(host, path, sum, crc)) {
     std::cout << "无法写入文件,不能校正文件的校验值!" << std::endl;

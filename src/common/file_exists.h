@@ -9,3 +9,9 @@ std::filesystem::path PathFromUtf8(const std::string& utf8);
 // True when the path names a file that can be opened for reading. An empty
 // path, a missing file, a folder and an unreadable file all count as absent.
 bool FileExists(const std::string& path);
+
+// Why the path names no file that can be read, as a message shows it after
+// the path: a missing file, a folder, a device, a pipe, no permission. Empty
+// when it names a regular file that opens for reading. Never opens anything
+// but a regular file, so that a pipe or a device is not waited on.
+std::string UnreadableReason(const std::string& path);

@@ -85,6 +85,13 @@ std::string WindowsReason(unsigned long code, const std::string& systemText) {
   return WithSystemText(ChineseForWindowsCode(code), systemText);
 }
 
+std::string ErrorCodeReason(const std::error_code& error) {
+#ifdef _WIN32
+  if (error.category() == std::system_category()) return WindowsReason(error.value(), error.message());
+#endif
+  return SystemReason(error.value());
+}
+
 std::string LastCallReason() {
 #ifdef _WIN32
   const DWORD code = GetLastError();

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <system_error>
 
 // The system's reason for a failed file or device call, as a message shows it
 // after the path. The common reasons read in Chinese, followed by the system's
@@ -11,6 +12,10 @@ std::string SystemReason(int errorNumber);
 
 // A Windows error code (GetLastError) with the system's text for it.
 std::string WindowsReason(unsigned long code, const std::string& systemText);
+
+// The reason behind an error code of the standard library's file system
+// calls (errno values, or Windows codes on Windows).
+std::string ErrorCodeReason(const std::error_code& error);
 
 // The reason of the platform call that failed last: GetLastError on Windows,
 // errno elsewhere.

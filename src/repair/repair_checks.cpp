@@ -1,12 +1,31 @@
 #include "repair/repair_checks.h"
 
+#include <filesystem>
 #include <fstream>
 
 #include "common/file_exists.h"
 #include "common/hex_text.h"
+#include "common/system_reason.h"
 
 bool NorImageLengthAcceptable(std::uint64_t length) {
   return length % kNorPageSize == 0 && length >= kNorMinimumLength && length / kNorPageSize <= kNorMaximumPages;
+}
+
+namespace {
+
+std::string LengthReason(std::uint64_t length, const std::string& rule) {
+  return "文件长度为" + std::to_string(length) + "字节," + rule;
+}
+
+}  // namespace
+
+std::string NorImageProblem(const std::string& path) {
+  if (std::string reason = UnreadableReason(path); !reason.empty()) return reason;
+  std::error_code error;
+  const std::uint64_t length = std::filesystem::file_size(PathFromUtf8(path), error);
+  if (error) return ErrorCodeReason(error);
+  if (NorImageLengthAcceptable(length)) return {};
+  return LengthReason(length, "应为6到256个整页(每页32768字节)");
 }
 
 NandImageCheck CheckNandImage(std::uint64_t length, int startLogicalBlock) {
@@ -15,6 +34,7 @@ NandImageCheck CheckNandImage(std::uint64_t length, int startLogicalBlock) {
   check.startLogicalBlock = startLogicalBlock;
   if (length % kNandBlockSize != 2 || length < kNandBlockSize) {
     check.message = kFileErrorReselect;
+    check.reason = LengthReason(length, "应为整块(每块16896字节)再加2字节");
     return check;
   }
   check.blocks = static_cast<int>(length / kNandBlockSize);
@@ -27,16 +47,22 @@ NandImageCheck CheckNandImage(std::uint64_t length, int startLogicalBlock) {
 }
 
 NandImageCheck CheckNandImage(const std::string& path) {
+  const auto unreadable = [](const std::string& reason) {
+    NandImageCheck check = CheckNandImage(0, 0);
+    check.reason = reason;
+    return check;
+  };
+  if (std::string reason = UnreadableReason(path); !reason.empty()) return unreadable(reason);
   std::ifstream in(PathFromUtf8(path), std::ios::binary | std::ios::ate);
-  if (!in.is_open()) return CheckNandImage(0, 0);
+  if (!in.is_open()) return unreadable(LastCallReason());
   const std::streamoff end = in.tellg();
-  if (end < 0) return CheckNandImage(0, 0);
+  if (end < 0) return unreadable(LastCallReason());
   const auto length = static_cast<std::uint64_t>(end);
   int start = 0;
   if (length > kNandBlockSize) {
     unsigned char trailer[2] = {};
     in.seekg(end - 2);
-    if (!in.read(reinterpret_cast<char*>(trailer), 2)) return CheckNandImage(0, 0);
+    if (!in.read(reinterpret_cast<char*>(trailer), 2)) return unreadable(LastCallReason());
     start = trailer[1] * 256 + trailer[0];
   }
   return CheckNandImage(length, start);

@@ -19,6 +19,12 @@ inline constexpr std::uint64_t kNorMaximumPages = 256;                // the pag
 // and no more than a one-byte page number can address.
 bool NorImageLengthAcceptable(std::uint64_t length);
 
+// Why the file at `path` cannot be repaired from as a NOR image: not a file
+// that can be read, or a length that NorImageLengthAcceptable refuses. Empty
+// when it can. Reads nothing of the file. The window says "文件错误!" for all
+// of these; the command line adds the reason.
+std::string NorImageProblem(const std::string& path);
+
 // The pages a NOR repair sends and how.
 struct NorRepairOptions {
   bool page00 = false;       // "00页"
@@ -37,6 +43,7 @@ inline constexpr int kNandLogicalBlocks = 4096;
 struct NandImageCheck {
   bool accepted = false;
   std::string message;           // the rejection message when not accepted
+  std::string reason;            // what the message leaves unsaid: no readable file, the wrong length
   std::uint64_t imageLength = 0; // ImageLength
   int startLogicalBlock = 0;     // StartLogicalBlock (0 until read)
   int blocks = 0;                // k = ImageLength div 16896

@@ -1,0 +1,111 @@
+// build/tolvar and build/handheld-sim called as a user calls them, for what
+// the command line itself decides: usage errors (status 2), --help, --, and
+// images refused with the reason before any port is opened.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "processes.h"
+#include "support/files.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Call {
+  std::vector<std::string> arguments;
+  int status;
+  std::vector<std::string> says;  // in the output, in this order
+};
+
+class CommandLine : public ::testing::Test {
+ protected:
+  fs::path dir;
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("tolvar_cli_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  std::string At(const std::string& name) const { return (dir / name).string(); }
+  void Sparse(const std::string& name, std::uintmax_t size) {
+    std::ofstream(dir / name).close();
+    fs::resize_file(dir / name, size);
+  }
+
+  void Check(const std::string& program, const std::vector<Call>& calls) {
+    for (const Call& call : calls) {
+      std::vector<std::string> argv = {program};
+      argv.insert(argv.end(), call.arguments.begin(), call.arguments.end());
+      const std::string log = At("output.log");
+      fs::remove(log);
+      Child child = Spawn(argv, log);
+      const int status = Wait(child, 30s);
+      std::ifstream in(log);
+      const std::string output{std::istreambuf_iterator<char>(in), {}};
+      std::string trace;
+      for (const std::string& a : call.arguments) trace += " " + a;
+      EXPECT_EQ(status, call.status) << trace << "\n" << output;
+      std::size_t at = 0;
+      for (const std::string& text : call.says) {
+        at = output.find(text, at);
+        EXPECT_NE(at, std::string::npos) << trace << ": no \"" << text << "\" in\n" << output;
+        if (at == std::string::npos) break;
+      }
+    }
+  }
+};
+
+TEST_F(CommandLine, Tolvar) {
+  const std::string port = At("no-such-port");  // never reached: every call ends before the port opens
+  WriteFile(dir / "-x.nor", Bytes(6 * 32768, 0));
+  Sparse("257.nor", 257 * 32768);
+  Sparse("huge.nor", 70ull << 30);  // refused without a byte read
+  WriteFile(dir / "x.nand", [] {
+    Bytes image(3 * 16896 + 2, 0xFF);
+    image[image.size() - 2] = 2;  // starting logical block 2
+    image.back() = 0;
+    return image;
+  }());
+  fs::create_directory(dir / "folder");
+  ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);
+  const std::string fileError = "文件错误!";
+  Check(TOLVAR_PROGRAM,
+        {
+            {{"--help"}, 0, {"usage: tolvar", "backup-nor", "fix-nor-checks"}},
+            {{"repair-nand", "-h"}, 0, {"usage: tolvar repair-nand", "--blocks FIRST-LAST"}},
+            {{"backup-nand", "--port", port, ""}, 2, {"tolvar: FILE: names no file", "usage: tolvar backup-nand"}},
+            {{"backup-nand", "--port", port}, 2, {"FILE is required"}},
+            {{"backup-nor", "--port", "com0", At("y.nor")}, 2, {"com0"}},
+            {{"backup-nor", "--port", port, "--model", "3000", At("y.nor")}, 2, {"--model"}},
+            {{"repair-nor", "--port", port, "--pages", "00,03", At("-x.nor")}, 2, {"--pages"}},
+            {{"repair-nand", "--port", port, "--blocks", "1-3-5", At("x.nand")}, 2, {"--blocks: takes FIRST-LAST"}},
+            {{"repair-nand", "--port", port, "--blocks", "1abc-3xyz", At("x.nand")}, 2, {"--blocks"}},
+            {{"repair-nand", "--port", port, "--blocks", "2-4", At("x.nand")}, 2, {"修复的块应该在1到 3之间,请重新填写."}},
+            {{"repair-nand", "--port", port, At("missing.nand")}, 1, {fileError, "文件或文件夹不存在"}},
+            {{"repair-nand", "--port", port, At("-x.nor")}, 1, {fileError, "文件长度为196608字节"}},
+            {{"repair-nor", "--port", port, At("folder")}, 1, {fileError, "这是一个文件夹"}},
+            {{"repair-nor", "--port", port, At("fifo")}, 1, {fileError, "管道"}},
+            {{"repair-nor", "--port", port, At("257.nor")}, 1, {fileError, "文件长度为8421376字节"}},
+            {{"fix-nor-checks", At("huge.nor")}, 1, {fileError, "文件长度为75161927680字节"}},
+            {{"fix-nor-checks", "--", At("-x.nor")}, 1, {"CRC (0x1FFF0): stored 00 00", "rewritten"}},
+        });
+}
+
+TEST_F(CommandLine, HandheldSim) {
+  Check(HANDHELD_SIM_PROGRAM, {
+                                  {{"--help"}, 0, {"usage: handheld-sim", "--nak-at"}},
+                                  {{"--nor-pages", "0"}, 2, {"--nor-pages", "usage: handheld-sim"}},
+                                  {{"--model", "3000"}, 2, {"--model"}},
+                                  {{"--offer", "all"}, 2, {"--offer"}},
+                                  {{"--bad-header", "x1"}, 2, {"--bad-header"}},
+                                  {{"--trace", "extra"}, 2, {"extra"}},
+                              });
+}
+
+}  // namespace
