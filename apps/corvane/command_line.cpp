@@ -17,9 +17,13 @@ class CommandLineHost final : public ConverterHost {
       : out_(out), force_(force), major_(std::move(major)), minor_(std::move(minor)) {}
 
   void ShowMessage(const std::string& text) override { Print(text); }
+  void ShowReason(const std::string& reason) override {
+    if (!reason.empty()) Print(reason);
+  }
   bool Ask(Question question, const std::string& text) override {
     if (question == Question::Overwrite && force_) return true;
     Print(text);
+    if (question == Question::Overwrite) Print("没有覆盖: 加上 --force 才会替换已有的文件.");
     return question == Question::StartBlock;
   }
   void SetProgressRange(int, int) override {}
@@ -115,10 +119,18 @@ int RunVerify(const Options& options, std::ostream& out) {
   const FindingSink print = [&out](const VerifyFinding& f) { out << DescribeFinding(f) << '\n'; };
   const VerifyResult result = options.repair ? RepairImage(host, options.source, options.target, print, summary)
                                              : VerifyImage(host, options.source, print, summary);
-  if (result == VerifyResult::Clean || result == VerifyResult::Differs)
-    for (const std::string& line : DescribeSummary(summary, options.repair)) out << line << '\n';
+  if (result != VerifyResult::Clean && result != VerifyResult::Differs) return kExitFailure;
+  for (const std::string& line : DescribeSummary(summary, options.repair)) out << line << '\n';
+  bool clean = result == VerifyResult::Clean;
+  if (options.repair) {
+    // The copy is what the user goes on with: what is left in it decides.
+    VerifySummary copy;
+    clean = VerifyImage(host, options.target, nullptr, copy) == VerifyResult::Clean;
+    out << "纠正后仍不符页数: " << copy.pagesChecked - copy.pagesClean << '\n'
+        << "纠正后块校验和不符块数: " << copy.blocksSumDiffers << '\n';
+  }
   out << std::flush;
-  return result == VerifyResult::Clean ? kExitSuccess : kExitFailure;
+  return clean ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace

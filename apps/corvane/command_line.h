@@ -9,7 +9,7 @@
 //   corvane verify IMAGE
 //   corvane verify --repair [--force] IMAGE OUT
 // The checks and messages are the window's; the messages go to `out`.
-// Returns the exit status: 0 after "转换成功!" (verify: the image is clean),
-// 1 for a refusal, a failure or (verify) any finding, 2 for a usage error
-// (explained on `err`).
+// Returns the exit status: 0 after "转换成功!" (verify: the image is clean;
+// verify --repair: the copy written is clean), 1 for a refusal, a failure or
+// a difference left, 2 for a usage error (explained on `err`).
 int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);

@@ -8,9 +8,12 @@
 
 namespace steps {
 
-bool SourceReadable(ConverterHost& host, const std::string& source) {
-  if (!source.empty() && FileExists(source)) return true;
+bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_t& size) {
+  // Only a regular file is opened: opening a pipe would wait for a writer.
+  const std::string reason = UnreadableReason(source);
+  if (reason.empty() && SizeOfFile(source, size)) return true;
   host.ShowMessage(text::kSourcePathWrong);
+  host.ShowReason(reason);
   return false;
 }
 

@@ -10,8 +10,9 @@
 // The checks and the bracket that both conversions share.
 namespace steps {
 
-// Refuses an empty source path or one that cannot be opened for reading.
-bool SourceReadable(ConverterHost& host, const std::string& source);
+// Refuses an empty source path or one that names no file that can be read,
+// and gives the size of one that does.
+bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_t& size);
 
 // Refuses an empty target path, and a target that is the source itself.
 bool TargetUsable(ConverterHost& host, const std::string& source, const std::string& target);

@@ -42,12 +42,8 @@ unsigned BlockNumberFromText(const std::string& text) {
 
 ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const std::string& target,
                            const std::string& startText) {
-  if (!steps::SourceReadable(host, source)) return ConversionResult::Refused;
   std::uint64_t size = 0;
-  if (!SizeOfFile(source, size)) {
-    host.ShowMessage(text::kSourcePathWrong);
-    return ConversionResult::Refused;
-  }
+  if (!steps::SourceReadable(host, source, size)) return ConversionResult::Refused;
   if (size == 0 || size % kDataBlockSize != 0) {
     host.ShowMessage(text::kSourceSizeWrong);
     return ConversionResult::Refused;
@@ -55,10 +51,13 @@ ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const
   const std::uint64_t blocks = size / kDataBlockSize;
   if (!steps::TargetUsable(host, source, target)) return ConversionResult::Refused;
   const unsigned start = BlockNumberFromText(startText);
+  if (blocks >= kNumberLimit) {
+    // No start fits: the file, not the start, is at fault.
+    host.ShowMessage(text::TooManyBlocks(kNumberLimit - 1));
+    return ConversionResult::Refused;
+  }
   if (start < 1 || start + blocks > kNumberLimit) {
-    // With 4096 blocks or more no start fits; the message then names 0.
-    const std::uint64_t largest = blocks < kNumberLimit ? kNumberLimit - blocks : 0;
-    host.ShowMessage(text::StartRangeMessage(static_cast<unsigned>(largest)));
+    host.ShowMessage(text::StartRangeMessage(static_cast<unsigned>(kNumberLimit - blocks)));
     return ConversionResult::Refused;
   }
   if (!steps::OverwriteAllowed(host, target)) return ConversionResult::Declined;

@@ -12,6 +12,10 @@ std::string StartRangeMessage(unsigned largestStart) {
   return "开始逻辑块号应该大于等于1h且小于等于" + HexNoZeros(largestStart) + "h.\r\n请重新填写.";
 }
 
+std::string TooManyBlocks(std::uint64_t most) {
+  return "打开的文件块数太多,最多" + std::to_string(most) + "块!\r\n请重新填写.";
+}
+
 std::string ReadFailed(const std::string& path, const std::string& reason) {
   return "读取文件出错:" + path + "\r\n" + reason;
 }

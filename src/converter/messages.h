@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 
 // Corvane's fixed texts. "\r\n" is the line break inside a message.
@@ -15,6 +16,9 @@ inline constexpr const char* kSuccess = "转换成功!";
 std::string StartBlockQuestion(unsigned startBlock);
 // "开始逻辑块号应该大于等于1h且小于等于FFDh.\r\n请重新填写."
 std::string StartRangeMessage(unsigned largestStart);
+
+// "打开的文件块数太多,最多4095块!\r\n请重新填写."
+std::string TooManyBlocks(std::uint64_t most);
 
 // File-system failures during a conversion name the file and the reason.
 std::string ReadFailed(const std::string& path, const std::string& reason);

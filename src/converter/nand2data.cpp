@@ -26,12 +26,8 @@ bool ReadStartBlock(const std::string& source, std::uint64_t size, unsigned& sta
 }  // namespace
 
 ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const std::string& target) {
-  if (!steps::SourceReadable(host, source)) return ConversionResult::Refused;
   std::uint64_t size = 0;
-  if (!SizeOfFile(source, size)) {
-    host.ShowMessage(text::kSourcePathWrong);
-    return ConversionResult::Refused;
-  }
+  if (!steps::SourceReadable(host, source, size)) return ConversionResult::Refused;
   unsigned start = 0;
   std::string error;
   if (size > kBlockSize && !ReadStartBlock(source, size, start, error)) {

@@ -169,12 +169,8 @@ class BlockChecker {
 bool AcceptImage(ConverterHost& host, const std::string& image, std::uint64_t& blocks, unsigned& start,
                  VerifyResult& refusal) {
   refusal = VerifyResult::Refused;
-  if (!steps::SourceReadable(host, image)) return false;
   std::uint64_t size = 0;
-  if (!SizeOfFile(image, size)) {
-    host.ShowMessage(text::kSourcePathWrong);
-    return false;
-  }
+  if (!steps::SourceReadable(host, image, size)) return false;
   if (size % kBlockSize != kTrailerSize || size == kTrailerSize) {
     host.ShowMessage(text::kSourceSizeWrong);
     return false;

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "command_line.h"
 #include "converter/geometry.h"
@@ -61,7 +64,7 @@ TEST_F(CommandLineTest, AnExistingTargetNeedsForce) {
   WriteFile(At("x.dat"), Bytes(kDataBlockSize, 0));
   WriteFile(At("x.nand"), {'o', 'l', 'd'});
   EXPECT_EQ(Run({"data2nand", "--start", "2", At("x.dat"), At("x.nand")}), 1);
-  EXPECT_EQ(out.str(), "文件已存在,要覆盖吗?\n");
+  EXPECT_EQ(out.str(), "文件已存在,要覆盖吗?\n没有覆盖: 加上 --force 才会替换已有的文件.\n");
   EXPECT_EQ(ReadFile(At("x.nand")), (Bytes{'o', 'l', 'd'}));
 
   EXPECT_EQ(Run({"data2nand", "--start", "FFF", "--force", At("x.dat"), At("x.nand")}), 0);
@@ -83,13 +86,53 @@ TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImage) {
   WriteFile(At("x.nand"), image);
   EXPECT_EQ(Run({"verify", At("x.nand")}), 1);
   EXPECT_EQ(out.str().rfind("第1块(逻辑块2h)第2页: ECC 存储 ", 0), 0u) << out.str();
-  EXPECT_EQ(Run({"verify", "--repair", At("x.nand"), At("y.nand")}), 1);
-  EXPECT_NE(out.str().find("已纠正位数: 1\n"), std::string::npos);
+  // The copy decides: every difference corrected gives 0, one left gives 1.
+  EXPECT_EQ(Run({"verify", "--repair", At("x.nand"), At("y.nand")}), 0);
+  EXPECT_NE(out.str().find("已纠正位数: 1\n纠正后仍不符页数: 0\n纠正后块校验和不符块数: 0\n"), std::string::npos)
+      << out.str();
   EXPECT_EQ(Run({"verify", At("y.nand")}), 0);
+  image[701] ^= 0x11;  // two bits more on the same page: beyond the ECC
+  WriteFile(At("x.nand"), image);
+  EXPECT_EQ(Run({"verify", "--repair", "--force", At("x.nand"), At("y.nand")}), 1);
+  EXPECT_NE(out.str().find("纠正后仍不符页数: 1\n"), std::string::npos) << out.str();
 
   EXPECT_EQ(Run({"verify", At("x.nand"), At("y.nand")}), 2);
   EXPECT_EQ(Run({"verify", "--repair", At("x.nand")}), 2);
   EXPECT_EQ(Run({"verify", "--force", At("x.nand")}), 2);
   EXPECT_EQ(Run({"verify", At("x.dat")}), 1);
   EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n");
+}
+
+TEST_F(CommandLineTest, SaysWhatTheWindowLeavesOutAndTakesFilesAfterDoubleDash) {
+  WriteFile(At("x.dat"), Bytes(kDataBlockSize, 0));
+  WriteFile(At("-x.nand"), Bytes(kBlockSize + 2, 0xFF));
+  fs::create_directory(dir / "folder");
+  std::ofstream(dir / "big.dat").close();
+  fs::resize_file(dir / "big.dat", 4096 * kDataBlockSize);
+  const std::string pathWrong = "打开的文件路径错误!\n请重新填写.\n";
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string output;  // the whole of standard output
+  };
+  std::vector<Case> cases = {
+      {{"nand2data", At("folder"), At("y.dat")}, 1, pathWrong + "这是一个文件夹 (Is a directory)\n"},
+      {{"nand2data", At("missing"), At("y.dat")}, 1, pathWrong + "文件或文件夹不存在 (No such file or directory)\n"},
+      {{"data2nand", "--start", "1", At("big.dat"), At("y.nand")}, 1, "打开的文件块数太多,最多4095块!\n请重新填写.\n"},
+      {{"nand2data", "--", At("-x.nand"), At("y.dat")}, 0, "文件对应的开始逻辑块号为FFFFh,转换?\n转换成功!\n"},
+  };
+#ifndef _WIN32
+  ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);  // refused without waiting for a writer
+  cases.push_back({{"verify", At("fifo")}, 1, pathWrong + "这是一个管道(FIFO),不是文件\n"});
+#endif
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(c.arguments), c.status) << c.arguments[1];
+    EXPECT_EQ(out.str(), c.output) << c.arguments[1];
+  }
+  EXPECT_EQ(ReadFile(At("y.dat")).size(), kDataBlockSize);
+
+  for (const auto& help : {std::vector<std::string>{"--help"}, {"-h"}, {"verify", "--help"}}) {
+    EXPECT_EQ(Run(help), 0);
+    EXPECT_NE(out.str().find("usage: corvane"), std::string::npos) << out.str();
+  }
 }

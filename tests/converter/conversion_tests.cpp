@@ -204,13 +204,13 @@ TEST_F(ConversionTest, DataToNandRefusalsWriteNothing) {
   WriteFile(At("empty.dat"), {});
   WriteFile(At("odd.dat"), Bytes(kDataBlockSize + 1, 0));
   WriteFile(At("three.dat"), Bytes(3 * kDataBlockSize, 0));
-  // 4096 blocks and more: no start fits. Sparse files keep this cheap.
+  // 4096 blocks and more: no start fits, the file is at fault. Sparse files keep this cheap.
   std::ofstream(dir / "big.dat").close();
   fs::resize_file(dir / "big.dat", 4096 * kDataBlockSize);
   std::ofstream(dir / "bigger.dat").close();
   fs::resize_file(dir / "bigger.dat", 5000 * kDataBlockSize);
   const std::string rangeFFD = "开始逻辑块号应该大于等于1h且小于等于FFDh.\r\n请重新填写.";
-  const std::string range0 = "开始逻辑块号应该大于等于1h且小于等于0h.\r\n请重新填写.";
+  const std::string tooMany = "打开的文件块数太多,最多4095块!\r\n请重新填写.";
   struct Case {
     std::string source, target, start, message;
   } cases[] = {
@@ -222,8 +222,8 @@ TEST_F(ConversionTest, DataToNandRefusalsWriteNothing) {
       {At("three.dat"), At("x.nand"), "FFE", rangeFFD},
       {At("three.dat"), At("x.nand"), "0", rangeFFD},
       {At("three.dat"), At("x.nand"), "", rangeFFD},
-      {At("big.dat"), At("x.nand"), "1", range0},
-      {At("bigger.dat"), At("x.nand"), "1", range0},
+      {At("big.dat"), At("x.nand"), "1", tooMany},
+      {At("bigger.dat"), At("x.nand"), "1", tooMany},
   };
   for (const Case& c : cases) {
     RecordingHost fresh;
