@@ -7,8 +7,21 @@
 
 #include "common/file_exists.h"
 #include "common/hex_text.h"
+#include "common/interruption.h"
 #include "common/safe_replace.h"
 #include "common/system_reason.h"
+#include "common/target_check.h"
+#include "common/temporary_file.h"
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -90,3 +103,145 @@ TEST_F(FileTest, ReplaceWithTemporaryPutsTheNewFileInPlaceOrChangesNothing) {
   EXPECT_EQ(Read(temp2), "data");
   EXPECT_TRUE(fs::is_directory(dir / "folder.nand"));
 }
+
+// What may take a file we write, and which file that is.
+TEST_F(FileTest, CheckTargetNamesWhatStandsInTheWay) {
+  Write("x.nand", "old");
+  fs::create_directory(dir / "folder");
+  fs::create_symlink("x.nand", dir / "link.nand");
+  fs::create_symlink("link.nand", dir / "link2.nand");
+  fs::create_symlink("new.nand", dir / "dangling.nand");
+  struct Case {
+    std::string path;
+    std::string problem;  // a text the problem holds; empty: may be written
+    bool exists;
+    std::string resolved;  // "" : the path itself
+  };
+  const std::string d = dir.string() + "/";
+  std::vector<Case> cases = {
+      {d + "x.nand", "", true, ""},
+      {d + "new.nand", "", false, ""},
+      {d + "link2.nand", "", true, d + "x.nand"},
+      {d + "dangling.nand", "", false, d + "new.nand"},
+      {d + "folder", d + "folder 是文件夹", true, ""},
+      {d + "none/x.nand", d + "none/x.nand : 文件夹 " + d + "none 不存在", false, ""},
+      {d + "x.nand/y.nand", d + "x.nand 不是文件夹", false, ""},
+      {"", "没有指定", false, ""},
+  };
+#ifndef _WIN32
+  mkfifo((dir / "fifo").c_str(), 0600);
+  fs::create_symlink("/dev/null", dir / "null.nand");
+  cases.push_back({d + "fifo", d + "fifo 是命名管道(FIFO)", true, ""});
+  cases.push_back({d + "null.nand", d + "null.nand (指向 /dev/null) 是设备", true, "/dev/null"});
+  if (geteuid() != 0) {  // root writes everywhere
+    fs::create_directory(dir / "locked");
+    fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    cases.push_back({d + "locked/x.nand", "文件夹 " + d + "locked 无法写入: " + SystemReason(EACCES), false, ""});
+  }
+#endif
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const Target t = CheckTarget(c.path);
+    if (c.problem.empty()) {
+      EXPECT_EQ(t.problem, "");
+    } else {
+      EXPECT_NE(t.problem.find(c.problem), std::string::npos) << t.problem;
+    }
+    EXPECT_EQ(t.exists, c.exists);
+    if (!c.path.empty()) {
+      EXPECT_EQ(t.path, c.resolved.empty() ? c.path : c.resolved);
+    }
+  }
+}
+
+TEST_F(FileTest, TemporaryFilesNeverTouchAFileTheyDidNotCreate) {
+  struct Case {
+    const char* name;
+    std::string target;
+    std::vector<std::string> taken;  // names already in use, holding "mine"
+    std::string temporary;           // the name the temporary file gets
+  };
+  const std::string d = dir.string() + "/";
+  const std::string longName = std::string(244, 'n') + "文件.nand";  // 255 bytes
+  const std::string stem = std::string(40, 'n');
+  const Case cases[] = {
+      {"free", d + "a.nand", {}, d + "a.nand.temp"},
+      {"taken twice", d + "b.nand", {d + "b.nand.temp", d + "b.nand.1.temp"}, d + "b.nand.2.temp"},
+      {"too long", d + longName, {}, d + stem + ".temp"},
+      {"too long, short name taken", d + longName, {d + stem + ".temp"}, d + stem + ".1.temp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const std::string& taken : c.taken) Write(fs::path(taken).filename().string(), "mine");
+    TemporaryFile file(c.target);
+    ASSERT_TRUE(file.Create()) << file.Error();
+    EXPECT_EQ(file.path(), c.temporary);
+    ASSERT_TRUE(file.Write("new", 3));
+    ASSERT_TRUE(file.Commit()) << file.Error();
+    EXPECT_EQ(Read(c.target), "new");
+    EXPECT_FALSE(fs::exists(c.temporary));
+    for (const std::string& taken : c.taken) EXPECT_EQ(Read(taken), "mine");
+    for (const std::string& taken : c.taken) fs::remove(taken);
+  }
+
+  // A discarded file is gone; one that could not be renamed is kept when asked.
+  TemporaryFile discarded(d + "c.nand");
+  ASSERT_TRUE(discarded.Create());
+  discarded.Discard();
+  EXPECT_FALSE(fs::exists(d + "c.nand.temp"));
+  fs::create_directory(d + "folder.nand");
+  TemporaryFile kept(d + "folder.nand");
+  ASSERT_TRUE(kept.Create());
+  ASSERT_TRUE(kept.Write("data", 4));
+  EXPECT_FALSE(kept.Commit());
+  EXPECT_NE(kept.Error().find("是文件夹"), std::string::npos) << kept.Error();
+  EXPECT_TRUE(kept.Holds());
+  kept.Keep();
+  EXPECT_EQ(Read(d + "folder.nand.temp"), "data");
+}
+
+TEST_F(FileTest, AFailedWriteGivesTheSystemsReasonAndLeavesNothing) {
+  SetWriteFault([](std::uint64_t written, std::size_t count) { return written + count > 6 ? ENOSPC : 0; });
+  {
+    TemporaryFile file((dir / "x.nand").string());
+    ASSERT_TRUE(file.Create());
+    EXPECT_TRUE(file.Write("abc", 3));
+    EXPECT_TRUE(file.Write("def", 3));
+    EXPECT_FALSE(file.Write("g", 1));
+    EXPECT_EQ(file.Error(), SystemReason(ENOSPC));
+  }
+  SetWriteFault(nullptr);
+  EXPECT_TRUE(fs::is_empty(dir));
+}
+
+#ifndef _WIN32
+TEST(Interruption, IsNotedInsteadOfEndingTheProgram) {
+  CatchInterruptions();
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    EXPECT_FALSE(Interrupted());
+    raise(signal);
+    EXPECT_TRUE(Interrupted());
+    ForgetInterruption();
+  }
+  // A read waiting for input returns at once.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  const pthread_t reader = pthread_self();
+  std::thread interrupter([reader] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    pthread_kill(reader, SIGTERM);
+  });
+  char byte;
+  const ssize_t got = read(fds[0], &byte, 1);
+  const int error = errno;
+  interrupter.join();
+  EXPECT_EQ(got, -1);
+  EXPECT_EQ(error, EINTR);
+  EXPECT_TRUE(Interrupted());
+  ForgetInterruption();
+  close(fds[0]);
+  close(fds[1]);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, SIG_DFL);
+}
+#endif

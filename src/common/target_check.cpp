@@ -1,0 +1,78 @@
+#include "common/target_check.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "common/file_exists.h"
+#include "common/system_reason.h"
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Where a chain of symbolic links ends (the path itself when it is none).
+// The end need not exist: a link to a missing file names the file to create.
+fs::path FollowLinks(fs::path p) {
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
+    const fs::path next = fs::read_symlink(p, ec);
+    if (ec) break;
+    p = next.is_absolute() ? next : p.parent_path() / next;
+  }
+  return p;
+}
+
+const char* KindOf(fs::file_type type) {
+  switch (type) {
+    case fs::file_type::directory: return "文件夹";
+    case fs::file_type::character:
+    case fs::file_type::block: return "设备";
+    case fs::file_type::fifo: return "命名管道(FIFO)";
+    case fs::file_type::socket: return "套接字";
+    default: return "特殊文件";
+  }
+}
+
+bool FolderWritable(const fs::path& folder) {
+#ifdef _WIN32
+  return _waccess(folder.c_str(), 2) == 0;
+#else
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+#endif
+}
+
+}  // namespace
+
+Target CheckTarget(const std::string& path) {
+  Target t;
+  if (path.empty()) return t.problem = "没有指定保存的文件名!", t;
+  const fs::path resolved = FollowLinks(PathFromUtf8(path));
+  t.path = Utf8FromPath(resolved);
+  const std::string named = t.path == path ? path : path + " (指向 " + t.path + ")";
+
+  std::error_code ec;
+  const fs::file_status status = fs::status(resolved, ec);
+  if (ec && status.type() != fs::file_type::not_found)
+    return t.problem = "无法访问 " + named + " : " + SystemReason(ec.default_error_condition().value()), t;
+  t.exists = fs::exists(status);
+  if (t.exists && !fs::is_regular_file(status))
+    return t.problem = named + " 是" + KindOf(status.type()) + ",不能作为保存的文件!", t;
+
+  const fs::path folder = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
+  const std::string cannot = "无法保存为 " + named + " : ";
+  const std::string folderName = Utf8FromPath(folder);
+  const fs::file_status folderStatus = fs::status(folder, ec);
+  if (!fs::exists(folderStatus)) return t.problem = cannot + "文件夹 " + folderName + " 不存在!", t;
+  if (!fs::is_directory(folderStatus)) return t.problem = cannot + folderName + " 不是文件夹!", t;
+  if (!FolderWritable(folder))
+    return t.problem = cannot + "文件夹 " + folderName + " 无法写入: " + SystemReason(errno), t;
+  return t;
+}

@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+
+// Whether a path may take a file we write: either nothing stands there yet,
+// or a regular file that we replace. A folder, a device, a FIFO or a socket
+// is never written over (renaming a file over /dev/null would replace the
+// system's device). A symbolic link counts as the file it leads to: that file
+// is replaced and the link stays.
+struct Target {
+  std::string path;     // the file to write: the given path, or where its links lead
+  std::string problem;  // why it may not be written, naming the path and what it is; empty when it may
+  bool exists = false;  // a regular file stands there now (the user is asked before it is replaced)
+};
+
+// Looks at `path` (UTF-8) and the folder it would go into, which must exist
+// and be writable.
+Target CheckTarget(const std::string& path);

@@ -1,0 +1,132 @@
+#include "common/temporary_file.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "common/file_exists.h"
+#include "common/safe_replace.h"
+#include "common/system_reason.h"
+#include "common/target_check.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+WriteFault& Fault() {
+  static WriteFault fault;
+  return fault;
+}
+
+// Longest file name (one path component) that file systems commonly take:
+// 255 bytes on Linux, 255 UTF-16 units on Windows.
+constexpr std::size_t kLongestName = 255;
+// Bytes of the target's name kept in the short fallback name.
+constexpr std::size_t kShortStem = 40;
+
+std::string Numbered(const std::string& stem, unsigned number) {
+  return stem + (number == 0 ? "" : "." + std::to_string(number)) + ".temp";
+}
+
+bool NameFits(const std::string& path) {
+  return PathFromUtf8(path).filename().native().size() <= kLongestName;
+}
+
+// The start of the target's name, cut at a character boundary.
+std::string ShortStem(const std::string& target) {
+  const fs::path p = PathFromUtf8(target);
+  std::string name = Utf8FromPath(p.filename());
+  if (name.size() > kShortStem) {
+    std::size_t cut = kShortStem;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+    name.resize(cut);
+  }
+  return Utf8FromPath(p.parent_path() / PathFromUtf8(name));
+}
+
+std::FILE* CreateExclusively(const std::string& path) {
+#ifdef _WIN32
+  return _wfopen(PathFromUtf8(path).c_str(), L"wbx");
+#else
+  return std::fopen(path.c_str(), "wbx");
+#endif
+}
+
+}  // namespace
+
+void SetWriteFault(WriteFault fault) { Fault() = std::move(fault); }
+
+bool TemporaryFile::Fail(int errorNumber) {
+  error_ = SystemReason(errorNumber ? errorNumber : EIO);
+  return false;
+}
+
+bool TemporaryFile::Create() {
+  Discard();
+  std::string stem = target_;
+  for (unsigned number = 0;; ++number) {
+    path_ = Numbered(stem, number);
+    const bool fits = NameFits(path_);
+    errno = 0;
+    file_ = fits ? CreateExclusively(path_) : nullptr;
+    if (file_) break;
+    const bool tooLong = !fits || errno == ENAMETOOLONG;
+    if (tooLong && stem == target_) {
+      stem = ShortStem(target_);
+      number = static_cast<unsigned>(-1);  // the short names count from .temp again
+      continue;
+    }
+    if (tooLong) return Fail(ENAMETOOLONG);
+    if (errno != EEXIST) return Fail(errno);
+  }
+  std::setvbuf(file_, nullptr, _IONBF, 0);
+  owned_ = true;
+  written_ = 0;
+  return true;
+}
+
+bool TemporaryFile::Write(const void* bytes, std::size_t count) {
+  if (!file_) return Fail(EBADF);
+  if (const WriteFault& fault = Fault())
+    if (const int injected = fault(written_, count)) return Fail(injected);
+  errno = 0;
+  if (std::fwrite(bytes, 1, count, file_) != count) return Fail(errno);
+  written_ += count;
+  return true;
+}
+
+bool TemporaryFile::Close() {
+  if (!file_) return true;
+  errno = 0;
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  return closed || Fail(errno);
+}
+
+bool TemporaryFile::Commit() {
+  if (!owned_) return Fail(EBADF);
+  if (!Close()) {
+    const std::string reason = error_;
+    Discard();
+    return error_ = reason, false;
+  }
+  // The target may have changed since it was checked before the transfer.
+  const Target now = CheckTarget(target_);
+  if (!now.problem.empty()) return error_ = now.problem, false;
+  if (!ReplaceWithTemporary(path_, target_, error_)) return false;
+  owned_ = false;
+  return true;
+}
+
+void TemporaryFile::Discard() {
+  Close();
+  if (!owned_) return;
+  std::error_code ec;
+  fs::remove(PathFromUtf8(path_), ec);
+  owned_ = false;
+}
+
+void TemporaryFile::Keep() {
+  Close();
+  owned_ = false;
+}

@@ -1,0 +1,63 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+// The new contents of a target file, written to a temporary file in the
+// target's folder and put in its place only once complete.
+//
+// The temporary file is created exclusively: TARGET.temp, else TARGET.1.temp,
+// TARGET.2.temp and so on, so that a file this run did not create (an image
+// an earlier run kept, another run's temporary file) is never opened,
+// truncated or deleted, and leftovers never stop a run. A name too long for
+// the file system falls back to a short one in the same folder. Writes go
+// straight to the file, so that a full disk or a failing drive is noticed at
+// the write that meets it.
+class TemporaryFile {
+ public:
+  // `target` is the file to replace, as CheckTarget resolved it.
+  explicit TemporaryFile(std::string target) : target_(std::move(target)) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() { Discard(); }
+
+  // Creates a new, empty temporary file (discarding our earlier one).
+  bool Create();
+  bool Write(const void* bytes, std::size_t count);
+  // Closes the file, flushes it to the disk and renames it over the target
+  // in one step. On failure the target is unchanged; a file that could not be
+  // closed is incomplete and deleted, a complete one is still ours (Holds):
+  // Discard removes it, Keep leaves it for the user.
+  bool Commit();
+  // Closes and deletes our temporary file; nothing happens when there is none.
+  void Discard();
+  // Leaves a complete temporary file in place (it is no longer ours).
+  void Keep();
+
+  // A temporary file of ours stands at path().
+  bool Holds() const { return owned_; }
+  // The temporary file's name (after a failed Create, the name it tried).
+  const std::string& path() const { return path_; }
+  // The system's reason for the last failure.
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool Fail(int errorNumber);
+  bool Close();
+
+  std::string target_;
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  bool owned_ = false;  // the file at path_ is ours to delete
+  std::uint64_t written_ = 0;
+  std::string error_;
+};
+
+// Tests stand in a full disk or a failing drive here. While set, the function
+// sees every write to a temporary file (the bytes the file holds so far and
+// the count to add) and fails it by returning an error number, as the system
+// would; 0 lets the write through.
+using WriteFault = std::function<int(std::uint64_t written, std::size_t count)>;
+void SetWriteFault(WriteFault fault);
