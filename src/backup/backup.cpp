@@ -1,10 +1,18 @@
 #include "backup/backup.h"
 
 #include "backup/image_receiver.h"
+#include "common/target_check.h"
 
 namespace {
 
 BackupEnding SaveImage(Module1& m, const BackupFlavor& flavor) {
+  // A target that could never be written is refused before the port opens,
+  // not after the user waited through the whole transfer.
+  const Target target = CheckTarget(m.ImagePath);
+  if (!target.problem.empty()) {
+    m.host.ShowMessage(target.problem);
+    return BackupEnding::TargetRefused;
+  }
   m.host.LockForTransfer(Host::Task::Backup);
   BackupEnding ending = BackupEnding::PortFailed;
   if (m.OpenPort()) ending = ReceiveImage(m, flavor);

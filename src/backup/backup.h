@@ -11,12 +11,13 @@ enum class BackupEnding {
   Error,              // a check failed, the user declined to start again
   SpeedError,         // the port refused the model's speed
   PortFailed,         // the port could not be opened
+  TargetRefused,      // ImagePath is no file we may write (a folder, a device, no such folder...)
   ReplaceFailed,      // all frames arrived but the chosen file could not be replaced
 };
 
 // The NOR and NAND backups with the main window locked: open the port, run
 // the transfer, close the port, restore the window. ImagePath and ComPort must
-// be set. Answering Yes to a restart question starts over inside.
+// be set; ImagePath is checked first (see CheckTarget). Answering Yes to a restart question starts over inside.
 BackupEnding SaveNor(Module1& m);
 BackupEnding SaveNand(Module1& m);
 

@@ -1,7 +1,7 @@
 #include "backup/image_receiver.h"
 
-#include "backup/temporary_image.h"
-#include "common/file_exists.h"
+#include "common/target_check.h"
+#include "common/temporary_file.h"
 #include "link/frame.h"
 
 const BackupFlavor kNorBackup{wire::kNorAnnounce, wire::kNorPayload, 128, "备份系统Nor成功!", false};
@@ -17,7 +17,7 @@ const char kNotFromPageZero[] = "请从00页开始发送!";
 const char kNoBlockNumber[] = "第一帧的块号无效(高字节大于80h),无法确定开始逻辑块号!";
 const char kSpeedError[] = "更改串口设置时出错!";
 
-enum class Got { Byte, Cancel, Timeout };
+enum class Got { Byte, Cancel, Timeout, WriteFailed };
 
 // One attempt of a backup either ends the backup or, after the user said Yes
 // to a question, asks for a fresh attempt.
@@ -28,7 +28,8 @@ struct AttemptResult {
 
 class BackupRun {
  public:
-  BackupRun(Module1& m, const BackupFlavor& flavor) : m_(m), host_(m.host), flavor_(flavor), temp_(m.ImagePath) {}
+  BackupRun(Module1& m, const BackupFlavor& flavor)
+      : m_(m), host_(m.host), flavor_(flavor), temp_(CheckTarget(m.ImagePath).path) {}
 
   AttemptResult Attempt();
 
@@ -36,7 +37,7 @@ class BackupRun {
   Module1& m_;
   Host& host_;
   const BackupFlavor& flavor_;
-  TemporaryImage temp_;
+  TemporaryFile temp_;
   unsigned firstBlock_ = 0;  // NAND: block number of the first data frame
 
   Got Receive(std::uint8_t& byte);
@@ -48,10 +49,12 @@ class BackupRun {
   AttemptResult Success();
   AttemptResult Ask(const char* question, BackupEnding ifNo);
   AttemptResult Timeout() { return Ask(kTimeoutQuestion, BackupEnding::Timeout); }
-  AttemptResult Error(const char* message);
+  AttemptResult Error(const std::string& message);
   AttemptResult Cancel();
   AttemptResult SpeedError();
-  AttemptResult FileError(const std::string& error);
+  AttemptResult FileError();
+  AttemptResult WriteError();
+  std::string FileProblem() const;
 };
 
 Got BackupRun::Receive(std::uint8_t& byte) {
@@ -83,7 +86,8 @@ Got BackupRun::ReceiveHeader() {
 }
 
 // Payload bytes go to the file as they arrive, before their check is known;
-// a failed check discards the whole file anyway.
+// a failed check discards the whole file anyway. A write that fails ends the
+// backup at once.
 Got BackupRun::ReceivePayload(bool& checkOk) {
   m_.RunningXor = 0;
   for (std::size_t i = 0; i < flavor_.payloadSize; ++i) {
@@ -91,7 +95,7 @@ Got BackupRun::ReceivePayload(bool& checkOk) {
     if (got != Got::Byte) return got;
     m_.RunningXor ^= m_.TransferBuffer[i];
   }
-  temp_.Append(m_.TransferBuffer.data(), flavor_.payloadSize);
+  if (!temp_.Write(m_.TransferBuffer.data(), flavor_.payloadSize)) return Got::WriteFailed;
   std::uint8_t check;
   const Got got = Receive(check);
   checkOk = check == m_.RunningXor;
@@ -131,8 +135,7 @@ AttemptResult BackupRun::Attempt() {
   firstBlock_ = 0;
   host_.SetStatus("正在接收数据...");
 
-  std::string fileError;
-  if (!temp_.Create(fileError)) return FileError(fileError);
+  if (!temp_.Create()) return FileError();
 
   for (int frame = 0;; ++frame) {
     if (frame >= flavor_.framesPerBar) frame = 0;
@@ -155,6 +158,7 @@ AttemptResult BackupRun::Attempt() {
     const Got payload = ReceivePayload(checkOk);
     if (payload == Got::Cancel) return Cancel();
     if (payload == Got::Timeout) return Timeout();
+    if (payload == Got::WriteFailed) return WriteError();
     if (!checkOk) return Error(kPayloadCheckError);
 
     host_.SetBarValue(Host::Bar::Current, frame + 1);
@@ -165,16 +169,16 @@ AttemptResult BackupRun::Success() {
   if (flavor_.nand) {
     const unsigned start = StartingLogicalBlock(firstBlock_);
     const std::uint8_t trailer[2] = {static_cast<std::uint8_t>(start & 0xFF), static_cast<std::uint8_t>(start >> 8)};
-    temp_.Append(trailer, 2);
+    if (!temp_.Write(trailer, 2)) return WriteError();
   }
-  std::string error;
-  const bool replaced = temp_.Commit(error);
+  const bool replaced = temp_.Commit();
   host_.HideCancelDialog();
   if (!replaced) {
     // A complete temporary file is kept when only the rename failed; one
     // that could not be written completely is gone.
-    std::string text = "备份数据无法保存为 " + m_.ImagePath + " : " + error;
-    if (FileExists(temp_.path())) text += "\r\n已接收的数据保存在 " + temp_.path();
+    std::string text = "备份数据无法保存为 " + m_.ImagePath + " : " + temp_.Error();
+    if (temp_.Holds()) text += "\r\n已接收的数据保存在 " + temp_.path();
+    temp_.Keep();
     host_.ShowMessage(text);
     return {false, BackupEnding::ReplaceFailed};
   }
@@ -189,7 +193,7 @@ AttemptResult BackupRun::Ask(const char* question, BackupEnding ifNo) {
   return {again, ifNo};
 }
 
-AttemptResult BackupRun::Error(const char* message) {
+AttemptResult BackupRun::Error(const std::string& message) {
   host_.HideCancelDialog();
   host_.ShowMessage(message);
   return Ask(kRestartQuestion, BackupEnding::Error);
@@ -207,13 +211,22 @@ AttemptResult BackupRun::SpeedError() {
   return {false, BackupEnding::SpeedError};
 }
 
-// The temporary file could not be created or written: nothing to restart
-// until the user fixes the folder or the disk.
-AttemptResult BackupRun::FileError(const std::string& error) {
-  temp_.Discard();
+std::string BackupRun::FileProblem() const { return "无法写入临时文件: " + temp_.path() + ": " + temp_.Error(); }
+
+// The temporary file could not be created: nothing to restart until the
+// user fixes the folder.
+AttemptResult BackupRun::FileError() {
   host_.HideCancelDialog();
-  host_.ShowMessage("无法写入临时文件: " + error);
+  host_.ShowMessage(FileProblem());
   return {false, BackupEnding::Error};
+}
+
+// A full disk or a failing drive ends the backup at the write that met it,
+// with the system's reason; the user may free room and start again.
+AttemptResult BackupRun::WriteError() {
+  const std::string problem = FileProblem();
+  temp_.Discard();
+  return Error(problem);
 }
 
 }  // namespace

@@ -8,10 +8,13 @@
 #ifdef __unix__
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 #include "backup/backup.h"
 #include "backup_sender.h"
+#include "common/system_reason.h"
+#include "common/temporary_file.h"
 #include "sim_port.h"
 #include "support/fake_clock.h"
 #include "support/fake_host.h"
@@ -248,7 +251,10 @@ TEST_F(BackupTest, YesAfterAnErrorStartsAgainUntilTheUserSaysNo) {
 
 TEST_F(BackupTest, AFileThatCannotBeReplacedKeepsTheReceivedImage) {
   Handheld(Flash::Nor, 4);
-  fs::create_directory(file);  // a folder stands where the image should go
+  // A folder appears where the image should go while the frames arrive.
+  port.onPoll = [this] {
+    if (sender->framesSent == 2) fs::create_directories(file);
+  };
 
   EXPECT_EQ(Run(Flash::Nor), BackupEnding::ReplaceFailed);
 
@@ -274,22 +280,163 @@ TEST_F(BackupTest, AFullDiskLosesNothingAndClaimsNothing) {
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previous);
 
-  EXPECT_EQ(ending, BackupEnding::ReplaceFailed);
+  // The write that meets the limit ends the backup, with the system's reason.
+  EXPECT_EQ(ending, BackupEnding::Error);
   ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_EQ(host.messages[0].find("备份系统Nor成功!"), std::string::npos);
-  EXPECT_EQ(host.messages[0].find("已接收的数据保存在"), std::string::npos)
-      << "the incomplete temporary file is gone and must not be offered: " << host.messages[0];
+  EXPECT_NE(host.messages[0].find("x.img.temp: " + SystemReason(EFBIG)), std::string::npos) << host.messages[0];
+  EXPECT_LE(sender->framesSent, 17);
   ExpectNothingLost();
 }
 #endif
 
 TEST_F(BackupTest, AnImpossibleTemporaryFileIsReportedNotIgnored) {
   Handheld(Flash::Nand, 4);
-  file = dir / "no-such-folder" / "x.nand";
+  file = dir / "gone" / "x.nand";
+  fs::create_directory(dir / "gone");
+  port.onPoll = [this] { fs::remove_all(dir / "gone"); };  // after the check, before the file
   EXPECT_EQ(Run(Flash::Nand), BackupEnding::Error);
   ASSERT_EQ(host.messages.size(), 1u);
   EXPECT_NE(host.messages[0].find("x.nand.temp"), std::string::npos);
   EXPECT_FALSE(fs::exists(file));
+}
+
+// What stands at the chosen name, or beside it, and what becomes of it.
+struct TargetCase {
+  const char* name;
+  std::function<void(BackupTest&)> arrange;  // in dir, before the run; may change `file`
+  BackupEnding ending;
+  const char* message;  // a text the one message holds; "" for the success message
+  std::function<void(BackupTest&)> check;
+};
+
+void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
+
+class BackupTarget : public BackupTest, public ::testing::WithParamInterface<TargetCase> {};
+
+TEST_P(BackupTarget, IsWrittenOnlyWhereItMayBe) {
+  const TargetCase& c = GetParam();
+  Handheld(Flash::Nand, 40, 0x100);
+  c.arrange(*this);
+  const std::string chosen = file.string();
+
+  EXPECT_EQ(Run(Flash::Nand), c.ending);
+
+  ASSERT_EQ(host.messages.size(), 1u);
+  EXPECT_NE(host.messages[0].find(*c.message ? c.message : "备份系统Nand成功!"), std::string::npos) << host.messages[0];
+  if (c.ending == BackupEnding::TargetRefused) {
+    EXPECT_NE(host.messages[0].find(chosen), std::string::npos) << "the message names the path";
+    EXPECT_EQ(port.opens, 0) << "refused before the port opens";
+  }
+  c.check(*this);
+  EXPECT_FALSE(port.isOpen);
+}
+
+Bytes Precious() { return {'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}; }
+Bytes WithTrailer(const Bytes& image) {
+  Bytes with = image;
+  with.insert(with.end(), {0x02, 0x01});
+  return with;
+}
+
+const TargetCase kTargets[] = {
+    {"ALeftoverTemporaryFileSurvives",
+     [](BackupTest& t) { WriteFile(t.dir / "x.img.temp", Precious()); }, BackupEnding::Success, "",
+     [](BackupTest& t) {
+       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image));
+       EXPECT_EQ(ReadFile(t.dir / "x.img.temp"), Precious());
+       EXPECT_FALSE(fs::exists(t.dir / "x.img.1.temp"));
+     }},
+    {"ASymbolicLinkIsFollowed",
+     [](BackupTest& t) {
+       WriteFile(t.dir / "real.img", Precious());
+       fs::create_symlink("real.img", t.file);
+     },
+     BackupEnding::Success, "",
+     [](BackupTest& t) {
+       EXPECT_TRUE(fs::is_symlink(t.file)) << "the link stays";
+       EXPECT_EQ(ReadFile(t.dir / "real.img"), WithTrailer(t.image));
+       EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 2);
+     }},
+    {"ANameOf255Bytes",
+     [](BackupTest& t) { t.file = t.dir / (std::string(244, 'n') + "文件.nand"); },
+     BackupEnding::Success, "",
+     [](BackupTest& t) {
+       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image));
+       EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
+     }},
+#ifdef __unix__
+    {"AFifoIsRefused",
+     [](BackupTest& t) { ASSERT_EQ(mkfifo(t.file.c_str(), 0600), 0); }, BackupEnding::TargetRefused, "命名管道",
+     [](BackupTest& t) { EXPECT_TRUE(fs::is_fifo(t.file)); }},
+    {"ADeviceIsRefused", [](BackupTest& t) { t.file = "/dev/null"; }, BackupEnding::TargetRefused, "是设备",
+     [](BackupTest&) { EXPECT_TRUE(fs::is_character_file("/dev/null")); }},
+    {"ALinkToADeviceIsRefused", [](BackupTest& t) { fs::create_symlink("/dev/null", t.file); },
+     BackupEnding::TargetRefused, "指向 /dev/null", [](BackupTest& t) { EXPECT_TRUE(fs::is_symlink(t.file)); }},
+#endif
+    {"AFolderIsRefused", [](BackupTest& t) { fs::create_directory(t.file); }, BackupEnding::TargetRefused, "是文件夹",
+     [](BackupTest& t) { EXPECT_TRUE(fs::is_empty(t.file)); }},
+    {"AMissingFolderIsRefused", [](BackupTest& t) { t.file = t.dir / "no-such-folder" / "x.nand"; },
+     BackupEnding::TargetRefused, "不存在", [](BackupTest& t) { EXPECT_FALSE(fs::exists(t.file.parent_path())); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Targets, BackupTarget, ::testing::ValuesIn(kTargets),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A full disk or a failing drive ends the backup at the write that meets it,
+// with the system's reason, and keeps the old file.
+TEST_F(BackupTest, AWriteErrorEndsTheBackupWhenItHappens) {
+  for (const Flash flash : {Flash::Nor, Flash::Nand}) {
+    SCOPED_TRACE(flash == Flash::Nor ? "NOR" : "NAND");
+    Handheld(flash, 200);
+    PutExistingFile();
+    host = FakeHost();
+    SetWriteFault([](std::uint64_t written, std::size_t) { return written >= 5 * 528 ? ENOSPC : 0; });
+    const BackupEnding ending = Run(flash);
+    SetWriteFault(nullptr);
+
+    EXPECT_EQ(ending, BackupEnding::Error);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_NE(host.messages[0].find("x.img.temp: " + SystemReason(ENOSPC)), std::string::npos) << host.messages[0];
+    EXPECT_EQ(host.questions, std::vector<std::string>{kRestartQuestion});
+    EXPECT_LE(sender->framesSent, 12) << "the backup went on after the disk was full";
+    ExpectNothingLost();
+  }
+}
+
+// Two backups to one file at the same time, the second running while the
+// first waits for its frames: each writes its own temporary file and both
+// end soundly; the file holds the one that finished last.
+TEST_F(BackupTest, TwoBackupsToOneFileBothEndSoundly) {
+  Handheld(Flash::Nand, 64, 0x40);
+  PutExistingFile();
+  FakeHost otherHost;
+  FakeClock otherClock;
+  SimPort otherPort;
+  const Bytes otherImage = RandomBytes(528 * 32, 99);
+  BackupSender otherSender(Flash::Nand, otherImage, 921600, 0x10);
+  otherPort.Attach(&otherSender);
+  Module1 other(otherPort, otherClock, otherHost);
+  other.eventInterval = std::chrono::microseconds(0);
+  other.ComPort = 1;
+  other.ImagePath = file.string();
+  BackupEnding otherEnding = BackupEnding::PortFailed;
+  bool started = false;
+  port.onPoll = [&] {
+    if (sender->framesSent != 10 || started) return;
+    started = true;
+    otherEnding = SaveNand(other);
+    EXPECT_TRUE(fs::exists(dir / "x.img.temp")) << "the first backup's data is still there";
+  };
+
+  EXPECT_EQ(Run(Flash::Nand), BackupEnding::Success);
+
+  EXPECT_EQ(otherEnding, BackupEnding::Success);
+  EXPECT_EQ(otherHost.messages, std::vector<std::string>{"备份系统Nand成功!"});
+  EXPECT_EQ(host.messages, std::vector<std::string>{"备份系统Nand成功!"});
+  Bytes expected = image;
+  expected.insert(expected.end(), {0x42, 0x00});
+  EXPECT_EQ(ReadFile(file), expected);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file left";
 }
 
 }  // namespace
