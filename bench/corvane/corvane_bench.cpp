@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "common/safe_replace.h"
+#include "common/temporary_file.h"
 #include "converter/binary_file.h"
 #include "converter/conversions.h"
 #include "converter/geometry.h"
@@ -36,8 +36,9 @@ class SilentHost final : public ConverterHost {
 };
 
 bool SafeCopy(const std::string& from, const std::string& to) {
-  BinaryFile in, out;
-  if (!in.OpenForReading(from) || !out.CreateNew(to + ".temp")) return false;
+  BinaryFile in;
+  TemporaryFile out(to);
+  if (!in.OpenForReading(from) || !out.Create()) return false;
   std::vector<char> buffer(16 * geometry::kBlockSize);
   std::uint64_t left = fs::file_size(from);
   while (left > 0) {
@@ -45,8 +46,7 @@ bool SafeCopy(const std::string& from, const std::string& to) {
     if (!in.Read(buffer.data(), n) || !out.Write(buffer.data(), n)) return false;
     left -= n;
   }
-  std::string error;
-  return out.Close() && ReplaceWithTemporary(to + ".temp", to, error);
+  return out.Commit();
 }
 
 // Best of `rounds` runs, in milliseconds.

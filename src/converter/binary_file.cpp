@@ -5,18 +5,17 @@
 #include <system_error>
 
 #include "common/file_exists.h"
-#include "common/safe_replace.h"
 #include "common/system_reason.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::FILE* OpenFile(const std::string& path, bool create) {
+std::FILE* OpenFile(const std::string& path) {
 #ifdef _WIN32
-  return _wfopen(PathFromUtf8(path).c_str(), create ? L"wbx" : L"rb");
+  return _wfopen(PathFromUtf8(path).c_str(), L"rb");
 #else
-  return std::fopen(path.c_str(), create ? "wbx" : "rb");
+  return std::fopen(path.c_str(), "rb");
 #endif
 }
 
@@ -33,25 +32,13 @@ bool BinaryFile::Fail() {
 
 bool BinaryFile::OpenForReading(const std::string& path) {
   errno = 0;
-  file_ = OpenFile(path, false);
-  return file_ ? true : Fail();
-}
-
-bool BinaryFile::CreateNew(const std::string& path) {
-  errno = 0;
-  file_ = OpenFile(path, true);
-  nameTaken_ = !file_ && errno == EEXIST;
+  file_ = OpenFile(path);
   return file_ ? true : Fail();
 }
 
 bool BinaryFile::Read(void* buffer, std::size_t count) {
   errno = 0;
   return std::fread(buffer, 1, count, file_) == count ? true : Fail();
-}
-
-bool BinaryFile::Write(const void* buffer, std::size_t count) {
-  errno = 0;
-  return std::fwrite(buffer, 1, count, file_) == count ? true : Fail();
 }
 
 bool BinaryFile::SeekTo(std::uint64_t offset) {
@@ -72,44 +59,10 @@ bool BinaryFile::Close() {
   return result == 0 ? true : Fail();
 }
 
-bool TemporaryTarget::Create() {
-  // target.temp, or target.1.temp and so on when a file of that name exists:
-  // a file we did not make is never touched.
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary_ = target_ + (attempt == 0 ? "" : "." + std::to_string(attempt)) + ".temp";
-    if (file_.CreateNew(temporary_)) return true;
-    if (!file_.NameTaken()) break;
-  }
-  temporary_.clear();
-  return false;
-}
-
-bool TemporaryTarget::Commit() {
-  if (!file_.Close()) return false;
-  if (!ReplaceWithTemporary(temporary_, target_, error_)) return false;
-  temporary_.clear();
-  return true;
-}
-
-void TemporaryTarget::Discard() {
-  file_.Close();
-  if (temporary_.empty()) return;
-  std::error_code ec;
-  fs::remove(PathFromUtf8(temporary_), ec);
-  temporary_.clear();
-}
-
 bool SameFile(const std::string& first, const std::string& second) {
   if (first == second) return true;
   std::error_code ec;
   return fs::equivalent(PathFromUtf8(first), PathFromUtf8(second), ec) && !ec;
-}
-
-bool SomethingExistsAt(const std::string& path) {
-  if (path.empty()) return false;
-  std::error_code ec;
-  const fs::file_status status = fs::symlink_status(PathFromUtf8(path), ec);
-  return !ec && fs::exists(status) && !fs::is_directory(fs::status(PathFromUtf8(path), ec));
 }
 
 bool SizeOfFile(const std::string& path, std::uint64_t& size) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "common/file_exists.h"
+#include "common/target_check.h"
+#include "common/temporary_file.h"
 #include "converter/binary_file.h"
 #include "converter/messages.h"
 
@@ -26,12 +28,17 @@ bool TargetUsable(ConverterHost& host, const std::string& source, const std::str
     host.ShowMessage(text::kSamePath);
     return false;
   }
+  const Target checked = CheckTarget(target);
+  if (!checked.problem.empty()) {
+    host.ShowMessage(checked.problem);
+    return false;
+  }
   return true;
 }
 
 bool OverwriteAllowed(ConverterHost& host, const std::string& target) {
   // The old target stays until the new one is complete and renamed over it.
-  return !SomethingExistsAt(target) || host.Ask(ConverterHost::Question::Overwrite, text::kOverwrite);
+  return !CheckTarget(target).exists || host.Ask(ConverterHost::Question::Overwrite, text::kOverwrite);
 }
 
 namespace {
@@ -51,15 +58,20 @@ class Run {
     Finish();
     return ConversionResult::Success;
   }
-  ConversionResult ReadFailed(const std::string& source, const BinaryFile& in, TemporaryTarget& out) {
+  ConversionResult ReadFailed(const std::string& source, const BinaryFile& in, TemporaryFile& out) {
     const std::string reason = in.Error();
     out.Discard();
     return Fail(text::ReadFailed(source, reason));
   }
-  ConversionResult WriteFailed(const std::string& target, TemporaryTarget& out) {
+  ConversionResult WriteFailed(const std::string& target, TemporaryFile& out) {
     const std::string reason = out.Error();
     out.Discard();
     return Fail(text::WriteFailed(target, reason));
+  }
+  ConversionResult Cancelled(TemporaryFile& out) {
+    out.Discard();
+    Finish();
+    return ConversionResult::Cancelled;
   }
 
  private:
@@ -82,7 +94,7 @@ ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, c
                                const BlockConverter& convert, const std::vector<std::uint8_t>& trailer) {
   Run run(host, blocks);
   BinaryFile in;
-  TemporaryTarget out(target);
+  TemporaryFile out(CheckTarget(target).path);
   if (!in.OpenForReading(source)) return run.ReadFailed(source, in, out);
   if (!out.Create()) return run.WriteFailed(target, out);
 
@@ -91,6 +103,7 @@ ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, c
     const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
     if (!in.Read(from.data(), count * inSize)) return run.ReadFailed(source, in, out);
     for (std::uint64_t b = 0; b < count; ++b) {
+      if (host.CancelRequested()) return run.Cancelled(out);
       convert(&from[b * inSize], &to[b * outSize], first + b);
       host.SetProgressValue(static_cast<int>(first + b + 1));
     }

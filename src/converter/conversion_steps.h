@@ -14,7 +14,8 @@ namespace steps {
 // and gives the size of one that does.
 bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_t& size);
 
-// Refuses an empty target path, and a target that is the source itself.
+// Refuses an empty target path, a target that is the source itself, and one
+// that cannot be written (see CheckTarget).
 bool TargetUsable(ConverterHost& host, const std::string& source, const std::string& target);
 
 // Asks before an existing target is replaced; false when the user says No.
@@ -27,7 +28,8 @@ bool OverwriteAllowed(ConverterHost& host, const std::string& target);
 // button is disabled and the progress bar counts blocks; every ending
 // enables the button again and puts the bar back to 0. "转换成功!" comes only
 // once the target is complete and in place; a file-system failure names the
-// file and the system's reason, and leaves an existing target as it was.
+// file and the system's reason, and leaves an existing target as it was; so
+// does an interruption (the host's CancelRequested), which shows nothing.
 using BlockConverter = std::function<void(const std::uint8_t* in, std::uint8_t* out, std::uint64_t index)>;
 ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, const std::string& target,
                                std::uint64_t blocks, std::size_t inSize, std::size_t outSize,

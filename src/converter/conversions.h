@@ -10,6 +10,7 @@ enum class ConversionResult {
   Refused,   // a check failed and its message was shown; nothing written
   Declined,  // the user answered No; nothing written
   Failed,    // the file system failed; the target is as it was before
+  Cancelled, // the program was interrupted; the target is as it was before
 };
 
 // NAND image file -> data file: the 512 data bytes of every page, without

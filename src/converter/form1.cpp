@@ -16,6 +16,7 @@
 #include <QValidator>
 #include <QVBoxLayout>
 
+#include "common/interruption_watch.h"
 #include "converter/conversions.h"
 #include "converter/messages.h"
 
@@ -78,6 +79,7 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
   BuildControls();
   TextOpen->clear();
   LabelInformationChange();
+  WatchInterruptions(this, [this] { close(); });
 }
 
 void Form1::BuildControls() {
@@ -245,6 +247,8 @@ void Form1::ReadVersionDigits(std::string& major, std::string& minor) {
 }
 
 void Form1::ProcessEvents() { QCoreApplication::processEvents(); }
+
+bool Form1::CancelRequested() { return Interrupted(); }
 
 void Form1::ShowMessageBox(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, Utf8(text::kTitle), ForDisplay(text), QMessageBox::Ok, this);

@@ -44,6 +44,7 @@ class Form1 : public QWidget, public ConverterHost {
   void SetConvertEnabled(bool enabled) override;
   void ReadVersionDigits(std::string& major, std::string& minor) override;
   void ProcessEvents() override;
+  bool CancelRequested() override;
 
   QString HelpNandToData;
   QString HelpDataToNand;
@@ -74,7 +75,8 @@ class Form1 : public QWidget, public ConverterHost {
 
  protected:
   // Closing the window while a conversion runs waits for it to end: the
-  // window closes right after, and no partial target is ever left.
+  // window closes right after, and no partial target is ever left. An
+  // interruption closes it too, stopping a conversion at the next block.
   void closeEvent(QCloseEvent* event) override;
 
   // A report with an OK button, titled "Corvane".

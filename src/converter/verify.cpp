@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "common/hex_text.h"
+#include "common/target_check.h"
+#include "common/temporary_file.h"
 #include "converter/binary_file.h"
 #include "converter/conversion_steps.h"
 #include "converter/geometry.h"
@@ -207,7 +209,7 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
     return result;
   };
   BinaryFile in;
-  TemporaryTarget out(target ? *target : std::string());
+  TemporaryFile out(target ? CheckTarget(*target).path : std::string());
   const auto failed = [&](const std::string& message) {
     out.Discard();
     host.ShowMessage(message);
@@ -222,6 +224,10 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
     const std::uint64_t count = std::min(kBlocksPerChunk, blocks - first);
     if (!in.Read(chunk.data(), count * kBlockSize)) return failed(text::ReadFailed(image, in.Error()));
     for (std::uint64_t b = 0; b < count; ++b) {
+      if (host.CancelRequested()) {
+        out.Discard();
+        return finish(VerifyResult::Cancelled);
+      }
       const std::uint64_t index = first + b;
       checker.Check(&chunk[b * kBlockSize], index + 1, static_cast<unsigned>((start + index) & 0xFFFF),
                     target != nullptr);

@@ -39,6 +39,7 @@ enum class VerifyResult {
   Refused,   // the image or target was refused with its message; nothing checked
   Declined,  // the user did not want an existing target replaced
   Failed,    // the file system failed; its message was shown, no copy written
+  Cancelled, // the program was interrupted; no copy written
 };
 
 using FindingSink = std::function<void(const VerifyFinding&)>;

@@ -1,13 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
+#include "common/target_check.h"
 #include "converter/conversions.h"
 #include "converter/geometry.h"
 #include "file_helpers.h"
 #include "recording_host.h"
 
+#include "common/system_reason.h"
+#include "common/temporary_file.h"
+
 #ifndef _WIN32
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #endif
 
 using namespace geometry;
@@ -283,3 +290,115 @@ TEST_F(ConversionTest, AFullDiskKeepsTheOldTarget) {
   ExpectFolderHolds({"x.dat", "x.nand"});
 }
 #endif
+
+// What stands at the target's name, and what a conversion to it does. The
+// old target "old" is never damaged; a refusal comes before any question.
+struct TargetCase {
+  const char* name;
+  std::function<std::string(const fs::path& dir)> arrange;  // gives the target path
+  ConversionResult result;
+  const char* message;  // a text the one message holds
+  std::function<void(RecordingHost&)> during = nullptr;
+};
+
+void PrintTo(const TargetCase& c, std::ostream* os) { *os << c.name; }
+
+class ConversionTarget : public ConversionTest, public ::testing::WithParamInterface<TargetCase> {};
+
+TEST_P(ConversionTarget, IsWrittenOnlyWhereItMayBe) {
+  const TargetCase& c = GetParam();
+  WriteFile(At("x.dat"), RandomBytes(40 * kDataBlockSize, 5));
+  const std::string target = c.arrange(dir);
+  const std::string written = CheckTarget(target).path;
+  // Every regular file and what it holds.
+  const auto snapshot = [&] {
+    std::map<std::string, Bytes> files;
+    for (const auto& e : fs::directory_iterator(dir))
+      if (fs::is_regular_file(e.symlink_status())) files[e.path().string()] = ReadFile(e.path());
+    return files;
+  };
+  auto before = snapshot();
+  host.answers = {true};
+  if (c.during) c.during(host);
+
+  EXPECT_EQ(ToNand(At("x.dat"), target, "2"), c.result);
+  SetWriteFault(nullptr);
+
+  ASSERT_EQ(host.messages.size(), c.result == ConversionResult::Cancelled ? 0u : 1u);
+  if (!host.messages.empty()) {
+    EXPECT_NE(host.messages[0].find(c.message), std::string::npos) << host.messages[0];
+  }
+  if (c.result == ConversionResult::Refused) {
+    EXPECT_NE(host.messages[0].find(target), std::string::npos) << "the message names the path";
+    EXPECT_TRUE(host.questions.empty());
+  }
+  auto after = snapshot();
+  if (c.result == ConversionResult::Success) {
+    EXPECT_EQ(after[written].size(), 40 * kBlockSize + 2);
+    before.erase(written);
+    after.erase(written);
+  }
+  EXPECT_EQ(after, before) << "no other file was added, changed or removed";
+  ExpectWindowBackToRest();
+}
+
+std::string Old(const fs::path& dir) {
+  WriteFile(dir / "old.nand", {'o', 'l', 'd'});
+  return (dir / "old.nand").string();
+}
+
+const TargetCase kTargets[] = {
+    {"ALinkIsFollowed",
+     [](const fs::path& dir) {
+       Old(dir);
+       fs::create_symlink("old.nand", dir / "link.nand");
+       return (dir / "link.nand").string();
+     },
+     ConversionResult::Success, kSuccess},
+    {"ANameOf255Bytes", [](const fs::path& dir) { return (dir / (std::string(244, 'n') + "文件.nand")).string(); },
+     ConversionResult::Success, kSuccess},
+    {"ALeftoverTemporaryFileStays",
+     [](const fs::path& dir) {
+       WriteFile(dir / "new.nand.temp", {'m', 'i', 'n', 'e'});
+       WriteFile(dir / "new.nand.1.temp", {'m', 'i', 'n', 'e'});
+       return (dir / "new.nand").string();
+     },
+     ConversionResult::Success, kSuccess},
+    {"AFolderIsRefused",
+     [](const fs::path& dir) {
+       fs::create_directory(dir / "folder.nand");
+       return (dir / "folder.nand").string();
+     },
+     ConversionResult::Refused, "是文件夹"},
+    {"AMissingFolderIsRefused", [](const fs::path& dir) { return (dir / "none" / "x.nand").string(); },
+     ConversionResult::Refused, "不存在"},
+#ifndef _WIN32
+    {"AFifoIsRefused",
+     [](const fs::path& dir) {
+       mkfifo((dir / "fifo.nand").c_str(), 0600);
+       return (dir / "fifo.nand").string();
+     },
+     ConversionResult::Refused, "命名管道"},
+    {"ADeviceIsRefused", [](const fs::path&) { return std::string("/dev/null"); }, ConversionResult::Refused,
+     "是设备"},
+#endif
+    {"AFullDiskKeepsTheOldTarget", Old, ConversionResult::Failed, "写入文件出错:",
+     [](RecordingHost&) {
+       SetWriteFault([](std::uint64_t written, std::size_t) { return written > 0 ? ENOSPC : 0; });
+     }},
+    {"AnInterruptionKeepsTheOldTarget", Old, ConversionResult::Cancelled, "",
+     [](RecordingHost& host) { host.onEvents = [&host] { host.cancel = host.events > 40; }; }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Targets, ConversionTarget, ::testing::ValuesIn(kTargets),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConversionTest, AWriteErrorNamesTheSystemsReason) {
+  WriteFile(At("x.nand"), ImageOf(Bytes(3 * kBlockSize, 7), 2));
+  host.answers = {true};
+  SetWriteFault([](std::uint64_t, std::size_t) { return EIO; });
+  EXPECT_EQ(ToData(At("x.nand"), At("x.dat")), ConversionResult::Failed);
+  SetWriteFault(nullptr);
+  EXPECT_EQ(host.messages, std::vector<std::string>{"写入文件出错:" + At("x.dat") + "\r\n" + SystemReason(EIO)});
+  ExpectFolderHolds({"x.nand"});
+}

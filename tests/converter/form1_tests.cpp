@@ -12,6 +12,9 @@
 #include <fstream>
 #include <functional>
 
+#include <csignal>
+
+#include "common/interruption.h"
 #include "converter/form1.h"
 
 namespace {
@@ -165,13 +168,13 @@ class Form1Test : public QObject {
     QCOMPARE(f.questions, QStringList({U("文件对应的开始逻辑块号为C32h,转换?")}));
     QCOMPARE(f.messages, QStringList({U("转换成功!")}));
 
-    // A target folder that does not exist.
+    // A target folder that does not exist: refused before anything is written.
     f.messages.clear();
     f.TextSave->setText(dir.filePath(QStringLiteral("none/y.dat")));
     f.answers = {true};
     f.CommandChange->click();
     QCOMPARE(f.messages.size(), 1);
-    QVERIFY2(f.messages[0].startsWith(U("写入文件出错:") + dir.filePath(QStringLiteral("none/y.dat"))),
+    QVERIFY2(f.messages[0].startsWith(U("无法保存为 ") + dir.filePath(QStringLiteral("none/y.dat"))),
              qPrintable(f.messages[0]));
     QVERIFY(f.CommandChange->isEnabled());
     QCOMPARE(f.ProgressBar1->value(), 0);
@@ -199,6 +202,34 @@ class Form1Test : public QObject {
     QCOMPARE(f.messages, QStringList({U("转换成功!")}));
     QCOMPARE(QFileInfo(image).size(), 3 * 16896 + 2);
     QVERIFY(!f.isVisible());  // and the window closed right after
+  }
+
+  void anInterruptionStopsTheConversionAndClosesTheWindow() {
+    QTemporaryDir dir;
+    const QString data = dir.filePath(QStringLiteral("x.dat"));
+    const QString image = dir.filePath(QStringLiteral("x.nand"));
+    WriteBytes(data, 40 * 16384, 'b');
+    WriteBytes(image, 3, 'o');
+    CatchInterruptions();
+    TestForm1 f;
+    f.show();
+    f.OptionD2N->click();
+    f.TextOpen->setText(data);
+    f.TextSave->setText(image);
+    QTest::keyClicks(f.TextBlockNum, "2");
+    f.answers = {true};
+    f.onEvents = [&] {
+      if (f.enabledDuringEvents.size() != 40) return;
+      raise(SIGTERM);
+      QTest::qWait(150);  // the window notices within a tenth of a second
+    };
+    f.CommandChange->click();
+    ForgetInterruption();
+    std::signal(SIGTERM, SIG_DFL);
+    QVERIFY(f.messages.isEmpty());
+    QCOMPARE(QFileInfo(image).size(), 3);  // the old target stays
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);  // no temporary file
+    QVERIFY(!f.isVisible());
   }
 
   void questionsDefaultToNo() {

@@ -19,6 +19,7 @@ class RecordingHost : public ConverterHost {
   std::string major = "3", minor = "1";
   int events = 0;
   std::function<void()> onEvents;      // runs on every pass of event processing
+  bool cancel = false;                 // what CancelRequested answers
 
   void ShowMessage(const std::string& text) override {
     messages.push_back(text);
@@ -52,4 +53,5 @@ class RecordingHost : public ConverterHost {
     ++events;
     if (onEvents) onEvents();
   }
+  bool CancelRequested() override { return cancel; }
 };
