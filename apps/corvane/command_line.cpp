@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "common/command_line_parser.h"
+#include "common/interruption.h"
 #include "converter/conversions.h"
 #include "converter/verify.h"
 
@@ -34,6 +35,7 @@ class CommandLineHost final : public ConverterHost {
     minor = minor_;
   }
   void ProcessEvents() override {}
+  bool CancelRequested() override { return Interrupted(); }
 
  private:
   void Print(const std::string& text) {

@@ -3,11 +3,13 @@
 
 #include "command_line.h"
 #include "common/console.h"
+#include "common/interruption.h"
 #include "common/qt_chinese.h"
 #include "converter/form1.h"
 
 // With no arguments Corvane opens its window; with a verb it runs from the terminal.
 int main(int argc, char** argv) {
+  CatchInterruptions();
   if (argc > 1) {
     PrepareConsoleOutput();
     return RunCommandLine(Utf8Arguments(argc, argv), std::cout, std::cerr);

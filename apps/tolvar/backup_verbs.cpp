@@ -3,12 +3,15 @@
 #include "backup/backup.h"
 #include "backup/image_summary.h"
 #include "command_line.h"
+#include "common/interruption.h"
 
 namespace {
 
 int RunBackup(const Arguments& args, BackupEnding (*save)(Module1&)) {
   const auto session = OpenSession(args);
-  if (save(session->m) != BackupEnding::Success) return kExitFailure;
+  const BackupEnding ending = save(session->m);
+  if (ending == BackupEnding::Cancel || Interrupted()) session->host.SayCancelled(Host::Task::Backup, session->m.ImagePath);
+  if (ending != BackupEnding::Success) return kExitFailure;
   std::cout << ImageSummary(session->m.ImagePath) << std::endl;
   return kExitSuccess;
 }

@@ -126,7 +126,6 @@ std::unique_ptr<ConsoleSession> OpenSession(const Arguments& args) {
   auto session = std::make_unique<ConsoleSession>(args.model, args.batch);
   session->UsePort(args.port);
   session->m.ImagePath = args.file;
-  ConsoleHost::CatchInterrupt();
   return session;
 }
 

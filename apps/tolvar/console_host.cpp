@@ -1,20 +1,26 @@
 #include "console_host.h"
 
 #include <QCoreApplication>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 #include "common/console.h"
+#include "common/interruption.h"
 #include "link/module1.h"
 
-
 namespace {
-volatile std::sig_atomic_t interrupted = 0;
-void OnInterrupt(int) { interrupted = 1; }
-}  // namespace
 
-void ConsoleHost::CatchInterrupt() { std::signal(SIGINT, OnInterrupt); }
+// A line from the terminal. An interruption makes the read return at once
+// (false), and so does the end of the input.
+bool ReadAnswer(std::string& line) {
+  if (Interrupted() || !std::getline(std::cin, line) || Interrupted()) {
+    std::cout << std::endl;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 bool ConsoleHost::Interactive() const { return !batch_ && IsTerminal(stdin); }
 
@@ -42,7 +48,7 @@ void ConsoleHost::ShowResetPrompt(const std::string& text) {
   if (!Interactive()) return;
   std::cout << "(Enter)" << std::flush;
   std::string line;
-  std::getline(std::cin, line);
+  if (!ReadAnswer(line) && Interrupted() && module_) module_->RequestCancel();
 }
 
 bool ConsoleHost::Ask(const std::string& question, bool) {
@@ -53,14 +59,21 @@ bool ConsoleHost::Ask(const std::string& question, bool) {
     return false;
   }
   std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
+  if (!ReadAnswer(answer)) return false;
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+void ConsoleHost::SayCancelled(Task task, const std::string& file) {
+  progress_.Clear();
+  if (task == Task::Backup)
+    std::cout << "已取消: 没有保存任何数据, " << file << " 没有改变." << std::endl;
+  else if (moved_)
+    std::cout << "已取消: 文曲星只写入了一部分, 必须重新运行修复." << std::endl;
+  else
+    std::cout << "已取消: 没有向文曲星写入任何数据." << std::endl;
 }
 
 void ConsoleHost::ProcessEvents() {
   QCoreApplication::processEvents();
-  if (interrupted && module_) {
-    interrupted = 0;
-    module_->RequestCancel();
-  }
+  if (Interrupted() && module_) module_->RequestCancel();
 }

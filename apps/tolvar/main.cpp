@@ -3,6 +3,7 @@
 
 #include "command_line.h"
 #include "common/console.h"
+#include "common/interruption.h"
 #include "common/qt_chinese.h"
 #include "link/qt_serial_io.h"
 #include "ui/tolvar_app.h"
@@ -14,6 +15,7 @@ const QStringList kQtCatalogs{QStringLiteral("qtbase"), QStringLiteral("qtserial
 
 // With no arguments Tolvar opens its window; with a verb it runs from the terminal.
 int main(int argc, char** argv) {
+  CatchInterruptions();
   if (argc < 2) {
     ReleaseOwnConsole();
     QApplication app(argc, argv);

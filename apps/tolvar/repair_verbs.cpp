@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "command_line.h"
+#include "common/interruption.h"
 #include "repair/nand_repair.h"
 #include "repair/nor_check_values.h"
 #include "repair/nor_repair.h"
@@ -32,6 +33,12 @@ void PrintValue(const char* name, const CheckFix& fix, const char* action) {
   std::cout << std::endl;
 }
 
+// The exit status of a repair; a cancel also says what it left behind.
+int Ended(ConsoleSession& session, RepairEnding ending) {
+  if (ending == RepairEnding::Cancel || Interrupted()) session.host.SayCancelled(Host::Task::Repair, session.m.ImagePath);
+  return ending == RepairEnding::Success ? kExitSuccess : kExitFailure;
+}
+
 }  // namespace
 
 int RepairNorVerb(const Arguments& args) {
@@ -41,7 +48,7 @@ int RepairNorVerb(const Arguments& args) {
   const auto session = OpenSession(args);
   if (const std::string problem = NorImageProblem(args.file); !problem.empty())
     return RefuseImage(session->host, kFileErrorReselect, problem);
-  return BackNor(session->m, options) == RepairEnding::Success ? kExitSuccess : kExitFailure;
+  return Ended(*session, BackNor(session->m, options));
 }
 
 int RepairNandVerb(const Arguments& args) {
@@ -54,8 +61,7 @@ int RepairNandVerb(const Arguments& args) {
     return kExitUsage;
   }
   const NandRepairOptions options{args.lowSpeed, args.format};
-  const RepairEnding ending = BackNand(session->m, range.firstBlock, range.lastBlock, check.startLogicalBlock, options);
-  return ending == RepairEnding::Success ? kExitSuccess : kExitFailure;
+  return Ended(*session, BackNand(session->m, range.firstBlock, range.lastBlock, check.startLogicalBlock, options));
 }
 
 int FixNorChecksVerb(const Arguments& args) {

@@ -76,6 +76,7 @@ void RepairLink::WriteFrame(std::size_t size) {
 RepairEnding RepairLink::RunAttempts(const std::string& prompt, int totalMinimum, const std::function<AttemptEnd()>& sendAll) {
   for (;;) {
     m.host.ShowResetPrompt(prompt);
+    if (m.CancelFlag) return RepairEnding::Cancel;  // cancelled at the prompt: nothing was sent
     m.SetBaseSpeed();
     m.host.SetStatus("正在与文曲星连接...");
     m.SpeedSwitched = false;

@@ -18,12 +18,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
 #include "backup/backup.h"
 #include "backup/image_summary.h"
 #include "common/file_exists.h"
+#include "common/interruption_watch.h"
+#include "common/target_check.h"
 #include "link/module1.h"
 #include "ui/form_about.h"
 #include "ui/form_cancel.h"
@@ -43,14 +43,6 @@ const char* const kSaveTitle = "指定一个你要保存的文件名";
 const char* const kOpenTitle = "打开一个已存在的备份文件";
 const char* const kOverwriteQuestion = "文件已存在,要覆盖吗？";
 
-
-// Anything at all under the name counts: a backup must never replace a file
-// the user was not asked about, readable or not.
-bool SomethingExistsAt(const QString& path) {
-  std::error_code error;
-  return std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(path.toStdString()), error));
-}
-
 }  // namespace
 
 FormMain::FormMain(QWidget* parent) : QWidget(parent) {
@@ -63,6 +55,11 @@ FormMain::FormMain(QWidget* parent) : QWidget(parent) {
   connect(CommandExit, &QPushButton::clicked, this, &FormMain::CommandExit_Click);
   connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
     if (HoldSessionEnd() && session.allowsInteraction()) session.cancel();
+  });
+  // Interrupted, a transfer takes its cancel ending first; then the program ends.
+  WatchInterruptions(this, [this] {
+    if (!transferRunning_) return EndProgram();
+    if (module_) module_->RequestCancel();
   });
   Form_Load();
 }
@@ -197,7 +194,14 @@ void FormMain::CommandSatrt_Click() {
       if (FileExists(chosen.toStdString())) break;
       continue;  // unreadable or missing: the dialog opens again
     }
-    if (!SomethingExistsAt(chosen)) break;
+    // A target that could never be written is refused before the port
+    // opens; the dialog opens again.
+    const Target target = CheckTarget(chosen.toStdString());
+    if (!target.problem.empty()) {
+      ShowMessage(target.problem);
+      continue;
+    }
+    if (!target.exists) break;
     if (AskQuestion(Text(kOverwriteQuestion), true)) break;
   }
   m.ImagePath = chosen.toStdString();

@@ -13,6 +13,12 @@
 #include "repair_receiver.h"
 #include "ui/form_cancel.h"
 
+#include <sys/stat.h>
+
+#include <csignal>
+
+#include "common/interruption.h"
+
 namespace {
 
 std::vector<std::uint8_t> Pattern(std::size_t size, unsigned seed) {
@@ -84,6 +90,9 @@ class TransferWindowTests : public QObject {
   void repairLockLeavesTheTotalBar();
   void closingTheWindowWaitsForTheCancelEnding();
   void sessionEndDuringARepairTakesTheCancelEnding();
+  void aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens_data();
+  void aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens();
+  void anInterruptionCancelsTheBackupAndEndsTheProgram();
 };
 
 void TransferWindowTests::windowIsLockedWhileABackupRuns_data() {
@@ -291,3 +300,52 @@ void TransferWindowTests::sessionEndDuringARepairTakesTheCancelEnding() {
 
 QTEST_MAIN(TransferWindowTests)
 #include "transfer_window_tests.moc"
+
+void TransferWindowTests::aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens_data() {
+  QTest::addColumn<QString>("kind");
+  QTest::addColumn<QString>("said");
+  QTest::newRow("FIFO") << "fifo" << U("是命名管道(FIFO)");
+  QTest::newRow("folder") << "folder" << U("是文件夹");
+  QTest::newRow("no folder") << "none" << U("不存在");
+}
+
+void TransferWindowTests::aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens() {
+  QFETCH(QString, kind);
+  QFETCH(QString, said);
+  BackupRig rig(BackupSender::Flash::Nand, 3);
+  QString refused = rig.Path("refused.nand");
+  if (kind == "fifo") QVERIFY(mkfifo(refused.toUtf8().constData(), 0600) == 0);
+  if (kind == "folder") QVERIFY(QDir().mkdir(refused));
+  if (kind == "none") refused = rig.Path("none/x.nand");
+  rig.form.files = {refused, rig.target};
+  rig.form.CommandSatrt->click();
+
+  // Refused with its reason, the dialog opens again, and the second name is backed up.
+  QCOMPARE(rig.form.messages.size(), size_t(2));
+  QVERIFY2(rig.form.messages[0].contains(said), qPrintable(rig.form.messages[0]));
+  QCOMPARE(rig.form.fileRequests.size(), size_t(2));
+  QVERIFY(rig.form.questions.empty());  // nothing asked about the refused name
+  QCOMPARE(rig.port.opens, 1);
+  QCOMPARE(rig.form.messages[1], U("备份系统Nand成功!"));
+}
+
+void TransferWindowTests::anInterruptionCancelsTheBackupAndEndsTheProgram() {
+  BackupRig rig(BackupSender::Flash::Nand, 6);
+  WriteFile(rig.target, "previous backup");
+  CatchInterruptions();
+  rig.form.onEvents = [&] {
+    if (rig.sender.framesSent != 2 || Interrupted()) return;
+    raise(SIGTERM);
+    QTest::qWait(150);  // the window notices within a tenth of a second
+  };
+  rig.form.CommandSatrt->click();
+
+  QCOMPARE(rig.sender.framesSent, 2);
+  QVERIFY(rig.form.messages.empty());
+  QVERIFY(!QFile::exists(rig.Temporary()));
+  QCOMPARE(ReadFile(rig.target), std::string("previous backup"));
+  QVERIFY(!rig.port.isOpen);
+  QTRY_VERIFY(rig.form.endProgramCalls > 0);  // and then the program ends
+  ForgetInterruption();
+  std::signal(SIGTERM, SIG_DFL);
+}
