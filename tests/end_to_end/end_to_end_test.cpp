@@ -19,6 +19,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <thread>
 
 #include "emulated_flash.h"
 #include "link/qt_serial_io.h"
@@ -67,7 +68,8 @@ struct Case {
   std::vector<std::string> verbArgs;  // --pages, --blocks, --low-speed, --format, --model
   int expectedExit = 0;
   int faults = 0;                     // faults this case injects
-  int interruptAtFrame = -1;          // Ctrl-C once the handheld has passed this frame
+  int interruptAtFrame = -1;          // interrupt once the handheld has passed this frame
+  int signal = SIGINT;                // with this signal
 };
 
 struct Outcome {
@@ -149,7 +151,7 @@ class EndToEnd : public ::testing::Test {
     Child tolvar = Spawn(argv, log.string());
     if (c.interruptAtFrame >= 0) {
       EXPECT_TRUE(sim.WaitForLine("frame " + std::to_string(c.interruptAtFrame), 30s));
-      kill(tolvar.pid, SIGINT);
+      kill(tolvar.pid, c.signal);
     }
     out.exitStatus = Wait(tolvar, 120s);
     out.output = Text(log);
@@ -310,16 +312,76 @@ TEST_F(EndToEnd, RepairFaultsEndTheRepairAndKeepTheImage) {
   }
 }
 
-TEST_F(EndToEnd, CtrlCAtARandomFrameCancels) {
+// Ctrl-C, SIGTERM or a closed terminal (SIGHUP) cancels: the temporary file
+// is gone, the old file kept, and the cancel says so in words.
+TEST_F(EndToEnd, InterruptionsAtARandomFrameCancel) {
   std::random_device seedSource;
   const unsigned seed = seedSource();
   std::mt19937 random(seed);
   auto pick = [&](int frames) { return std::uniform_int_distribution<int>(1, frames - 2)(random); };
   SCOPED_TRACE("seed " + std::to_string(seed));
-  Run({Kind::BackupNor, {}, {}, 1, 1, pick(kNorFrames)});
-  Run({Kind::BackupNand, {}, {}, 1, 1, pick(kNandFrames)});
-  Run({Kind::RepairNor, {}, {}, 1, 1, pick(kNorRepairFrames)});
-  Run({Kind::RepairNand, {}, {}, 1, 1, pick(kNandRepairFrames)});
+  const std::string backupWords = "已取消: 没有保存任何数据", repairWords = "文曲星只写入了一部分, 必须重新运行修复";
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    for (const Kind kind : {Kind::BackupNor, Kind::BackupNand}) {
+      const Outcome out = Run({kind, {}, {}, 1, 1, pick(kind == Kind::BackupNor ? kNorFrames : kNandFrames), signal});
+      EXPECT_NE(out.output.find(backupWords), std::string::npos) << out.output;
+    }
+  }
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(strsignal(signal));
+    Outcome out = Run({Kind::RepairNor, {}, {}, 1, 1, pick(kNorRepairFrames), signal});
+    EXPECT_NE(out.output.find(repairWords), std::string::npos) << out.output;
+    out = Run({Kind::RepairNand, {}, {}, 1, 1, pick(kNandRepairFrames), signal});
+    EXPECT_NE(out.output.find(repairWords), std::string::npos) << out.output;
+  }
+}
+
+#ifdef CORVANE_PROGRAM
+// Corvane interrupted while it writes: the temporary file is removed and the
+// old target stays. The program is held (SIGSTOP) as soon as its temporary
+// file appears, so that the signal lands mid-way however fast the disk is.
+TEST_F(EndToEnd, CorvaneInterruptedMidWayKeepsTheOldTarget) {
+  const fs::path data = dir / "big.dat", target = dir / "big.nand", temporary = dir / "big.nand.temp";
+  WriteFile(data, RandomBytes(4000 * 16384, 3));
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(strsignal(signal));
+    WriteFile(target, Bytes{'o', 'l', 'd'});
+    Child corvane = Spawn({CORVANE_PROGRAM, "data2nand", "--start", "2", "--force", data.string(), target.string()},
+                          (dir / "corvane.log").string());
+    bool seen = false;
+    for (int i = 0; i < 20000 && !seen; ++i) {
+      seen = fs::exists(temporary);
+      if (!seen) std::this_thread::sleep_for(100us);
+    }
+    kill(corvane.pid, SIGSTOP);
+    ASSERT_TRUE(seen) << "no temporary file appeared";
+    kill(corvane.pid, signal);
+    kill(corvane.pid, SIGCONT);
+    EXPECT_EQ(Wait(corvane, 30s), 1) << Text(dir / "corvane.log");
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
+    ++summary.cases;
+  }
+}
+#endif
+
+// A window with nothing running ends at once when interrupted.
+TEST_F(EndToEnd, IdleWindowsEndWhenInterrupted) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  std::vector<std::string> programs = {TOLVAR_PROGRAM};
+#ifdef CORVANE_PROGRAM
+  programs.push_back(CORVANE_PROGRAM);
+#endif
+  for (const std::string& program : programs) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      SCOPED_TRACE(program + " " + strsignal(signal));
+      Child window = Spawn({program}, (dir / "window.log").string());
+      std::this_thread::sleep_for(500ms);
+      kill(window.pid, signal);
+      EXPECT_EQ(Wait(window, 10s), 0) << Text(dir / "window.log");
+    }
+  }
 }
 
 }  // namespace
