@@ -67,6 +67,15 @@ class Form1Test : public QObject {
             f.TextBlockVersion1, f.TextBlockVersion2, f.Label6, f.Label7};
   }
 
+  // The window shown, Data to Nand chosen, the paths filled in, start 2.
+  static void FillDataToNand(TestForm1& f, const QString& data, const QString& image) {
+    f.show();
+    f.OptionD2N->click();
+    f.TextOpen->setText(data);
+    f.TextSave->setText(image);
+    QTest::keyClicks(f.TextBlockNum, "2");
+  }
+
  private slots:
   void startsInNandToData() {
     TestForm1 f;
@@ -186,11 +195,7 @@ class Form1Test : public QObject {
     const QString image = dir.filePath(QStringLiteral("x.nand"));
     WriteBytes(data, 3 * 16384, 'b');
     TestForm1 f;
-    f.show();
-    f.OptionD2N->click();
-    f.TextOpen->setText(data);
-    f.TextSave->setText(image);
-    QTest::keyClicks(f.TextBlockNum, "2");
+    FillDataToNand(f, data, image);
     QList<bool> visible;
     f.onEvents = [&] {
       if (f.enabledDuringEvents.size() == 40) f.close();
@@ -212,11 +217,7 @@ class Form1Test : public QObject {
     WriteBytes(image, 3, 'o');
     CatchInterruptions();
     TestForm1 f;
-    f.show();
-    f.OptionD2N->click();
-    f.TextOpen->setText(data);
-    f.TextSave->setText(image);
-    QTest::keyClicks(f.TextBlockNum, "2");
+    FillDataToNand(f, data, image);
     f.answers = {true};
     f.onEvents = [&] {
       if (f.enabledDuringEvents.size() != 40) return;
