@@ -8,6 +8,9 @@
 // with a one-line summary.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <signal.h>
@@ -335,6 +338,50 @@ TEST_F(EndToEnd, InterruptionsAtARandomFrameCancel) {
     out = Run({Kind::RepairNand, {}, {}, 1, 1, pick(kNandRepairFrames), signal});
     EXPECT_NE(out.output.find(repairWords), std::string::npos) << out.output;
   }
+}
+
+// At a y/n question or the repair's reset prompt on a terminal, an
+// interruption cancels at once instead of waiting for an answer.
+TEST_F(EndToEnd, AnInterruptionAnswersAWaitingQuestion) {
+  const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_TRUE(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
+  const std::string input = ptsname(terminal);
+  struct Waiting {
+    const char* verb;
+    std::vector<std::string> simArgs;
+    const char* prompt;
+    const char* words;
+  };
+  const Waiting cases[] = {
+      {"backup-nand", {"--silent-from", "3"}, "(y/n)", "已取消: 没有保存任何数据"},
+      {"repair-nand", {}, "(Enter)", "已取消: 没有向文曲星写入任何数据"},
+  };
+  for (const Waiting& w : cases) {
+    SCOPED_TRACE(w.verb);
+    SimProcess sim(HANDHELD_SIM_PROGRAM, w.simArgs, (dir / "sim.log").string());
+    ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
+    const bool backup = std::string(w.verb) == "backup-nand";
+    const fs::path file = backup ? dir / "x.nand" : NandImage();
+    if (backup) WriteFile(file, Bytes{'o', 'l', 'd'});
+    const Bytes before = ReadFile(file);
+    const fs::path log = dir / "tolvar.log";
+    fs::remove(log);
+    Child tolvar = Spawn({TOLVAR_PROGRAM, w.verb, "--port", sim.device, file.string()}, log.string(), false, input);
+    bool asked = false;
+    for (int i = 0; i < 3000 && !asked; ++i) {
+      asked = Text(log).find(w.prompt) != std::string::npos;
+      if (!asked) std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(asked) << Text(log);
+    std::this_thread::sleep_for(100ms);  // well inside its read
+    kill(tolvar.pid, SIGINT);
+    EXPECT_EQ(Wait(tolvar, 5s), 1) << "still waiting for an answer: " << Text(log);
+    EXPECT_NE(Text(log).find(w.words), std::string::npos) << Text(log);
+    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_FALSE(fs::exists(file.string() + ".temp"));
+    ++summary.cases;
+  }
+  close(terminal);
 }
 
 #ifdef CORVANE_PROGRAM

@@ -10,11 +10,12 @@
 
 extern char** environ;
 
-Child Spawn(const std::vector<std::string>& argv, const std::string& outputFile, bool pipeOutput) {
+Child Spawn(const std::vector<std::string>& argv, const std::string& outputFile, bool pipeOutput,
+            const std::string& input) {
   Child child;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, input.c_str(), O_RDONLY | O_NOCTTY, 0);
   int pipeFds[2] = {-1, -1};
   if (pipeOutput && pipe2(pipeFds, O_CLOEXEC) == 0) {
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);

@@ -8,14 +8,16 @@
 #include <thread>
 #include <vector>
 
-// A child program with its standard input from /dev/null and its output
-// going to `outputFile` (or into a pipe that the caller reads).
+// A child program with its standard input from `input` (/dev/null unless
+// given, such as a terminal) and its output going to `outputFile` (or into a
+// pipe that the caller reads).
 struct Child {
   pid_t pid = -1;
   int outputPipe = -1;  // read end when asked for
 };
 
-Child Spawn(const std::vector<std::string>& argv, const std::string& outputFile, bool pipeOutput = false);
+Child Spawn(const std::vector<std::string>& argv, const std::string& outputFile, bool pipeOutput = false,
+            const std::string& input = "/dev/null");
 
 // Waits for the child; returns its exit status, 128 + signal when a signal
 // ended it, or -1 when it was still running after `limit` (it is killed then).
