@@ -368,15 +368,7 @@ const TargetCase kTargets[] = {
     {"AFifoIsRefused",
      [](BackupTest& t) { ASSERT_EQ(mkfifo(t.file.c_str(), 0600), 0); }, BackupEnding::TargetRefused, "命名管道",
      [](BackupTest& t) { EXPECT_TRUE(fs::is_fifo(t.file)); }},
-    {"ADeviceIsRefused", [](BackupTest& t) { t.file = "/dev/null"; }, BackupEnding::TargetRefused, "是设备",
-     [](BackupTest&) { EXPECT_TRUE(fs::is_character_file("/dev/null")); }},
-    {"ALinkToADeviceIsRefused", [](BackupTest& t) { fs::create_symlink("/dev/null", t.file); },
-     BackupEnding::TargetRefused, "指向 /dev/null", [](BackupTest& t) { EXPECT_TRUE(fs::is_symlink(t.file)); }},
 #endif
-    {"AFolderIsRefused", [](BackupTest& t) { fs::create_directory(t.file); }, BackupEnding::TargetRefused, "是文件夹",
-     [](BackupTest& t) { EXPECT_TRUE(fs::is_empty(t.file)); }},
-    {"AMissingFolderIsRefused", [](BackupTest& t) { t.file = t.dir / "no-such-folder" / "x.nand"; },
-     BackupEnding::TargetRefused, "不存在", [](BackupTest& t) { EXPECT_FALSE(fs::exists(t.file.parent_path())); }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Targets, BackupTarget, ::testing::ValuesIn(kTargets),

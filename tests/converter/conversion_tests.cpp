@@ -8,7 +8,6 @@
 #include "file_helpers.h"
 #include "recording_host.h"
 
-#include "common/system_reason.h"
 #include "common/temporary_file.h"
 
 #ifndef _WIN32
@@ -364,14 +363,6 @@ const TargetCase kTargets[] = {
        return (dir / "new.nand").string();
      },
      ConversionResult::Success, kSuccess},
-    {"AFolderIsRefused",
-     [](const fs::path& dir) {
-       fs::create_directory(dir / "folder.nand");
-       return (dir / "folder.nand").string();
-     },
-     ConversionResult::Refused, "是文件夹"},
-    {"AMissingFolderIsRefused", [](const fs::path& dir) { return (dir / "none" / "x.nand").string(); },
-     ConversionResult::Refused, "不存在"},
 #ifndef _WIN32
     {"AFifoIsRefused",
      [](const fs::path& dir) {
@@ -379,10 +370,8 @@ const TargetCase kTargets[] = {
        return (dir / "fifo.nand").string();
      },
      ConversionResult::Refused, "命名管道"},
-    {"ADeviceIsRefused", [](const fs::path&) { return std::string("/dev/null"); }, ConversionResult::Refused,
-     "是设备"},
 #endif
-    {"AFullDiskKeepsTheOldTarget", Old, ConversionResult::Failed, "写入文件出错:",
+    {"AFailedWriteKeepsTheOldTarget", Old, ConversionResult::Failed, "写入文件出错:",
      [](RecordingHost&) {
        SetWriteFault([](std::uint64_t written, std::size_t) { return written > 0 ? ENOSPC : 0; });
      }},
@@ -393,12 +382,3 @@ const TargetCase kTargets[] = {
 INSTANTIATE_TEST_SUITE_P(Targets, ConversionTarget, ::testing::ValuesIn(kTargets),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ConversionTest, AWriteErrorNamesTheSystemsReason) {
-  WriteFile(At("x.nand"), ImageOf(Bytes(3 * kBlockSize, 7), 2));
-  host.answers = {true};
-  SetWriteFault([](std::uint64_t, std::size_t) { return EIO; });
-  EXPECT_EQ(ToData(At("x.nand"), At("x.dat")), ConversionResult::Failed);
-  SetWriteFault(nullptr);
-  EXPECT_EQ(host.messages, std::vector<std::string>{"写入文件出错:" + At("x.dat") + "\r\n" + SystemReason(EIO)});
-  ExpectFolderHolds({"x.nand"});
-}
