@@ -166,8 +166,8 @@ class EndToEnd : public ::testing::Test {
     EXPECT_EQ(reopened, 0) << "port still taken: " << io.LastError();
     if (reopened == 0) io.sio_close(1);
 
-    out.formatted = sim.Said("format");
     EXPECT_EQ(sim.Stop(), 0) << Text(dir / "sim.log");
+    out.formatted = sim.Said("format");  // everything it said is in by now
     out.flashNor = ReadFile(savedNor);
     out.flashNand = ReadFile(savedNand);
     out.file = ReadFile(file);

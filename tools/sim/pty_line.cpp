@@ -133,12 +133,7 @@ void PtyLine::Run(const std::atomic<bool>& stop) {
     if (computerOpen_) NoticeSpeed();
     // Read even when the poll saw nothing: a byte may have come between the
     // poll and the look at the speed, and must be judged with that look.
-    const ssize_t n = ::read(master_, buffer.data(), buffer.size());
-    for (ssize_t i = 0; i < n; ++i) {
-      ++bytesFromComputer;
-      device_.OnByte(*this, buffer[static_cast<std::size_t>(i)], SpeedOfByte(before));
-    }
-    const bool gotBytes = n > 0;
+    const bool gotBytes = DeliverWaitingBytes(buffer, before);
     if (hangup) {
       if (gotBytes) continue;  // the computer's last bytes come before its closing
       NoticeOpenState(true);
@@ -147,7 +142,20 @@ void PtyLine::Run(const std::atomic<bool>& stop) {
     }
     if (!gotBytes) device_.OnIdle(*this);
   }
+  // What the computer wrote before the stop still reaches the device, so that
+  // its last frame or command is not lost to the moment of stopping.
+  while (DeliverWaitingBytes(buffer, lastSpeed_)) {
+  }
   stop_ = nullptr;
+}
+
+bool PtyLine::DeliverWaitingBytes(std::vector<std::uint8_t>& buffer, long speedBefore) {
+  const ssize_t n = ::read(master_, buffer.data(), buffer.size());
+  for (ssize_t i = 0; i < n; ++i) {
+    ++bytesFromComputer;
+    device_.OnByte(*this, buffer[static_cast<std::size_t>(i)], SpeedOfByte(speedBefore));
+  }
+  return n > 0;
 }
 
 void PtyLine::Send(const std::uint8_t* bytes, std::size_t count, long speed) {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "handheld_device.h"
 
@@ -77,4 +78,6 @@ class PtyLine final : public HandheldLine {
   void NoticeOpenState(bool hangup);
   void NoticeSpeed();
   long SpeedOfByte(long before) const;
+  // Reads what the computer wrote and hands it to the device; false when nothing waited.
+  bool DeliverWaitingBytes(std::vector<std::uint8_t>& buffer, long speedBefore);
 };
