@@ -5,6 +5,8 @@
 #include <map>
 #include <sstream>
 
+#include "link/port_text.h"
+
 namespace {
 
 // "00,01,02-" into the page choices; false for anything else.
@@ -43,10 +45,10 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
     });
   };
   const auto transfer = [&](CLI::App* v) {
-    v->add_option("--port", a.port, "com1..com9 or a device path")
+    v->add_option("--port", a.port, "comN, or a device (a name with a slash is a path)")
         ->required()
         ->check([](const std::string& port) {
-          return ConsoleSession::IsPortName(port) ? "" : port + " is neither com1..com9 nor a device path";
+          return ConsoleSession::IsPortName(port) ? "" : port + " is neither comN nor a device";
         })
         ->type_name("PORT");
     const std::map<std::string, std::string> models = {
@@ -102,6 +104,11 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
   file(v, "the NOR image (.nor)");
 }
 
+// "comN" in any case: a port number, not a device name.
+bool NamesComPort(const std::string& port) {
+  return port.size() >= 3 && QString::fromStdString(port.substr(0, 3)).compare("com", Qt::CaseInsensitive) == 0;
+}
+
 }  // namespace
 
 ConsoleSession::ConsoleSession(const std::string& model, bool batch) : host(batch, model), m(io, clock, host) {
@@ -109,17 +116,16 @@ ConsoleSession::ConsoleSession(const std::string& model, bool batch) : host(batc
 }
 
 bool ConsoleSession::IsPortName(const std::string& port) {
-  if (port.size() == 4 && port.rfind("com", 0) == 0 && port[3] >= '1' && port[3] <= '9') return true;
-  return !port.empty() && port.rfind("com", 0) != 0 && port.rfind("COM", 0) != 0;
+  if (!NamesComPort(port)) return !port.empty();
+  const int number = PortNumberOfText(port);
+  return number >= 1 && number <= kHighestPort && std::to_string(number) == port.substr(3);
 }
 
 void ConsoleSession::UsePort(const std::string& port) {
-  if (port.size() == 4 && port.rfind("com", 0) == 0) {
-    m.ComPort = port[3] - '0';
-    return;
-  }
-  m.ComPort = 1;
-  io.SetDevice(m.ComPort, QString::fromStdString(port));
+  if (NamesComPort(port))
+    m.ComPort = PortNumberOfText(port);
+  else
+    m.UseDevice(port);
 }
 
 std::unique_ptr<ConsoleSession> OpenSession(const Arguments& args) {

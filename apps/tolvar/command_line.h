@@ -28,7 +28,8 @@ struct Arguments {
 class ConsoleSession {
  public:
   ConsoleSession(const std::string& model, bool batch);
-  // Takes "com1".."com9" or a device path.
+  // Takes "comN" (any case) or a device: a name with a slash is a path,
+  // opened as given; a bare name is a device of the system's (in /dev).
   static bool IsPortName(const std::string& port);
   void UsePort(const std::string& port);
 

@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     BackupSender sender(BackupSender::Flash::Nand, image);
     PtyLine line(sender);
     QtSerialIo io;
-    io.SetDevice(1, QString::fromStdString(line.SlavePath()));
+    io.SetDevice(1, line.SlavePath());
     line.Start();
     Report("NAND backup, Qt SerialPort over a pty", blocks, TimedBackup(io, image, path));
     line.Stop();
@@ -162,7 +162,7 @@ int main(int argc, char** argv) {
     // The program's flash is its own default NAND: compare by size only.
     const std::vector<std::uint8_t> same(static_cast<std::size_t>(blocks) * 32 * 528);
     QtSerialIo io;
-    io.SetDevice(1, QString::fromStdString(device));
+    io.SetDevice(1, device);
     Report("NAND backup, handheld-sim program over a pty", blocks, TimedBackup(io, same, path));
     kill(sim, SIGTERM);
     waitpid(sim, nullptr, 0);
@@ -173,7 +173,7 @@ int main(int argc, char** argv) {
     PtyLine line(silent);
     line.idlePoll = std::chrono::milliseconds(20);  // keep the handheld's own share out of the figure
     QtSerialIo io;
-    io.SetDevice(1, QString::fromStdString(line.SlavePath()));
+    io.SetDevice(1, line.SlavePath());
     line.Start();
     QuietHost host;
     SystemTickClock clock;

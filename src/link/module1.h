@@ -45,6 +45,11 @@ class Module1 {
   // Opens ComPort at 115200 bit/s 8N1; says "串口打开失败!" and returns false on failure.
   bool OpenPort();
   void ClosePort();
+  // Makes ComPort the port that stands for a device chosen by its name.
+  void UseDevice(const std::string& device) {
+    ComPort = kNamedPort;
+    io.SetDevice(kNamedPort, device);
+  }
   // Reads the model from the main window, sets ModelBaud and switches the port to it.
   bool SwitchToModelSpeed();
   // Sets the port back to 115200 bit/s; the result is stored only.

@@ -2,10 +2,13 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QtGlobal>
 #include <array>
 #include <thread>
+
+#include "link/low_latency.h"
 
 namespace {
 
@@ -36,6 +39,19 @@ bool ApplyMode(QSerialPort& serial, int mode) {
 // Above this many bytes waiting to leave, sio_putch answers "try again".
 constexpr qint64 kWriteBacklog = 64 * 1024;
 
+// The device as the system names it, which is also the name Qt SerialPort
+// opens unchanged. Windows names ("COM12") stay as they are; Qt adds their
+// \\.\ prefix. Elsewhere a name with a slash is a path: a relative one is
+// taken from the current folder (Qt itself would look for it in /dev).
+QString SystemLocation(const QString& device) {
+#ifdef Q_OS_WIN
+  return device;
+#else
+  if (device.contains(QLatin1Char('/'))) return QFileInfo(device).absoluteFilePath();
+  return QStringLiteral("/dev/") + device;
+#endif
+}
+
 }  // namespace
 
 QtSerialIo::QtSerialIo() = default;
@@ -44,24 +60,30 @@ QtSerialIo::~QtSerialIo() {
   if (openPort_ != 0) sio_close(openPort_);
 }
 
-void QtSerialIo::SetDevice(int port, const QString& path) {
-  if (path.isEmpty())
+void QtSerialIo::SetDevice(int port, const std::string& device) {
+  if (device.empty())
     devices_.erase(port);
   else
-    devices_[port] = path;
+    devices_[port] = QString::fromStdString(device);
 }
 
 QString QtSerialIo::DeviceOf(int port) const {
   const auto registered = devices_.find(port);
-  if (registered != devices_.end()) return registered->second;
+  if (registered != devices_.end()) return SystemLocation(registered->second);
   if (port < 1 || port > kHighestPort) return {};
 #ifdef Q_OS_WIN
   return QStringLiteral("COM%1").arg(port);
 #else
   const QByteArray fromEnvironment = qgetenv(QStringLiteral("TOLVAR_COM%1").arg(port).toLatin1().constData());
-  if (!fromEnvironment.isEmpty()) return QString::fromLocal8Bit(fromEnvironment);
+  if (!fromEnvironment.isEmpty()) return SystemLocation(QString::fromLocal8Bit(fromEnvironment));
   return QStringLiteral("/dev/ttyS%1").arg(port - 1);
 #endif
+}
+
+std::string QtSerialIo::PortNote() const {
+  if (!serial_) return {};
+  const std::string device = DeviceOf(openPort_).toStdString();
+  return lowLatency_ && lowLatency_->switched() ? device + ", low-latency mode" : device;
 }
 
 bool QtSerialIo::IsOpen(int port) const { return openPort_ != 0 && port == openPort_ && serial_ && serial_->isOpen(); }
@@ -86,6 +108,7 @@ int QtSerialIo::sio_open(int port) {
   serial->setFlowControl(QSerialPort::NoFlowControl);
   // Whatever waited in the line before this task belongs to no one.
   serial->clear(QSerialPort::AllDirections);
+  lowLatency_ = std::make_unique<LowLatency>(*serial);
   serial_ = std::move(serial);
   openPort_ = port;
   return 0;
@@ -167,6 +190,7 @@ int QtSerialIo::sio_close(int port) {
       if (serial_->error() != QSerialPort::NoError && serial_->error() != QSerialPort::TimeoutError) break;
     }
   }
+  lowLatency_.reset();
   serial_->close();
   serial_.reset();
   openPort_ = 0;

@@ -7,17 +7,20 @@
 
 #include "link/serial_io.h"
 
+class LowLatency;
 class QSerialPort;
 
 // The serial library on Qt SerialPort. One port is open at a time.
 //
 // Port numbers name devices: on Windows port N is "COMN"; elsewhere the
 // environment variable TOLVAR_COMN names the device (TOLVAR_COM1=/dev/ttyUSB0),
-// else /dev/ttyS{N-1}. A device path registered with SetDevice takes the place
-// of that mapping for its port number.
+// else /dev/ttyS{N-1}. A device registered with SetDevice takes the place of
+// that mapping for its port number. Outside Windows a device name with a slash
+// is a path, opened as given; a bare name is a device in /dev.
 //
 // The line is raw: 8 data bits, no parity, 1 stop bit, no flow control, no
-// echo, no translation of CR or LF.
+// echo, no translation of CR or LF. While the port is open its driver is in
+// low-latency mode where it has one (see LowLatency).
 //
 // Qt SerialPort moves bytes only while events are processed or inside its
 // waitFor... calls, so sio_getch waits up to about a millisecond for a byte
@@ -27,9 +30,10 @@ class QtSerialIo final : public SerialIo {
   QtSerialIo();
   ~QtSerialIo() override;
 
-  // Use `path` for `port` instead of the usual mapping (an empty path removes it).
-  void SetDevice(int port, const QString& path);
-  // The device a port number stands for; empty for port 0 and unknown ports.
+  // Use `device` for `port` instead of the usual mapping (an empty name removes it).
+  void SetDevice(int port, const std::string& device) override;
+  // The device a port number stands for, as the system names it
+  // ("/dev/ttyS0", "COM12"); empty for port 0 and unknown ports.
   QString DeviceOf(int port) const;
 
   int sio_open(int port) override;
@@ -41,6 +45,7 @@ class QtSerialIo final : public SerialIo {
   int sio_write(int port, const char* buffer, int length) override;
   int sio_close(int port) override;
   std::string LastError() const override { return lastError_; }
+  std::string PortNote() const override;
 
   // Longest time sio_close waits for queued bytes to leave.
   int drainMilliseconds = 3000;
@@ -56,9 +61,7 @@ class QtSerialIo final : public SerialIo {
 
   std::map<int, QString> devices_;
   std::unique_ptr<QSerialPort> serial_;
+  std::unique_ptr<LowLatency> lowLatency_;
   int openPort_ = 0;
   std::string lastError_;
 };
-
-// Highest port number the mapping knows; above it a port is unknown.
-inline constexpr int kHighestPort = 256;

@@ -28,9 +28,23 @@ class SerialIo {
   // The system's own words for the last failure of sio_open or sio_ioctl, for
   // the user who has to fix a permission or a busy port. Empty when unknown.
   virtual std::string LastError() const { return {}; }
+
+  // Lets `port` stand for a device named by the user (a path or a system
+  // name, UTF-8); an empty name gives the port its usual device back. A layer
+  // without device names ignores it.
+  virtual void SetDevice(int /*port*/, const std::string& /*device*/) {}
+
+  // What the open port is beyond the sio_* calls (its device, a driver
+  // setting made for the transfer), for the support trace. Empty when closed.
+  virtual std::string PortNote() const { return {}; }
 };
 
 // sio_ioctl arguments used by OpenPort.
 inline constexpr int kBaudCode115200 = 16;
 inline constexpr int kMode8N1 = 3;
 inline constexpr long kBaseBaud = 115200;
+
+// Highest port number a "comN" text can name; above it a port is unknown.
+inline constexpr int kHighestPort = 256;
+// The port number that stands for a device chosen by its name.
+inline constexpr int kNamedPort = kHighestPort + 1;

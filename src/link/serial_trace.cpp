@@ -55,7 +55,9 @@ void SerialTrace::TimeOut() {
 int SerialTrace::sio_open(int port) {
   start_ = std::chrono::steady_clock::now();
   const int result = inner_.sio_open(port);
-  Line("open port " + std::to_string(port) + (result == 0 ? "" : " failed: " + inner_.LastError()));
+  const std::string note = result == 0 ? inner_.PortNote() : std::string();
+  Line("open port " + std::to_string(port) + (result != 0 ? " failed: " + inner_.LastError()
+                                              : note.empty() ? std::string() : ": " + note));
   return result;
 }
 

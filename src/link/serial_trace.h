@@ -13,6 +13,7 @@
 // each direction, plus every speed change and every time-out, each stamped
 // with the milliseconds since the port was opened.
 //
+//       0.000 ms  open port 1: /dev/ttyUSB0, low-latency mode
 //      15.625 ms  speed 115200
 //      16.100 ms  <- 08
 //      16.200 ms  -> 03
@@ -36,6 +37,8 @@ class SerialTrace final : public SerialIo {
   int sio_write(int port, const char* buffer, int length) override;
   int sio_close(int port) override;
   std::string LastError() const override { return inner_.LastError(); }
+  void SetDevice(int port, const std::string& device) override { inner_.SetDevice(port, device); }
+  std::string PortNote() const override { return inner_.PortNote(); }
 
  private:
   enum class Direction { None, In, Out };

@@ -161,7 +161,7 @@ class EndToEnd : public ::testing::Test {
 
     // The port is free again.
     QtSerialIo io;
-    io.SetDevice(1, QString::fromStdString(sim.device));
+    io.SetDevice(1, sim.device);
     const int reopened = io.sio_open(1);
     EXPECT_EQ(reopened, 0) << "port still taken: " << io.LastError();
     if (reopened == 0) io.sio_close(1);

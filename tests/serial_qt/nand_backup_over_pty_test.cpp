@@ -39,7 +39,7 @@ class NandBackupOverPty : public ::testing::Test {
     line = std::make_unique<PtyLine>(sender);
     EXPECT_TRUE(line->Ok()) << line->Error();
     QtSerialIo io;
-    io.SetDevice(1, QString::fromStdString(line->SlavePath()));
+    io.SetDevice(1, line->SlavePath());
     SystemTickClock clock;
     Module1 m(io, clock, host);
     m.ComPort = 1;

@@ -4,8 +4,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <numeric>
 
+#include "link/serial_trace.h"
 #include "pty_devices.h"
 
 namespace {
@@ -20,7 +24,7 @@ class QtSerialIoOverPty : public ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(line.Ok()) << line.Error();
-    io.SetDevice(1, QString::fromStdString(line.SlavePath()));
+    io.SetDevice(1, line.SlavePath());
     line.Start();
   }
   void TearDown() override {
@@ -83,6 +87,35 @@ TEST(QtSerialIoPorts, MapsPortNumbersAndRejectsUnknownOnes) {
   ::unsetenv("TOLVAR_COM9");
   EXPECT_NE(io.sio_ioctl(9, kBaudCode115200, kMode8N1), 0) << "not open";
   EXPECT_NE(io.sio_baud(9, 115200), 0);
+}
+
+// A device named with a slash opens as given, from the current folder; a bare
+// name is a device in /dev. Messages and the trace name the device tried.
+TEST_F(QtSerialIoOverPty, NamedDevicesOpenAsGivenAndAreNamedInMessages) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("named_" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder / "sub");
+  std::filesystem::create_symlink(line.SlavePath(), folder / "sub" / "regport");
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  const std::string trace = (folder / "trace.txt").string();
+  {
+    SerialTrace traced(io, trace);
+    traced.SetDevice(kNamedPort, "sub/regport");
+    EXPECT_EQ(traced.sio_open(kNamedPort), 0) << io.LastError();
+    EXPECT_EQ(traced.PortNote(), (folder / "sub" / "regport").string()) << "a pty has no low-latency mode";
+    traced.sio_close(kNamedPort);
+
+    traced.SetDevice(kNamedPort, "regport");
+    EXPECT_NE(traced.sio_open(kNamedPort), 0);
+    EXPECT_EQ(io.LastError().rfind("/dev/regport: ", 0), 0u) << io.LastError();
+  }
+  std::ifstream in(trace);
+  const std::string traced((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(traced.find("open port " + std::to_string(kNamedPort) + ": " + (folder / "sub" / "regport").string()),
+            std::string::npos) << traced;
+  EXPECT_NE(traced.find("failed: /dev/regport: "), std::string::npos) << traced;
+  std::filesystem::current_path(previous);
+  std::filesystem::remove_all(folder);
 }
 
 TEST_F(QtSerialIoOverPty, EmptyLineAnswersNoneWithoutBlocking) {

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ class SimPort final : public SerialIo, public HandheldLine {
   int sio_putch(int port, int byte) override;
   int sio_write(int port, const char* buffer, int length) override;
   int sio_close(int port) override;
+  // Devices named for port numbers, kept for the tests to read.
+  void SetDevice(int port, const std::string& device) override { devices[port] = device; }
+  std::map<int, std::string> devices;
 
   // --- the handheld's side ---
   void Send(const std::uint8_t* bytes, std::size_t count, long speed) override;
