@@ -5,6 +5,7 @@
 #include "common/console.h"
 #include "common/interruption.h"
 #include "common/qt_chinese.h"
+#include "link/present_ports.h"
 #include "link/qt_serial_io.h"
 #include "ui/tolvar_app.h"
 
@@ -21,7 +22,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     LoadQtChinese(app, kQtCatalogs);
     QtSerialIo io;
-    return RunTolvarWindow(app, io);
+    return RunTolvarWindow(app, io, PresentPorts);
   }
   PrepareConsoleOutput();
   QCoreApplication app(argc, argv);

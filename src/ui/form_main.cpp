@@ -25,6 +25,7 @@
 #include "common/interruption_watch.h"
 #include "common/target_check.h"
 #include "link/module1.h"
+#include "link/port_text.h"
 #include "ui/form_about.h"
 #include "ui/form_cancel.h"
 #include "ui/repair_dialog.h"
@@ -99,15 +100,13 @@ void FormMain::BuildControls() {
   // Port and model.
   FrameConfig = Named(new QGroupBox(Text("通信选项"), this), "FrameConfig");
   Label1 = Named(new QLabel(Text("端口:"), FrameConfig), "Label1");
-  ComboCom = Named(new QComboBox(FrameConfig), "ComboCom");
-  ComboCom->setEditable(true);
-  for (int port = 1; port <= 8; ++port) ComboCom->addItem(QStringLiteral("com%1").arg(port));
+  ComboCom = Named(new PortComboBox(FrameConfig), "ComboCom");
   Label5 = Named(new QLabel(Text("机型:"), FrameConfig), "Label5");
   ComboKind = Named(new QComboBox(FrameConfig), "ComboKind");
   ComboKind->setEditable(true);
   ComboKind->addItem(Text("2000系列"));
   ComboKind->addItem(Text("NC3000"));
-  for (QComboBox* combo : {ComboCom, ComboKind}) combo->setInsertPolicy(QComboBox::NoInsert);
+  ComboKind->setInsertPolicy(QComboBox::NoInsert);
   auto* config = new QGridLayout(FrameConfig);
   config->addWidget(Label1, 0, 0);
   config->addWidget(ComboCom, 0, 1);
@@ -165,10 +164,13 @@ int FormMain::PurposeCode() const {
          (OptionSaveNand->isChecked() ? 3 : 0) + (OptionBackNand->isChecked() ? 4 : 0);
 }
 
-int FormMain::PortOfText(const QString& text) {
-  if (text.size() < 4) return 0;
-  const QChar digit = text.at(3);
-  return digit >= QLatin1Char('0') && digit <= QLatin1Char('9') ? digit.unicode() - '0' : 0;
+void FormMain::TakePortFromText() {
+  const std::string text = ComboCom->currentText().toStdString();
+  const std::string device = DevicePathOfText(text);
+  if (device.empty())
+    module_->ComPort = PortNumberOfText(text);
+  else
+    module_->UseDevice(device);
 }
 
 void FormMain::CommandSatrt_Click() {
@@ -179,7 +181,7 @@ void FormMain::CommandSatrt_Click() {
   if (!module_) return;
   Module1& m = *module_;
 
-  m.ComPort = PortOfText(ComboCom->currentText());
+  TakePortFromText();
   const int purpose = PurposeCode();
   if (purpose < 1 || purpose > 4) return;  // nothing selected: no dialog, nothing to do
   const bool backup = purpose == 1 || purpose == 3;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/host.h"
+#include "ui/port_combo_box.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -47,7 +48,7 @@ class FormMain : public QWidget, public Host {
   QPushButton* CommandAbout;
   QGroupBox* FrameConfig;
   QLabel* Label1;
-  QComboBox* ComboCom;
+  PortComboBox* ComboCom;
   QLabel* Label5;
   QComboBox* ComboKind;
   QPushButton* CommandExit;
@@ -74,9 +75,6 @@ class FormMain : public QWidget, public Host {
 
   // 1 backup NOR, 2 repair NOR, 3 backup NAND, 4 repair NAND, 0 none selected.
   int PurposeCode() const;
-  // The port number in a port text: the value of its fourth character alone
-  // when that is a digit ("com1" -> 1, "com12" -> 1), else 0.
-  static int PortOfText(const QString& text);
 
   // The cancel dialog while it is loaded (shown or hidden), else null.
   FormCancel* cancelDialog() const;
@@ -125,6 +123,9 @@ class FormMain : public QWidget, public Host {
 
  private:
   void BuildControls();
+  // ComPort from the port text: a device path names that device, any other
+  // text gives the port number after "com" (0 when it has none).
+  void TakePortFromText();
   void ShowBackupSummary();
   void ShowCancelDialog();
   void CancelAnswered(bool yes);

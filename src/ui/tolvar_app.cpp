@@ -8,9 +8,10 @@
 #include "ui/form_back_nor.h"
 #include "ui/form_main.h"
 
-int RunTolvarWindow(QApplication& app, SerialIo& io) {
+int RunTolvarWindow(QApplication& app, SerialIo& io, PortEnumerator listPorts) {
   SystemTickClock clock;
   FormMain form;
+  form.ComboCom->listPorts = std::move(listPorts);
   Module1 module(io, clock, form);
   form.SetModule(&module);
   form.ShowFormBackNor = [&] { ShowFormBackNor(module, &form, [&] { form.CommandSatrt_Click(); }); };

@@ -35,8 +35,9 @@ class FormTests : public QObject {
 
  private slots:
   void mainWindowLoadsWithItsDefaults();
-  void portNumberComesFromTheFourthCharacter_data();
-  void portNumberComesFromTheFourthCharacter();
+  void portComesFromThePortText_data();
+  void portComesFromThePortText();
+  void portListOffersThePresentPorts();
   void eachPurposeAsksWithItsOwnDialog_data();
   void eachPurposeAsksWithItsOwnDialog();
   void existingBackupFileNeedsConsent();
@@ -77,31 +78,66 @@ void FormTests::mainWindowLoadsWithItsDefaults() {
   QCOMPARE(f.PurposeCode(), 4);
 }
 
-void FormTests::portNumberComesFromTheFourthCharacter_data() {
+void FormTests::portComesFromThePortText_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<int>("port");
-  for (int n = 1; n <= 8; ++n) QTest::addRow("com%d", n) << QStringLiteral("com%1").arg(n) << n;
-  QTest::newRow("com12 counts its first digit") << "com12" << 1;
-  QTest::newRow("comx") << "comx" << 0;
-  QTest::newRow("upper case") << "COM3" << 3;
-  QTest::newRow("too short") << "com" << 0;
-  QTest::newRow("empty") << "" << 0;
-  QTest::newRow("device path") << "/dev/ttyUSB0" << 0;
-  QTest::newRow("full-width digit") << U("com３") << 0;
+  QTest::addColumn<QString>("device");
+  for (int n = 1; n <= 8; ++n) QTest::addRow("com%d", n) << QStringLiteral("com%1").arg(n) << n << "";
+  QTest::newRow("com12 counts every digit") << "com12" << 12 << "";
+  QTest::newRow("listed with a description") << "com12 (USB-SERIAL CH340)" << 12 << "";
+  QTest::newRow("upper case") << "COM3" << 3 << "";
+  QTest::newRow("comx") << "comx" << 0 << "";
+  QTest::newRow("too short") << "com" << 0 << "";
+  QTest::newRow("empty") << "" << 0 << "";
+  QTest::newRow("bare device name") << "ttyUSB0" << 0 << "";
+  QTest::newRow("full-width digit") << U("com３") << 0 << "";
+  QTest::newRow("device path") << "/dev/ttyUSB0" << kNamedPort << "/dev/ttyUSB0";
+  QTest::newRow("listed device") << "/dev/ttyUSB0 (FT232R USB UART)" << kNamedPort << "/dev/ttyUSB0";
 }
 
-void FormTests::portNumberComesFromTheFourthCharacter() {
+void FormTests::portComesFromThePortText() {
   QFETCH(QString, text);
   QFETCH(int, port);
+  QFETCH(QString, device);
   WindowRig rig;
   rig.module.ComPort = 99;
   rig.form.ComboCom->setEditText(text);
   rig.form.CommandSatrt->click();  // the Save dialog is cancelled
   QCOMPARE(rig.module.ComPort, port);
+  if (!device.isEmpty()) QCOMPARE(QString::fromStdString(rig.port.devices[kNamedPort]), device);
   QCOMPARE(rig.form.fileRequests.size(), size_t(1));
   QCOMPARE(rig.port.opens, 0);  // a cancelled dialog starts nothing
   QVERIFY(rig.form.messages.empty());
   QVERIFY(rig.module.ImagePath.empty());
+}
+
+void FormTests::portListOffersThePresentPorts() {
+  WindowRig rig;
+  PortComboBox& combo = *rig.form.ComboCom;
+  std::vector<PresentPort> present = {{"com3", "COM3", "Communications Port", -1, -1},
+                                      {"com12", "COM12", "USB-SERIAL CH340", 0x1A86, 0x7523},
+                                      {"/dev/ttyUSB0", "/dev/ttyUSB0", "FT232R USB UART", 0x0403, 0x6001},
+                                      {"/dev/ttyACM0", "/dev/ttyACM0", "", 0x2341, 0x0043}};
+  combo.listPorts = [&] { return present; };
+  combo.setEditText("com1");
+  // Nothing is asked before the list opens.
+  QCOMPARE(Items(&combo), QStringList({"com1", "com2", "com3", "com4", "com5", "com6", "com7", "com8"}));
+
+  combo.showPopup();
+  QCOMPARE(Items(&combo), QStringList({"com1", "com2", "com3 (Communications Port)", "com4", "com5", "com6", "com7",
+                                       "com8", "com12 (USB-SERIAL CH340)", "/dev/ttyUSB0 (FT232R USB UART)",
+                                       "/dev/ttyACM0"}));
+  QCOMPARE(combo.currentText(), U("com1"));
+  combo.hidePopup();
+
+  // The adapter is unplugged and the user has typed a port of their own.
+  present.erase(present.begin() + 1, present.end());
+  combo.setEditText("com21");
+  combo.showPopup();
+  QCOMPARE(Items(&combo), QStringList({"com1", "com2", "com3 (Communications Port)", "com4", "com5", "com6", "com7",
+                                       "com8"}));
+  QCOMPARE(combo.currentText(), U("com21"));
+  combo.hidePopup();
 }
 
 void FormTests::eachPurposeAsksWithItsOwnDialog_data() {
