@@ -187,9 +187,9 @@ int main(int argc, char** argv) {
   if (o.manual) {
     line.onPass = [&] {
       pollfd p{STDIN_FILENO, POLLIN, 0};
-      if (poll(&p, 1, 0) <= 0) return;
       char buffer[256];
-      if (read(STDIN_FILENO, buffer, sizeof buffer) > 0) handheld.StartBackup(line);
+      if (poll(&p, 1, 0) > 0 && read(STDIN_FILENO, buffer, sizeof buffer) > 0) handheld.StartBackup(line);
+      return std::chrono::steady_clock::time_point::max();
     };
   }
   line.Run(stopRequested);

@@ -88,8 +88,14 @@ void BackupSender::SendFrame(HandheldLine& line) {
     state_ = State::Silent;
     return;
   }
-  line.Send(payload, size, handheldSpeed);
   std::uint8_t check = wire::XorOf(payload, size);
+  if (faulty && faults.flipAt == k) {
+    std::vector<std::uint8_t> flipped(payload, payload + size);
+    flipped[size / 2] ^= 0x10;
+    line.Send(flipped.data(), size, handheldSpeed);
+  } else {
+    line.Send(payload, size, handheldSpeed);
+  }
   if (faulty && faults.badPayloadAt == k) check ^= 0x01;
   line.Send(check, handheldSpeed);
   ++framesSent;

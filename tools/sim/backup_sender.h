@@ -20,6 +20,7 @@ class BackupSender final : public HandheldDevice {
     int badHeaderAt = -1;          // data frame k (0-based) with a wrong header check;
                                    // k == number of frames: the end frame
     int badPayloadAt = -1;         // data frame k with a wrong payload check
+    int flipAt = -1;               // data frame k loses one payload bit on the line
     int silentFrom = -1;           // nothing more from before frame k's announcement
     int silentInFrameAt = -1;      // frame k stops after its header and half its payload
     int firstPage = 0;             // NOR: header byte 1 of the first data frame

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -123,9 +124,15 @@ void PtyLine::Run(const std::atomic<bool>& stop) {
   stop_ = &stop;
   std::vector<std::uint8_t> buffer(4096);
   while (!stop) {
-    if (onPass) onPass();
+    auto wait = std::chrono::duration_cast<std::chrono::nanoseconds>(idlePoll);
+    if (onPass) {
+      const auto wanted = onPass();
+      if (wanted != std::chrono::steady_clock::time_point::max())
+        wait = std::clamp<std::chrono::nanoseconds>(wanted - std::chrono::steady_clock::now(), {}, wait);
+    }
     pollfd p{master_, POLLIN, 0};
-    const int ready = poll(&p, 1, static_cast<int>(idlePoll.count()));
+    const timespec timeout{static_cast<time_t>(wait.count() / 1'000'000'000), static_cast<long>(wait.count() % 1'000'000'000)};
+    const int ready = ppoll(&p, 1, &timeout, nullptr);
     if (ready < 0 && errno != EINTR) break;
     const bool hangup = (p.revents & (POLLHUP | POLLERR)) != 0;
     if (!hangup) NoticeOpenState(false);
@@ -166,6 +173,11 @@ void PtyLine::Send(const std::uint8_t* bytes, std::size_t count, long speed) {
     bytes = garbled.data();
     bytesGarbled += static_cast<long long>(count);
   }
+  Write(bytes, count);
+}
+
+void PtyLine::Write(const std::uint8_t* bytes, std::size_t count) {
+  if (!computerOpen_ || count == 0) return;
   std::size_t done = 0;
   while (done < count) {
     const ssize_t n = ::write(master_, bytes + done, count - done);

@@ -43,6 +43,8 @@ class PtyLine final : public HandheldLine {
   // sent as 00 when `speed` is not the computer's speed.
   void Send(const std::uint8_t* bytes, std::size_t count, long speed) override;
   using HandheldLine::Send;
+  // Bytes to the computer as they are, whatever its speed.
+  void Write(const std::uint8_t* bytes, std::size_t count);
 
   // The computer's speed as set on the slave (0 when it is not a known rate).
   long ComputerSpeed() const;
@@ -50,7 +52,9 @@ class PtyLine final : public HandheldLine {
 
   // Runs on the line's thread once per pass of its loop (about every
   // `idlePoll` while the line is quiet); programs check their signals here.
-  std::function<void()> onPass;
+  // Returns when the next pass is wanted at the latest (time_point::max()
+  // when `idlePoll` will do).
+  std::function<std::chrono::steady_clock::time_point()> onPass;
   // The speed the device listens at, when it can say. Bytes that came while
   // the computer changed its speed are given to the device at that speed if
   // it is one of the two; without it they count as sent at the new speed.

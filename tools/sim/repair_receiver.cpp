@@ -96,6 +96,7 @@ void RepairReceiver::OnByte(HandheldLine& line, std::uint8_t byte, long speed) {
     case State::InFrame:
       frame_.push_back(byte);
       if (frame_.size() == FrameSize()) {
+        if (FaultsActive() && faults.flipAt == framesReceived) frame_[wire::kHeaderSize + 9] ^= 0x10;
         TakeFrame();
         frame_.clear();
         state_ = State::WaitAnnounce;

@@ -28,6 +28,7 @@ class RepairReceiver final : public HandheldDevice {
     int checkErrorAt = -1;     // answer the announcement before frame k with 15 (k > 0);
                                // k == 0: a 15 before the go-ahead of the connection
     int silentFrom = -1;       // no answer from the handshake of frame k on
+    int flipAt = -1;           // frame k loses one payload bit on the line
     int pollsBeforeAnswer = 0; // connection requests ignored before the 03
     int attempts = 1;          // faults apply to this many attempts, then the line is clean
   };
