@@ -161,6 +161,7 @@ TEST_F(QtSerialIoOverPty, FlushDropsWhatWaits) {
 
 TEST_F(QtSerialIoOverPty, CloseLetsQueuedBytesLeave) {
   device.stallOnFirstByte = 300ms;  // the line is not read while the computer queues
+  io.drainMilliseconds = 30000;      // a pty on a busy machine moves 256 KiB slowly
   OpenAtBaseSpeed();
   std::vector<char> lots(256 * 1024);
   for (std::size_t i = 0; i < lots.size(); ++i) lots[i] = static_cast<char>(i * 7);
