@@ -63,7 +63,7 @@ class Module1 {
   void TimedOut();
 
   // For waits that poll the port themselves: lets pending events run after a
-  // poll. They run after every empty poll, and at least once a millisecond
+  // poll. They run after every empty poll, and about once a millisecond
   // while bytes keep arriving, so that a fast line is not slowed by them.
   void YieldAfterPoll(bool gotByte);
 
@@ -83,6 +83,8 @@ class Module1 {
 
  private:
   std::chrono::steady_clock::time_point lastEvents_{};
+  int bytesSinceClockLook_ = 0;
+  static constexpr int kBytesPerClockLook = 32;
 };
 
 // Transfer speed of a model text as ComboKind holds it (exact comparison).
