@@ -1,4 +1,5 @@
 #pragma once
+#include <QCoreApplication>
 #include <cstdio>
 #include <string>
 
@@ -9,10 +10,14 @@
 class QuietHost final : public Host {
  public:
   std::string model = "NC3000";
+  bool qtEvents = false;      // let Qt's events run, as the command line does
+  bool showMessages = true;
   void SetStatus(const std::string&) override {}
   void SetBarRange(Bar, int, int) override {}
   void SetBarValue(Bar, int) override {}
-  void ShowMessage(const std::string& text) override { std::printf("  (message: %s)\n", text.c_str()); }
+  void ShowMessage(const std::string& text) override {
+    if (showMessages) std::printf("  (message: %s)\n", text.c_str());
+  }
   bool Ask(const std::string& question, bool) override {
     std::printf("  (question: %s -> No)\n", question.c_str());
     return false;
@@ -22,5 +27,7 @@ class QuietHost final : public Host {
   void LockForTransfer(Task) override {}
   void RestoreAfterTransfer(Task) override {}
   std::string ModelText() override { return model; }
-  void ProcessEvents() override {}
+  void ProcessEvents() override {
+    if (qtEvents) QCoreApplication::processEvents();
+  }
 };

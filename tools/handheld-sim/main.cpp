@@ -7,6 +7,9 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 #include <unistd.h>
 
 #include <atomic>
@@ -22,6 +25,7 @@
 
 #include "common/command_line_parser.h"
 #include "emulated_flash.h"
+#include "line_model.h"
 #include "pty_line.h"
 #include "simulated_handheld.h"
 
@@ -38,6 +42,8 @@ struct Options {
   bool manual = false, trace = false;
   long stallAt = -1, stallMs = 500;
   SimulatedHandheld::Settings settings;
+  LineModel::Settings line;
+  bool Modelled() const { return line.paced || line.latency.count() > 0; }
 };
 
 // Every option. A new option goes here; its value lands in `o`.
@@ -73,6 +79,17 @@ void DefineOptions(CLI::App& app, Options& o) {
       ->check(CLI::Range(0, 60000));
   app.add_flag("--trace", o.trace, "print what happens (\"frame K\" after every frame)");
 
+  const char* line = "The line (a cable and a USB serial adapter)";
+  app.add_flag("--line-rate", o.line.paced, "pace every byte in both directions at the line's speed, 10 bits a byte")
+      ->group(line);
+  app.add_option_function<long>(
+         "--latency", [&o](long ms) { o.line.latency = std::chrono::milliseconds(ms); },
+         "what the handheld sends reaches the computer in bursts, as through an adapter with a latency timer of MS "
+         "ms: a burst leaves when 62 bytes wait or MS ms after its first byte")
+      ->check(CLI::Range(0, 1000))
+      ->type_name("MS")
+      ->group(line);
+
   const char* faults = "Faults (first attempt after each opening of the line; frames count from 0)";
   const CLI::Range frame(0, 1 << 20);
   BackupSender::Faults& backup = o.settings.backupFaults;
@@ -90,6 +107,11 @@ void DefineOptions(CLI::App& app, Options& o) {
       ->check(frame)
       ->group(faults);
   app.add_option("--nak-at", repair.checkErrorAt, "repairs: answer 15 (check error) before frame K")
+      ->check(frame)
+      ->group(faults);
+  app.add_option_function<int>(
+         "--flip", [&](int k) { backup.flipAt = repair.flipAt = k; },
+         "backups and repairs: one bit of frame K is corrupted on the line")
       ->check(frame)
       ->group(faults);
   app.add_option("--junk", backup.junkBeforeHello, "backups: N junk bytes before the hello")
@@ -147,11 +169,20 @@ int main(int argc, char** argv) {
   }
 
   SimulatedHandheld handheld(flash, o.settings);
-  PtyLine line(handheld);
+  LineModel model(handheld, o.line);
+  PtyLine line(o.Modelled() ? static_cast<HandheldDevice&>(model) : handheld);
   if (!line.Ok()) {
     std::fprintf(stderr, "handheld-sim: %s\n", line.Error().c_str());
     return 1;
   }
+  model.write = [&line](const std::uint8_t* bytes, std::size_t count) { line.Write(bytes, count); };
+  model.computerSpeed = [&line] { return line.ComputerSpeed(); };
+  HandheldLine& toComputer = o.Modelled() ? static_cast<HandheldLine&>(model) : line;
+#ifdef __linux__
+  // A paced byte lasts 11 us at 921600 bit/s: the line's waits may not be
+  // stretched by the usual 50 us of timer slack.
+  if (o.line.paced) prctl(PR_SET_TIMERSLACK, 1000UL);
+#endif
   handheld.computerSpeed = [&line] { return line.ComputerSpeed(); };
   line.deviceListensAt = [&handheld] { return handheld.ListeningSpeed(); };
   const std::string stallEvent = "frame " + std::to_string(o.stallAt);
@@ -172,9 +203,13 @@ int main(int argc, char** argv) {
   }
   std::printf("%s\n", line.SlavePath().c_str());
   std::fflush(stdout);
-  std::fprintf(stderr, "handheld-sim: NOR %zu pages, NAND %zu blocks from logical block %d, %ld bit/s%s\n",
+  std::string lineNote;
+  if (o.line.paced) lineNote += "; paced line";
+  if (o.line.latency.count() > 0)
+    lineNote += "; latency " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(o.line.latency).count()) + " ms";
+  std::fprintf(stderr, "handheld-sim: NOR %zu pages, NAND %zu blocks from logical block %d, %ld bit/s%s%s\n",
                flash.norPages.size(), flash.nandBlocks.size(), flash.FirstNandBlock(), o.settings.transferSpeed,
-               o.manual ? "; press Enter to start a backup" : "");
+               lineNote.c_str(), o.manual ? "; press Enter to start a backup" : "");
 
   struct sigaction action {};
   action.sa_handler = OnSignal;
@@ -184,14 +219,13 @@ int main(int argc, char** argv) {
   sigaction(SIGHUP, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 
-  if (o.manual) {
-    line.onPass = [&] {
-      pollfd p{STDIN_FILENO, POLLIN, 0};
-      char buffer[256];
-      if (poll(&p, 1, 0) > 0 && read(STDIN_FILENO, buffer, sizeof buffer) > 0) handheld.StartBackup(line);
-      return std::chrono::steady_clock::time_point::max();
-    };
-  }
+  line.onPass = [&] {
+    pollfd p{STDIN_FILENO, POLLIN, 0};
+    char buffer[256];
+    if (o.manual && poll(&p, 1, 0) > 0 && read(STDIN_FILENO, buffer, sizeof buffer) > 0)
+      handheld.StartBackup(toComputer);
+    return o.Modelled() ? model.Pass() : std::chrono::steady_clock::time_point::max();
+  };
   line.Run(stopRequested);
 
   handheld.Sync();
