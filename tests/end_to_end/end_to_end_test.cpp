@@ -73,6 +73,7 @@ struct Case {
   int faults = 0;                     // faults this case injects
   int interruptAtFrame = -1;          // interrupt once the handheld has passed this frame
   int signal = SIGINT;                // with this signal
+  int norPages = 8;                   // of the handheld's generated NOR flash
 };
 
 struct Outcome {
@@ -130,7 +131,8 @@ class EndToEnd : public ::testing::Test {
   if (c.interruptAtFrame >= 0) simArgs.insert(simArgs.end(), {"--stall-at", std::to_string(c.interruptAtFrame)});
     const fs::path savedNor = dir / "flash.nor", savedNand = dir / "flash.nand";
     for (const fs::path* p : {&savedNor, &savedNand}) fs::remove(*p);
-    simArgs.insert(simArgs.end(), {"--save-nor", savedNor.string(), "--save-nand", savedNand.string()});
+    simArgs.insert(simArgs.end(), {"--save-nor", savedNor.string(), "--save-nand", savedNand.string(), "--nor-pages",
+                                   std::to_string(c.norPages)});
     SimProcess sim(HANDHELD_SIM_PROGRAM, simArgs, (dir / "sim.log").string());
     EXPECT_TRUE(sim.Ok()) << Text(dir / "sim.log");
     if (!sim.Ok()) return out;
@@ -178,7 +180,7 @@ class EndToEnd : public ::testing::Test {
     bool damaged = fs::exists(file.string() + ".temp");
     EXPECT_FALSE(damaged) << file << ".temp was left behind";
     if (backup && out.exitStatus == 0) {
-      const Bytes expected = c.kind == Kind::BackupNor ? DefaultFlash().NorImage()
+      const Bytes expected = c.kind == Kind::BackupNor ? EmulatedFlash::Generated(c.norPages, 4, 2).NorImage()
                                                        : WithTrailer(DefaultFlash().NandImage(), 2);
       const bool equal = out.file == expected;
       EXPECT_TRUE(equal) << "the backup differs from the handheld's flash";
@@ -276,6 +278,29 @@ TEST_F(EndToEnd, RepairsConnectAlsoWhenTheHandheldsHelloCameFirst) {
     ASSERT_EQ(out.flashNand.size(), 4 * kNandBlockBytes + 2);
     EXPECT_EQ(Bytes(out.flashNand.begin() + kNandBlockBytes, out.flashNand.end() - 2), Bytes(nand.begin(), nand.end() - 2));
   }
+}
+
+// --- over a paced line, through an adapter that holds bytes back ---
+
+TEST_F(EndToEnd, EveryTransferCompletesOverAPacedLineWithAdapterLatency) {
+  const Bytes nor = ReadFile(NorImage()), nand = ReadFile(NandImage());  // NAND: logical blocks 3 to 5
+  for (const char* latency : {"1", "16"}) {
+    SCOPED_TRACE(std::string("latency ") + latency + " ms");
+    const std::vector<std::string> line = {"--line-rate", "--latency", latency};
+    Run({Kind::BackupNor, line, {}, 0, 0, -1, SIGINT, 1});
+    Run({Kind::BackupNand, line, {}, 0});
+    Outcome out = Run({Kind::RepairNor, line, {"--pages", "00"}, 0});
+    EXPECT_TRUE(std::equal(nor.begin(), nor.begin() + kNorPageBytes, out.flashNor.begin()));
+    out = Run({Kind::RepairNand, line, {"--format"}, 0});
+    ASSERT_EQ(out.flashNand.size(), 4 * kNandBlockBytes + 2);
+    EXPECT_EQ(Bytes(out.flashNand.begin() + kNandBlockBytes, out.flashNand.end() - 2), Bytes(nand.begin(), nand.end() - 2));
+    EXPECT_TRUE(out.formatted);
+  }
+}
+
+TEST_F(EndToEnd, BitFlippedOnTheLineInARepairGetsTheHandheldsCheckError) {
+  const Outcome out = Run({Kind::RepairNand, {"--line-rate", "--latency", "1", "--flip", "40"}, {}, 1, 1});
+  EXPECT_NE(out.output.find("文曲星端校验错!"), std::string::npos) << out.output;
 }
 
 // --- the fault matrix ---

@@ -1,6 +1,6 @@
-// The newcomer's first run: Tolvar's window on "com1", wired through
-// TOLVAR_COM1 to the handheld-sim program's device, backs up the NAND flash
-// (offscreen).
+// Tolvar's window against the handheld-sim program's device (offscreen): the
+// newcomer's first run on "com1", wired through TOLVAR_COM1, and a backup
+// over a paced line that must start over.
 #include <QComboBox>
 #include <QPushButton>
 #include <QRadioButton>
@@ -46,6 +46,35 @@ class WindowWithSimTests : public QObject {
     QVERIFY(saved == std::string(expected.begin(), expected.end()));
     QCOMPARE(sim.Stop(), 0);
     QVERIFY2(!QFileInfo::exists(link), "handheld-sim removes its link at exit");
+  }
+
+  // The device typed as a path, a paced line through an adapter's latency,
+  // and one bit flipped on the way: the check error, then a restart the user
+  // asked for, which brings the whole image.
+  void flippedBitEndsInACheckErrorAndTheRestartSucceeds() {
+    QTemporaryDir folder;
+    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--line-rate", "--latency", "1", "--flip", "70"},
+                   folder.filePath("sim.log").toStdString());
+    QVERIFY(sim.Ok());
+    QtSerialIo io;
+    SystemTickClock clock;
+    TestForm form;
+    Module1 module(io, clock, form);
+    form.SetModule(&module);
+    form.ComboCom->setEditText(QString::fromStdString(sim.device));
+    form.OptionSaveNand->setChecked(true);
+    const QString target = folder.filePath("restarted.nand");
+    form.files = {target};
+    form.answers = {true};  // "您要重新开始备份吗?"
+    form.CommandSatrt->click();
+    form.SetModule(nullptr);
+
+    QCOMPARE(form.messages, std::vector<QString>({U("接收数据时校验错2!"), U("备份系统Nand成功!")}));
+    QCOMPARE(form.questions.size(), std::size_t{1});
+    std::vector<std::uint8_t> expected = EmulatedFlash::Generated(8, 4, 2).NandImage();
+    expected.insert(expected.end(), {0x02, 0x00});
+    const std::string saved = ReadFile(target);
+    QVERIFY(saved == std::string(expected.begin(), expected.end()));
   }
 };
 
