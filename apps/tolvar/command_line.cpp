@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "link/port_text.h"
+#include "link/present_ports.h"
+#include "port_verbs.h"
 
 namespace {
 
@@ -45,7 +47,7 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
     });
   };
   const auto transfer = [&](CLI::App* v) {
-    v->add_option("--port", a.port, "comN, or a device (a name with a slash is a path)")
+    v->add_option("--port", a.port, "comN, a device (a name with a slash is a path), or auto: the only USB adapter")
         ->required()
         ->check([](const std::string& port) {
           return ConsoleSession::IsPortName(port) ? "" : port + " is neither comN nor a device";
@@ -102,6 +104,9 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
 
   v = verb("fix-nor-checks", "correct a NOR image's CRC and NorCheckSum in place", FixNorChecksVerb);
   file(v, "the NOR image (.nor)");
+
+  verb("ports", "list the serial ports present: the name for --port, the device, the USB ids, the description",
+       [](const Arguments&) { return ListPorts(PresentPorts(), std::cout, std::cerr); });
 }
 
 // "comN" in any case: a port number, not a device name.
@@ -144,5 +149,10 @@ int RunCommandLine(const std::vector<std::string>& words) {
   VerbRun run = nullptr;
   DefineVerbs(app, args, run);
   if (const auto status = ParseCommandLine(app, words, std::cout, std::cerr)) return *status;
+  if (args.port == "auto") {
+    const std::optional<std::string> adapter = AutoPort(PresentPorts(), std::cerr);
+    if (!adapter) return kExitFailure;
+    args.port = *adapter;
+  }
   return run(args);
 }

@@ -30,6 +30,7 @@ class ConsoleSession {
   ConsoleSession(const std::string& model, bool batch);
   // Takes "comN" (any case) or a device: a name with a slash is a path,
   // opened as given; a bare name is a device of the system's (in /dev).
+  // "auto" has been replaced by the adapter's name before.
   static bool IsPortName(const std::string& port);
   void UsePort(const std::string& port);
 
