@@ -49,9 +49,8 @@ void LineModel::OnOpen(HandheldLine&) {
   handheld_.OnOpen(*this);
 }
 
-void LineModel::OnClose(HandheldLine&) {
-  // The computer's last bytes reach the handheld before its closing does.
-  while (!toHandheld_.empty()) {
+void LineModel::HandOver(Clock::time_point until) {
+  while (!toHandheld_.empty() && toHandheld_.front().due <= until) {
     const Event e = toHandheld_.front();
     toHandheld_.pop_front();
     if (e.speedChange)
@@ -59,6 +58,11 @@ void LineModel::OnClose(HandheldLine&) {
     else
       handheld_.OnByte(*this, e.byte, e.speed);
   }
+}
+
+void LineModel::OnClose(HandheldLine&) {
+  // The computer's last bytes reach the handheld before its closing does.
+  HandOver(Clock::time_point::max());
   Clear();
   handheld_.OnClose(*this);
 }
@@ -81,14 +85,7 @@ void LineModel::Release() {
 
 Clock::time_point LineModel::Pass() {
   const Clock::time_point t = now();
-  while (!toHandheld_.empty() && toHandheld_.front().due <= t) {
-    const Event e = toHandheld_.front();
-    toHandheld_.pop_front();
-    if (e.speedChange)
-      handheld_.OnSpeed(*this, e.speed);
-    else
-      handheld_.OnByte(*this, e.byte, e.speed);
-  }
+  HandOver(t);
   const long speed = computerSpeed ? computerSpeed() : 0;
   while (!toAdapter_.empty() && toAdapter_.front().due <= t) {
     const Event e = toAdapter_.front();

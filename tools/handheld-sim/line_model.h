@@ -74,6 +74,8 @@ class LineModel final : public HandheldDevice, public HandheldLine {
 
   Clock::duration ByteTime(long speed) const;
   Clock::time_point Queue(std::deque<Event>& queue, Clock::time_point& free, Event event);
+  // Gives the handheld what has reached it by `until`.
+  void HandOver(Clock::time_point until);
   void Release();
   void Clear();
   Clock::time_point NextDue() const;
