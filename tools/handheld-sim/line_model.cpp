@@ -62,7 +62,7 @@ void LineModel::HandOver(Clock::time_point until) {
 
 void LineModel::OnClose(HandheldLine&) {
   // The computer's last bytes reach the handheld before its closing does.
-  HandOver(Clock::time_point::max());
+  Drain();
   Clear();
   handheld_.OnClose(*this);
 }

@@ -42,6 +42,9 @@ class LineModel final : public HandheldDevice, public HandheldLine {
   // (time_point::max() when nothing waits).
   Clock::time_point Pass();
 
+  // Gives the handheld at once what is still on its way to it (the line stops).
+  void Drain() { HandOver(Clock::time_point::max()); }
+
   // From the computer (through the pseudo-terminal).
   void OnByte(HandheldLine& line, std::uint8_t byte, long speed) override;
   void OnSpeed(HandheldLine& line, long speed) override;

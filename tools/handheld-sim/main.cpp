@@ -227,6 +227,7 @@ int main(int argc, char** argv) {
     return o.Modelled() ? model.Pass() : std::chrono::steady_clock::time_point::max();
   };
   line.Run(stopRequested);
+  model.Drain();
 
   handheld.Sync();
   int status = 0;
