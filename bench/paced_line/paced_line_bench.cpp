@@ -130,10 +130,10 @@ Figures Repair(int blocks, long rate, int latencyMs, const fs::path& dir) {
 
 void Print(const char* what, long rate, int latencyMs, int blocks, const Figures& f) {
   if (!f.ok) {
-    std::printf("%-12s %7ld  %3d ms  %3d blocks  FAILED\n", what, rate, latencyMs, blocks);
+    std::printf("%-8s %7ld  %4d ms  %3d blocks  FAILED\n", what, rate, latencyMs, blocks);
     return;
   }
-  std::printf("%-12s %7ld  %3d ms  %3d blocks  %7.2f s  %7.2f s  %6.1f%% %-6s  %5.2f%% %s\n", what, rate, latencyMs,
+  std::printf("%-8s %7ld  %4d ms  %3d blocks  %7.2f s  %7.2f s  %6.1f%% %-6s  %5.2f%% %s\n", what, rate, latencyMs,
               blocks, f.seconds, f.ideal, 100 * f.share(), f.share() >= 0.95 ? "(met)" : "(MISS)",
               100 * f.cpu / f.seconds, f.cpu / f.seconds <= 0.05 ? "(met)" : "(MISS)");
 }
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
   fs::create_directories(dir);
 
   std::printf("NAND transfers over handheld-sim's paced line (goals: >= 95%% of ideal, <= 5%% of a core)\n");
-  std::printf("%-12s %7s  %6s  %10s  %9s  %9s  %-14s  %s\n", "", "bit/s", "latency", "", "time", "ideal",
+  std::printf("%-8s %7s  %7s  %10s  %9s  %9s  %-14s  %s\n", "", "bit/s", "latency", "", "time", "ideal",
               "of ideal", "CPU");
   Figures full[2][2];  // [230400, 921600][1 ms, 16 ms]
   for (int latency : {0, 1, 16}) {
