@@ -76,11 +76,10 @@ int FixNorChecksVerb(const Arguments& args) {
   }
   PrintValue("NorCheckSum (0x1FFFE)", sum, "rewritten");
   PrintValue("CRC (0x1FFF0)", crc, "rewritten");
-  // The sum counts the CRC bytes as they stood before the CRC pass, so a
-  // rewritten CRC leaves the sum to the next run.
+  // Read back: what the file now holds must agree with its bytes.
   const CheckFix sumAfter = VerifyNorCheckSum(path);
   const CheckFix crcAfter = VerifyNorCrc(path);
   const bool consistent = sumAfter.ok && crcAfter.ok && sumAfter.stored == sumAfter.computed && crcAfter.stored == crcAfter.computed;
-  if (!consistent) std::cout << "NorCheckSum still differs after the new CRC: run fix-nor-checks once more." << std::endl;
+  if (!consistent) std::cout << "The check values read back from the file do not match its bytes." << std::endl;
   return consistent ? kExitSuccess : kExitFailure;
 }

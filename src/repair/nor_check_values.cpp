@@ -95,18 +95,23 @@ namespace {
 
 enum Values { kSum = 1, kCrc = 2 };
 
-// Scans the image once for the chosen values and then stores them, the
-// NorCheckSum first: the sum therefore counts the CRC bytes as they stood
-// before, exactly as a sum pass followed by a CRC pass. With `write` clear
-// nothing is written. `beforeCrc` runs between the two stores.
+// The sum of the two bytes of a little-endian pair.
+unsigned PairSum(std::uint16_t pair) { return (pair & 0xFFu) + (pair >> 8); }
+
+// Scans the image once and then stores the chosen values, the NorCheckSum
+// first. A correction computes the CRC as well, so that the stored sum counts
+// the CRC bytes as they stand once the CRC is corrected: one run leaves both
+// values consistent. A check (`write` clear) takes the bytes as they are and
+// writes nothing. `beforeCrc` runs between the two stores.
 struct Scan {
   CheckFix sum, crc;
 };
 
-Scan ScanImage(Host* host, const std::string& path, bool write, int values, const std::function<void()>& beforeCrc = {}) {
+Scan ScanImage(Host* host, const std::string& path, bool write, int stores, const std::function<void()>& beforeCrc = {}) {
   Scan scan;
   OpenImage image;
   if (!image.Open(path, write)) return scan;
+  const int values = stores | (write && (stores & kSum) ? kCrc : 0);
   const std::uint64_t pages = image.length / kNorPageSize;
   std::uint32_t sum = 0;
   NorCrc crc;
@@ -130,11 +135,12 @@ Scan ScanImage(Host* host, const std::string& path, bool write, int values, cons
     }
     if (host) host->ProcessEvents();
   }
-  if (values & kSum) {
+  if (stores & kSum) {
+    if (values & kCrc) sum = sum - PairSum(storedCrc) + PairSum(crc.Value());
     scan.sum.ok = image.StorePair(kNorCheckSumOffset, storedSum, static_cast<std::uint16_t>(sum), scan.sum);
     if (!scan.sum.ok) return scan;
   }
-  if (values & kCrc) {
+  if (stores & kCrc) {
     if (beforeCrc) beforeCrc();
     scan.crc.ok = image.StorePair(kNorCrcOffset, storedCrc, crc.Value(), scan.crc);
   }

@@ -43,16 +43,17 @@ struct CheckFix {
 // opened for reading and writing, so a read-only or locked image gives
 // ok = false with nothing changed, as does an image that is not whole pages
 // of at least 0x20000 bytes. Each shows its status text first and lets events
-// run once per page. Run CalNorCheckSum before CalNorCrc: the sum counts the
-// CRC bytes as they stand.
+// run once per page. The NorCheckSum counts the CRC bytes as they stand after
+// the CRC correction, so CalNorCheckSum followed by CalNorCrc leaves an image
+// whose two values agree with its bytes.
 CheckFix CalNorCheckSum(Host& host, const std::string& path);
 CheckFix CalNorCrc(Host& host, const std::string& path);
 
 // Both corrections from one reading of the image, with the same results and
-// writes as CalNorCheckSum followed by CalNorCrc (the sum counts the CRC bytes
-// as they stood). True when both could be made.
+// writes as CalNorCheckSum followed by CalNorCrc. True when both could be made.
 bool CorrectNorCheckValues(Host& host, const std::string& path, CheckFix& sum, CheckFix& crc);
 
-// The same passes without writing (the image is opened for reading only).
+// The values of the image's bytes as they are, without writing (the image is
+// opened for reading only).
 CheckFix VerifyNorCheckSum(const std::string& path);
 CheckFix VerifyNorCrc(const std::string& path);

@@ -106,10 +106,8 @@ class EndToEnd : public ::testing::Test {
     Bytes image(8 * kNorPageBytes);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>((i * 97) ^ (i >> 8) ^ 0x5A);
     WriteFile(path, image);
-    for (int pass = 0; pass < 2; ++pass) {
-      Child fix = Spawn({TOLVAR_PROGRAM, "fix-nor-checks", path.string()}, (dir / "fix.log").string());
-      Wait(fix, 30s);
-    }
+    Child fix = Spawn({TOLVAR_PROGRAM, "fix-nor-checks", path.string()}, (dir / "fix.log").string());
+    EXPECT_EQ(Wait(fix, 30s), 0) << Text(dir / "fix.log");  // one run leaves both values consistent
     return path;
   }
   // A NAND image of 3 blocks from logical block 3 (the handheld holds 2 to 5).

@@ -100,8 +100,8 @@ TEST_F(CheckValuesTest, CorrectsBothValuesOverTheirCoverage) {
     ASSERT_TRUE(sum.ok && crc.ok);
     EXPECT_TRUE(sum.written && crc.written);
     EXPECT_EQ(PairAt(fixed, 0x1FFF0), ReferenceCrc(fixed));
-    // The sum counts the CRC bytes as they stood before the CRC pass.
-    EXPECT_EQ(PairAt(fixed, 0x1FFFE), ReferenceSum(image));
+    // The sum counts the new CRC bytes: the image agrees with itself after one run.
+    EXPECT_EQ(PairAt(fixed, 0x1FFFE), ReferenceSum(fixed));
     EXPECT_EQ(sum.stored, PairAt(image, 0x1FFFE));
     EXPECT_EQ(crc.computed, ReferenceCrc(fixed));
     // Nothing but the four bytes changed.
@@ -115,7 +115,6 @@ TEST_F(CheckValuesTest, CorrectsBothValuesOverTheirCoverage) {
 TEST_F(CheckValuesTest, ACorrectImageIsReadButNotWritten) {
   WriteFile(file, RandomBytes(6 * 32768, 1));
   Correct();
-  Correct();  // now the sum counts the new CRC bytes
   const Bytes before = ReadFile(file);
   const auto stamp = fs::last_write_time(file);
   const Bytes after = Correct();
@@ -127,7 +126,6 @@ TEST_F(CheckValuesTest, ACorrectImageIsReadButNotWritten) {
 
 TEST_F(CheckValuesTest, CoverageOfEachValue) {
   WriteFile(file, RandomBytes(7 * 32768, 4));
-  Correct();
   const Bytes settled = Correct();
   struct Case {
     std::size_t at;
@@ -145,25 +143,32 @@ TEST_F(CheckValuesTest, CoverageOfEachValue) {
   }
 }
 
-TEST_F(CheckValuesTest, ANewCrcReachesTheSumOnlyInTheSecondRun) {
-  Bytes image = RandomBytes(6 * 32768, 5);
-  image[0x1FFF0] = 0x12;
-  image[0x1FFF1] = 0x34;  // wrong CRC
-  const std::uint16_t matchingSum = ReferenceSum(image);
-  image[0x1FFFE] = matchingSum & 0xFF;
-  image[0x1FFFF] = matchingSum >> 8;
-  WriteFile(file, image);
+TEST_F(CheckValuesTest, OneRunLeavesBothValuesConsistent) {
+  // A wrong CRC under a sum that matches the bytes as they are, and an image
+  // edited after its values were right: both need a new CRC and a sum that
+  // counts it.
+  Bytes wrongCrc = RandomBytes(6 * 32768, 5);
+  wrongCrc[0x1FFF0] = 0x12;
+  wrongCrc[0x1FFF1] = 0x34;
+  const std::uint16_t matchingSum = ReferenceSum(wrongCrc);
+  wrongCrc[0x1FFFE] = matchingSum & 0xFF;
+  wrongCrc[0x1FFFF] = matchingSum >> 8;
+  WriteFile(file, RandomBytes(6 * 32768, 6));
+  Bytes edited = Correct();
+  edited[0x24000] ^= 0x40;
 
-  Bytes once = Correct();
-  EXPECT_FALSE(sum.written);
-  EXPECT_TRUE(crc.written);
-  EXPECT_EQ(PairAt(once, 0x1FFFE), matchingSum);
-
-  Bytes twice = Correct();
-  EXPECT_TRUE(sum.written);
-  EXPECT_FALSE(crc.written);
-  EXPECT_EQ(PairAt(twice, 0x1FFFE), ReferenceSum(once));
-  EXPECT_EQ(PairAt(twice, 0x1FFF0), PairAt(once, 0x1FFF0));
+  for (const Bytes& start : {wrongCrc, edited}) {
+    WriteFile(file, start);
+    const Bytes once = Correct();
+    EXPECT_TRUE(sum.written && crc.written);
+    EXPECT_EQ(PairAt(once, 0x1FFF0), ReferenceCrc(once));
+    EXPECT_EQ(PairAt(once, 0x1FFFE), ReferenceSum(once));
+    const CheckFix sumRead = VerifyNorCheckSum(file.string()), crcRead = VerifyNorCrc(file.string());
+    EXPECT_EQ(sumRead.stored, sumRead.computed);
+    EXPECT_EQ(crcRead.stored, crcRead.computed);
+    EXPECT_EQ(Correct(), once);
+    EXPECT_FALSE(sum.written || crc.written);
+  }
 }
 
 TEST_F(CheckValuesTest, OneReadingGivesWhatTheTwoPassesGive) {
