@@ -57,8 +57,9 @@ RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogi
       m.TimeoutFlag = false;
       const AttemptEnd end = SendNandBlock(link, image, startLogicalBlock, b);
       if (end == AttemptEnd::FileError) return end;
-      if (m.TimeoutFlag) return AttemptEnd::Timeout;
+      // A cancel confirmed while a wait was giving up wins over the time-out.
       if (m.CancelFlag) return AttemptEnd::Stop;
+      if (m.TimeoutFlag) return AttemptEnd::Timeout;
       m.host.SetStatus("已修复第" + BlankNumber(b) + "块");
       m.host.SetBarValue(Host::Bar::Total, b);
       m.host.ProcessEvents();

@@ -82,8 +82,9 @@ RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
         const AttemptEnd end = SendNorPage(link, image, p);
         if (end == AttemptEnd::FileError) return end;
       }
-      if (m.TimeoutFlag) return AttemptEnd::Timeout;
+      // A cancel confirmed while a wait was giving up wins over the time-out.
       if (m.CancelFlag) return AttemptEnd::Stop;
+      if (m.TimeoutFlag) return AttemptEnd::Timeout;
       m.host.SetBarValue(Host::Bar::Total, p + 1);
       m.host.ProcessEvents();
     }
