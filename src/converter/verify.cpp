@@ -35,36 +35,63 @@ bool AllAre(const std::uint8_t* bytes, std::size_t count, std::uint8_t value) {
   return std::all_of(bytes, bytes + count, [value](std::uint8_t b) { return b == value; });
 }
 
+const char* const kEcc = "ECC";
+const char* const kPageXor = "页异或";
+
+// What the checks found on one page.
+struct PageResult {
+  EccVerdict verdict;
+  bool erased = false;        // data and spare area all FF
+  bool findings = false;      // anything at all was reported
+  bool spareIntact = true;    // nothing but the ECC and the page XOR differs
+  int eccFinding = -1;        // index of the page's ECC finding in the block's list
+};
+
 // Checks the blocks of one image one after another and keeps the tally.
 class BlockChecker {
  public:
   BlockChecker(const FindingSink& sink, VerifySummary& summary) : sink_(sink), summary_(summary) {}
 
-  // Checks one block; with `correct` every located data bit is put right in
+  // Checks one block; with `correct` every confirmed data bit is put right in
   // `block` after all its checks were taken.
   void Check(std::uint8_t* block, std::uint64_t blockIndex, unsigned logicalBlock, bool correct) {
     block_ = blockIndex;
     number_ = logicalBlock;
-    EccVerdict verdicts[kPagesPerBlock];
+    findings_.clear();
+    PageResult pages[kPagesPerBlock];
+    bool allErased = true;
     for (int p = 1; p <= kPagesPerBlock; ++p) {
       page_ = p;
-      pageHasFindings_ = false;
-      std::uint8_t* page = block + (p - 1) * kPageSize;
-      verdicts[p - 1] = logicalBlock == 1 ? CheckBlankPage(page) : CheckPage(page);
-      Tally(verdicts[p - 1]);
+      PageResult& result = pages[p - 1];
+      const std::uint8_t* page = block + (p - 1) * kPageSize;
+      result.erased = AllAre(page, kPageSize, 0xFF);
+      allErased = allErased && result.erased;
+      if (result.erased) continue;
+      const std::size_t first = findings_.size();
+      result.verdict = logicalBlock == 1 ? CheckBlankPage(page) : CheckPage(page, result);
+      result.findings = findings_.size() > first;
+      for (std::size_t i = first; i < findings_.size(); ++i)
+        if (findings_[i].what != kEcc && findings_[i].what != kPageXor) result.spareIntact = false;
     }
-    if (logicalBlock != 1) CheckBlockSum(block);  // a number 0 is checked like any other, and so reported
+    // An erased block carries no block sum; logical block 1 never does.
+    const bool carriesSum = logicalBlock != 1 && !allErased;
+    if (carriesSum) CheckBlockSum(block);
+    ConfirmDataBits(block, pages, carriesSum);
+
+    for (const VerifyFinding& f : findings_)
+      if (sink_) sink_(f);
+    for (const PageResult& result : pages) Tally(result);
     if (!correct) return;
     for (int p = 0; p < kPagesPerBlock; ++p) {
-      if (verdicts[p].kind != EccVerdict::DataBit) continue;
-      CorrectDataBit(block + p * kPageSize, verdicts[p]);
+      if (pages[p].verdict.kind != EccVerdict::DataBit) continue;
+      CorrectDataBit(block + p * kPageSize, pages[p].verdict);
       ++summary_.bitsCorrected;
     }
   }
 
  private:
-  void Report(const std::string& what, const std::uint8_t* stored, const std::uint8_t* computed, std::size_t count,
-              const std::string& note = "") {
+  int Report(const std::string& what, const std::uint8_t* stored, const std::uint8_t* computed, std::size_t count,
+             const std::string& note = "") {
     VerifyFinding f;
     f.block = block_;
     f.logicalBlock = number_;
@@ -73,8 +100,8 @@ class BlockChecker {
     f.stored = HexBytes(stored, count);
     f.computed = computed ? HexBytes(computed, count) : "";
     f.note = note;
-    pageHasFindings_ = true;
-    if (sink_) sink_(f);
+    findings_.push_back(f);
+    return static_cast<int>(findings_.size() - 1);
   }
 
   void ExpectBlank(const std::uint8_t* spareArea, int from, int to) {
@@ -96,7 +123,7 @@ class BlockChecker {
     return {};
   }
 
-  EccVerdict CheckPage(const std::uint8_t* page) {
+  EccVerdict CheckPage(const std::uint8_t* page, PageResult& result) {
     const std::uint8_t* spareArea = page + kPageData;
     const PageChecks checks = CalPageChecks(page);
     if (page_ == 1) {
@@ -117,16 +144,16 @@ class BlockChecker {
     if (verdict.kind == EccVerdict::DataBit && (spareArea[spare::kXor] ^ checks.pageXor) != (1u << verdict.bit))
       verdict.kind = EccVerdict::Uncorrectable;
     if (verdict.kind == EccVerdict::DataBit)
-      Report("ECC", stored.data(), checks.ecc.data(), 3,
-             "数据第" + std::to_string(verdict.byte) + "字节第" + std::to_string(verdict.bit) + "位有误,可纠正");
+      result.eccFinding = Report(kEcc, stored.data(), checks.ecc.data(), 3,
+                                 "数据第" + std::to_string(verdict.byte) + "字节第" + std::to_string(verdict.bit) + "位有误,可纠正");
     else if (verdict.kind == EccVerdict::EccOnly)
-      Report("ECC", stored.data(), checks.ecc.data(), 3, "仅ECC字节有误,数据无误");
+      Report(kEcc, stored.data(), checks.ecc.data(), 3, "仅ECC字节有误,数据无误");
     else if (verdict.kind == EccVerdict::Uncorrectable)
-      Report("ECC", stored.data(), checks.ecc.data(), 3, "多位有误,无法纠正");
+      Report(kEcc, stored.data(), checks.ecc.data(), 3, "多位有误,无法纠正");
 
     const std::uint8_t marker = spare::kMarker;
     if (spareArea[spare::kMarkerAt] != marker) Report("标记", spareArea + spare::kMarkerAt, &marker, 1);
-    if (spareArea[spare::kXor] != checks.pageXor) Report("页异或", spareArea + spare::kXor, &checks.pageXor, 1);
+    if (spareArea[spare::kXor] != checks.pageXor) Report(kPageXor, spareArea + spare::kXor, &checks.pageXor, 1);
     ExpectBlank(spareArea, 11, 12);
     if (page_ == kPagesPerBlock) {
       const std::uint8_t version = spareArea[spare::kVersion];
@@ -139,8 +166,8 @@ class BlockChecker {
   }
 
   void CheckBlockSum(const std::uint8_t* block) {
-    const std::uint16_t sum = CalCheckSum(block);
-    const std::uint8_t computed[2] = {static_cast<std::uint8_t>(sum & 0xFF), static_cast<std::uint8_t>(sum >> 8)};
+    sum_ = CalCheckSum(block);
+    const std::uint8_t computed[2] = {static_cast<std::uint8_t>(sum_ & 0xFF), static_cast<std::uint8_t>(sum_ >> 8)};
     const std::uint8_t* stored = block + kBlockSumOffset;
     if (stored[0] == computed[0] && stored[1] == computed[1]) return;
     page_ = kPagesPerBlock;
@@ -148,22 +175,56 @@ class BlockChecker {
     ++summary_.blocksSumDiffers;
   }
 
-  void Tally(const EccVerdict& verdict) {
+  // A bit that the ECC and the page XOR both point to is only put right when
+  // nothing else says the spare area no longer belongs to its data: every
+  // other spare byte of the page is as written, and the block sum, where the
+  // block has one, comes out right once the bits are put right. An edited page
+  // can point to a bit by chance; this is what keeps such a page as it is.
+  void ConfirmDataBits(const std::uint8_t* block, PageResult* pages, bool carriesSum) {
+    int change = 0;
+    for (int p = 0; p < kPagesPerBlock; ++p) {
+      const EccVerdict& v = pages[p].verdict;
+      if (v.kind != EccVerdict::DataBit) continue;
+      if (!pages[p].spareIntact) {
+        Unconfirmed(pages[p]);
+        continue;
+      }
+      const std::uint8_t before = block[p * kPageSize + v.byte];
+      change += (before ^ (1u << v.bit)) - before;
+    }
+    if (!carriesSum) return;
+    const std::uint16_t stored = static_cast<std::uint16_t>(block[kBlockSumOffset] | block[kBlockSumOffset + 1] << 8);
+    if (static_cast<std::uint16_t>(sum_ + change) == stored) return;
+    for (int p = 0; p < kPagesPerBlock; ++p)
+      if (pages[p].verdict.kind == EccVerdict::DataBit) Unconfirmed(pages[p]);
+  }
+
+  void Unconfirmed(PageResult& page) {
+    page.verdict.kind = EccVerdict::Uncorrectable;
+    findings_[static_cast<std::size_t>(page.eccFinding)].note = "无法确认为单个数据位有误,不予纠正";
+  }
+
+  void Tally(const PageResult& page) {
     ++summary_.pagesChecked;
-    switch (verdict.kind) {
+    if (page.erased) {
+      ++summary_.pagesErased;
+      return;
+    }
+    switch (page.verdict.kind) {
       case EccVerdict::DataBit: ++summary_.pagesDataBit; break;
       case EccVerdict::EccOnly: ++summary_.pagesEccOnly; break;
       case EccVerdict::Uncorrectable: ++summary_.pagesUncorrectable; break;
-      case EccVerdict::Clean: ++(pageHasFindings_ ? summary_.pagesOther : summary_.pagesClean); break;
+      case EccVerdict::Clean: ++(page.findings ? summary_.pagesOther : summary_.pagesClean); break;
     }
   }
 
   const FindingSink& sink_;
   VerifySummary& summary_;
+  std::vector<VerifyFinding> findings_;  // the block's, passed on once its bits are judged
   std::uint64_t block_ = 0;
   unsigned number_ = 0;
   int page_ = 0;
-  bool pageHasFindings_ = false;
+  std::uint16_t sum_ = 0;
 };
 
 // The image's own checks, shared by both entries: path and size. Gives the
@@ -269,6 +330,7 @@ std::vector<std::string> DescribeSummary(const VerifySummary& s, bool repaired) 
   std::vector<std::string> lines = {
       "检查页数: " + std::to_string(s.pagesChecked),
       "无误页数: " + std::to_string(s.pagesClean),
+      "已擦除页数: " + std::to_string(s.pagesErased),
       "可纠正的单位数据错误页数: " + std::to_string(s.pagesDataBit),
       "仅ECC字节有误页数: " + std::to_string(s.pagesEccOnly),
       "无法纠正页数: " + std::to_string(s.pagesUncorrectable),

@@ -23,14 +23,15 @@ struct VerifyFinding {
 struct VerifySummary {
   std::uint64_t pagesChecked = 0;
   std::uint64_t pagesClean = 0;
-  std::uint64_t pagesDataBit = 0;        // one data bit off, located by the ECC
+  std::uint64_t pagesErased = 0;         // data and spare area all FF: fine, not an error
+  std::uint64_t pagesDataBit = 0;        // one data bit off, located and confirmed
   std::uint64_t pagesEccOnly = 0;        // one bit of the stored ECC off, data good
-  std::uint64_t pagesUncorrectable = 0;  // the ECC says two or more bits are off
+  std::uint64_t pagesUncorrectable = 0;  // more is off than one bit that can be put right for sure
   std::uint64_t pagesOther = 0;          // ECC fine, other spare bytes differ
   std::uint64_t blocksSumDiffers = 0;
   std::uint64_t bitsCorrected = 0;       // written corrected into the copy
 
-  bool Clean() const { return pagesClean == pagesChecked && blocksSumDiffers == 0; }
+  bool Clean() const { return pagesClean + pagesErased == pagesChecked && blocksSumDiffers == 0; }
 };
 
 enum class VerifyResult {
@@ -49,8 +50,11 @@ VerifyResult VerifyImage(ConverterHost& host, const std::string& image, const Fi
                          VerifySummary& summary);
 
 // Checks `image` like VerifyImage and writes a copy to `target` (through a
-// temporary file and a rename) in which every located single-bit data error is
-// corrected and nothing else changed. Never in place.
+// temporary file and a rename) in which every confirmed single-bit data error
+// is corrected and nothing else changed. Never in place. A bit counts as
+// confirmed when the ECC and the page XOR point to it, the rest of the page's
+// spare area is intact, and the block sum (where the block has one) matches
+// once the block's bits are put right; any other page stays as it is.
 VerifyResult RepairImage(ConverterHost& host, const std::string& image, const std::string& target,
                          const FindingSink& onFinding, VerifySummary& summary);
 
