@@ -1,9 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "common/file_exists.h"
 #include "common/hex_text.h"
@@ -86,6 +94,27 @@ TEST_F(FileTest, FileExistsOnlyForReadableFiles) {
   // Root reads it anyway; everyone else must see it as absent.
   EXPECT_EQ(FileExists(locked), std::ifstream(locked).is_open());
 }
+
+#ifndef _WIN32
+TEST_F(FileTest, FileExistsAnswersAtOnceForPipesAndDevices) {
+  const fs::path pipe = dir / "x.nand";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  fs::create_symlink(pipe, dir / "link.nand");
+  for (const fs::path& path : {pipe, dir / "link.nand", fs::path("/dev/null")}) {
+    auto answer = std::async(std::launch::async, [path] { return FileExists(path.string()); });
+    // A call stuck on the pipe is let go by opening its other end, so that
+    // the test fails instead of hanging.
+    bool stuck = false;
+    while (answer.wait_for(std::chrono::seconds(stuck ? 1 : 5)) != std::future_status::ready) {
+      stuck = true;
+      const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+      if (writer >= 0) close(writer);
+    }
+    EXPECT_FALSE(stuck) << path;
+    EXPECT_FALSE(answer.get()) << path;
+  }
+}
+#endif
 
 TEST_F(FileTest, ReplaceWithTemporaryPutsTheNewFileInPlaceOrChangesNothing) {
   const std::string target = Write("x.nand", "old");
