@@ -4,11 +4,13 @@
 #include <string>
 
 // Engine texts are UTF-8 and break lines with CR LF, as the handheld tools'
-// messages always did. Widgets break lines with LF alone; a lone CR would be
-// drawn as a stray glyph.
+// messages always did; the two file-rejection messages of the repair dialogs
+// put the LF first. Widgets break lines with LF alone: a CR left in is drawn
+// as a second line break (an empty line) or a stray glyph.
 inline QString WidgetText(const std::string& utf8) {
   QString text = QString::fromStdString(utf8);
   text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  text.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
   return text;
 }
 

@@ -98,7 +98,8 @@ class RepairWindowTest : public QObject {
     rig.form.files = {rig.Path("short.nor"), rig.Path("huge.nor"), rig.Path("good.nor")};
     rig.form.CommandSatrt_Click();
     QCOMPARE(rig.form.fileRequests.size(), std::size_t{3});
-    QCOMPARE(rig.form.messages, (std::vector<QString>{U("文件错误!\n\r请重新选择文件!"), U("文件错误!\n\r请重新选择文件!")}));
+    // Stored with LF CR; shown with one line break and no empty line.
+    QCOMPARE(rig.form.messages, (std::vector<QString>{U("文件错误!\n请重新选择文件!"), U("文件错误!\n请重新选择文件!")}));
     const auto open = Open<FormBackNor>();
     QCOMPARE(open.size(), 1);
     FormBackNor* dialog = open.front();
@@ -173,8 +174,8 @@ class RepairWindowTest : public QObject {
     WriteFile(rig.Path("one.nand"), NandImage(1, 1));
     rig.form.files = {rig.Path("odd.nand"), rig.Path("zero.nand"), rig.Path("one.nand")};
     rig.form.CommandSatrt_Click();
-    QCOMPARE(rig.form.messages, (std::vector<QString>{U("文件错误!\n\r请重新选择文件!"),
-                                                      U("文件对应的开始逻辑块号错误,无法修复!\n\r请重新选择文件!")}));
+    QCOMPARE(rig.form.messages, (std::vector<QString>{U("文件错误!\n请重新选择文件!"),
+                                                      U("文件对应的开始逻辑块号错误,无法修复!\n请重新选择文件!")}));
     FormBackNand* dialog = Open<FormBackNand>().value(0);
     QVERIFY(dialog);
     QCOMPARE(Open<FormBackNand>().size(), 1);
