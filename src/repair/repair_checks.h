@@ -73,9 +73,6 @@ std::string NandRangeMessage(int blocks);
 // The number a text box's text begins with (blanks skipped), 0 when none.
 long LeadingNumber(const std::string& text);
 
-// Keys the block boxes accept: Backspace and the digits.
-inline bool NandBoxKeyAllowed(int key) { return key == 8 || (key >= '0' && key <= '9'); }
-
 // The options of a NAND repair besides the range.
 struct NandRepairOptions {
   bool lowSpeed = false;  // "低速修复"

@@ -4,11 +4,12 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 #include <iterator>
 
@@ -33,10 +34,13 @@ FormBackNand::FormBackNand(Module1& m, QWidget* mainWindow)
   Command1 = Named(new QPushButton(Text("确定"), this), "Command1");
   Command2 = Named(new QPushButton(Text("取消"), this), "Command2");
   Option1->setChecked(true);
+  // Digits only, however the text arrives: typed, pasted, middle-clicked or
+  // dropped. The editing keys (Delete, Ctrl+A, Ctrl+C, Ctrl+V) keep working.
+  auto* digits = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), this);
   for (QLineEdit* box : {Text1, Text2}) {
     box->setMaxLength(4);
     box->setMaximumWidth(60);
-    box->installEventFilter(this);
+    box->setValidator(digits);
   }
 
   auto* range = new QHBoxLayout;
@@ -67,19 +71,10 @@ FormBackNand::FormBackNand(Module1& m, QWidget* mainWindow)
   QWidget* order[] = {Check1, Check2, Command1, Command2, Text1, Text2, Option1, Option2};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
+  // Enter in the first box moves on to the second; in the second it does nothing.
+  connect(Text1, &QLineEdit::returnPressed, Text2, qOverload<>(&QWidget::setFocus));
   connect(Command1, &QPushButton::clicked, this, &FormBackNand::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &FormBackNand::Command2_Click);
-}
-
-bool FormBackNand::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress || (watched != Text1 && watched != Text2)) return QWidget::eventFilter(watched, event);
-  auto* key = static_cast<QKeyEvent*>(event);
-  const QString text = key->text();
-  // Keys that type nothing (arrows, Delete, Tab's focus move) are not the boxes' business.
-  if (text.isEmpty() || text == QStringLiteral("\t")) return QWidget::eventFilter(watched, event);
-  const int code = text.at(0).unicode();
-  if (watched == Text1 && code == 13) Text2->setFocus();
-  return !NandBoxKeyAllowed(code);  // true: the key is discarded
 }
 
 bool FormBackNand::Form_Load() {

@@ -44,9 +44,6 @@ class FormBackNand : public RepairDialog {
   int FirstBlock = 1;
   int LastBlock = 1;
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-
  private:
   int blocks_ = 0;
 };

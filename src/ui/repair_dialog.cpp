@@ -1,5 +1,7 @@
 #include "ui/repair_dialog.h"
 
+#include <QKeyEvent>
+
 #include "link/module1.h"
 #include "ui/widget_text.h"
 
@@ -17,4 +19,12 @@ void RepairDialog::HandOverToMainWindow() {
     mainWindow_->activateWindow();
   }
   hide();
+}
+
+void RepairDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    Command2_Click();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 class Module1;
+class QKeyEvent;
 
 // What the two repair option dialogs share: a window of their own beside the
 // main window, which they hand over to while the repair runs, and the way
@@ -39,6 +40,8 @@ class RepairDialog : public QWidget {
   // Brings the main window to the front, hides this dialog for the repair
   // and makes the image this dialog checked the one the repair sends.
   void HandOverToMainWindow();
+  // Escape closes the dialog like "取消", as it does every other dialog.
+  void keyPressEvent(QKeyEvent* event) override;
 
   Module1& m_;
   QWidget* mainWindow_;
