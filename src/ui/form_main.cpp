@@ -107,6 +107,9 @@ void FormMain::BuildControls() {
   ComboKind->addItem(Text("2000系列"));
   ComboKind->addItem(Text("NC3000"));
   ComboKind->setInsertPolicy(QComboBox::NoInsert);
+  // What the user typed is what counts: inline completion would turn a typed
+  // "com" into "com1" and start a transfer on a port never chosen.
+  for (QComboBox* combo : {static_cast<QComboBox*>(ComboCom), ComboKind}) combo->setCompleter(nullptr);
   auto* config = new QGridLayout(FrameConfig);
   config->addWidget(Label1, 0, 0);
   config->addWidget(ComboCom, 0, 1);
@@ -297,7 +300,10 @@ void FormMain::CancelAnswered(bool yes) {
 }
 
 void FormMain::HideCancelDialog() {
-  if (FormCancel* dialog = cancelDialog()) dialog->hide();
+  if (FormCancel* dialog = cancelDialog()) {
+    dialog->hide();
+    closePending_ = false;  // a close waits for the answer; hidden unanswered, both are gone
+  }
 }
 
 void FormMain::UnloadCancelDialog() {
@@ -332,6 +338,7 @@ bool FormMain::Ask(const std::string& question, bool noIsDefault) {
 
 void FormMain::LockForTransfer(Task task) {
   transferRunning_ = true;
+  LabelStatus->setText(Text(kIdleStatus));  // nothing of an earlier task stays
   CommandExit->setEnabled(false);
   FramePurpose->setEnabled(false);
   FrameConfig->setEnabled(false);

@@ -118,7 +118,9 @@ class FormMain : public QWidget, public Host {
   virtual void EndProgram();
 
   // Closing the window while a transfer runs asks to cancel it first; the
-  // window closes once the transfer has ended.
+  // window closes once the transfer has ended, if the user said "是". "否",
+  // or the question hidden unanswered by a question of the transfer, keeps
+  // the window.
   void closeEvent(QCloseEvent* event) override;
 
  private:

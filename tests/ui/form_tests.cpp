@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -38,6 +39,7 @@ class FormTests : public QObject {
   void portComesFromThePortText_data();
   void portComesFromThePortText();
   void portListOffersThePresentPorts();
+  void typedTextIsNeverCompleted();
   void eachPurposeAsksWithItsOwnDialog_data();
   void eachPurposeAsksWithItsOwnDialog();
   void existingBackupFileNeedsConsent();
@@ -138,6 +140,19 @@ void FormTests::portListOffersThePresentPorts() {
                                        "com8"}));
   QCOMPARE(combo.currentText(), U("com21"));
   combo.hidePopup();
+}
+
+void FormTests::typedTextIsNeverCompleted() {
+  WindowRig rig;
+  rig.form.show();
+  QApplication::setActiveWindow(&rig.form);
+  QVERIFY(QTest::qWaitForWindowActive(&rig.form));
+  rig.form.ComboCom->setFocus();
+  rig.form.ComboCom->clearEditText();
+  QTest::keyClicks(rig.form.ComboCom->lineEdit(), "com");  // inline completion would make it com1
+  rig.form.CommandSatrt->click();
+  QCOMPARE(rig.module.ComPort, 0);
+  QVERIFY(!rig.form.ComboKind->completer());
 }
 
 void FormTests::eachPurposeAsksWithItsOwnDialog_data() {

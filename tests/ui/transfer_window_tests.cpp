@@ -89,6 +89,8 @@ class TransferWindowTests : public QObject {
   void questionHidesTheCancelDialog();
   void repairLockLeavesTheTotalBar();
   void closingTheWindowWaitsForTheCancelEnding();
+  void aCloseGoesWithTheQuestionItWaitedFor();
+  void aNewTaskClearsTheStatusLine();
   void sessionEndDuringARepairTakesTheCancelEnding();
   void aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens_data();
   void aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens();
@@ -264,6 +266,41 @@ void TransferWindowTests::closingTheWindowWaitsForTheCancelEnding() {
   // Without a transfer, closing works at once.
   rig.form.show();
   QVERIFY(rig.form.close());
+}
+
+void TransferWindowTests::aCloseGoesWithTheQuestionItWaitedFor() {
+  // The window is closed during a backup; before the cancel question is
+  // answered the handheld falls silent, and the time-out question hides it.
+  // Yes starts the backup again, which then succeeds: the window stays.
+  BackupRig rig(BackupSender::Flash::Nor, 4);
+  rig.sender.faults.silentFrom = 2;
+  bool closed = false;
+  rig.form.onEvents = [&] {
+    if (rig.sender.framesSent == 1 && !closed) closed = !rig.form.close() && rig.form.cancelDialog();
+  };
+  rig.form.CommandSatrt->click();
+
+  QVERIFY(closed);
+  QCOMPARE(rig.form.questions.size(), size_t(1));
+  QCOMPARE(rig.form.messages, std::vector<QString>({U("备份系统Nor成功!")}));
+  QTest::qWait(20);
+  QVERIFY(rig.form.isVisible());
+}
+
+void TransferWindowTests::aNewTaskClearsTheStatusLine() {
+  BackupRig rig(BackupSender::Flash::Nand, 2);
+  rig.form.CommandSatrt->click();
+  VerifyIdle(rig.form, rig.target);
+
+  // The next backup cannot open its port: its message stands under a status
+  // line of its own, not under the previous image's.
+  rig.port.failOpen = true;
+  rig.form.files = {rig.Path("y.nand")};
+  QString statusAtMessage;
+  rig.form.onDialog = [&](const QString&) { statusAtMessage = rig.form.LabelStatus->text(); };
+  rig.form.CommandSatrt->click();
+  QCOMPARE(rig.form.messages.back(), U("串口打开失败!"));
+  QCOMPARE(statusAtMessage, U("等待开始..."));
 }
 
 void TransferWindowTests::sessionEndDuringARepairTakesTheCancelEnding() {
