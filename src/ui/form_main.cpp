@@ -28,6 +28,7 @@
 #include "link/port_text.h"
 #include "ui/form_about.h"
 #include "ui/form_cancel.h"
+#include "ui/status_label.h"
 #include "ui/repair_dialog.h"
 #include "ui/widget_text.h"
 
@@ -77,7 +78,7 @@ void FormMain::BuildControls() {
   // Status area: status text and the two progress bars.
   FrameStatus = Named(new QGroupBox(this), "FrameStatus");
   Label2 = Named(new QLabel(Text("通信状态:"), FrameStatus), "Label2");
-  LabelStatus = Named(new QLabel(Text(kIdleStatus), FrameStatus), "LabelStatus");
+  LabelStatus = Named(new StatusLabel(Text(kIdleStatus), FrameStatus), "LabelStatus");
   Label3 = Named(new QLabel(Text("当前进度:"), FrameStatus), "Label3");
   ProgressBar1 = Named(new QProgressBar(FrameStatus), "ProgressBar1");
   Label10 = Named(new QLabel(Text("总 进 度:"), FrameStatus), "Label10");
@@ -315,7 +316,7 @@ void FormMain::UnloadCancelDialog() {
 
 QProgressBar* FormMain::BarOf(Bar bar) const { return bar == Bar::Current ? ProgressBar1 : ProgressBar2; }
 
-void FormMain::SetStatus(const std::string& text) { LabelStatus->setText(WidgetText(text)); }
+void FormMain::SetStatus(const std::string& text) { LabelStatus->setLine(WidgetText(text)); }
 
 void FormMain::SetBarRange(Bar bar, int minimum, int maximum) {
   QProgressBar* target = BarOf(bar);
@@ -338,7 +339,7 @@ bool FormMain::Ask(const std::string& question, bool noIsDefault) {
 
 void FormMain::LockForTransfer(Task task) {
   transferRunning_ = true;
-  LabelStatus->setText(Text(kIdleStatus));  // nothing of an earlier task stays
+  LabelStatus->setLine(Text(kIdleStatus));  // nothing of an earlier task stays
   CommandExit->setEnabled(false);
   FramePurpose->setEnabled(false);
   FrameConfig->setEnabled(false);
@@ -361,7 +362,7 @@ void FormMain::RestoreAfterTransfer(Task task) {
     ProgressBar2->setValue(ProgressBar2->minimum());
   }
   CommandSatrt->setText(Text(kStartCaption));
-  LabelStatus->setText(Text(kIdleStatus));
+  LabelStatus->setLine(Text(kIdleStatus));
   transferRunning_ = false;
   // A close asked for during the transfer happens once the transfer's own
   // click handler has returned to the event loop.

@@ -18,6 +18,7 @@ class QRadioButton;
 class Module1;
 class FormAbout;
 class FormCancel;
+class StatusLabel;
 
 // Tolvar's main window: port, model and purpose, the start button that hands
 // over to a backup or a repair dialog (and asks to cancel while a transfer
@@ -40,7 +41,7 @@ class FormMain : public QWidget, public Host {
   // --- controls (named as the window's designer named them) ---
   QGroupBox* FrameStatus;
   QLabel* Label2;
-  QLabel* LabelStatus;
+  StatusLabel* LabelStatus;
   QLabel* Label3;
   QProgressBar* ProgressBar1;
   QLabel* Label10;

@@ -71,7 +71,7 @@ void FormTests::mainWindowLoadsWithItsDefaults() {
                            "ProgressBar2", "CommandAbout", "CommandExit", "OptionBackNor", "OptionSaveNand"})
     QVERIFY2(f.findChild<QWidget*>(name), name);
   QCOMPARE(f.findChild<QPushButton*>("CommandSatrt")->text(), U("开始通信"));
-  QCOMPARE(f.LabelStatus->text(), U("等待开始..."));
+  QCOMPARE(f.LabelStatus->line(), U("等待开始..."));
   QVERIFY(f.CommandExit->isEnabled() && f.FramePurpose->isEnabled() && f.FrameConfig->isEnabled());
 
   // Exactly one purpose at a time.

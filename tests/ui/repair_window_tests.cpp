@@ -79,7 +79,7 @@ struct RepairRig : WindowRig {
     QVERIFY(!form.transferRunning());
     QVERIFY(form.CommandExit->isEnabled() && form.FramePurpose->isEnabled() && form.FrameConfig->isEnabled());
     QCOMPARE(form.CommandSatrt->text(), U("开始通信"));
-    QCOMPARE(form.LabelStatus->text(), U("等待开始..."));
+    QCOMPARE(form.LabelStatus->line(), U("等待开始..."));
     QVERIFY(!port.isOpen);
   }
 };

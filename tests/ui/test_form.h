@@ -14,6 +14,7 @@
 #include "sim_port.h"
 #include "support/fake_clock.h"
 #include "ui/form_main.h"
+#include "ui/status_label.h"
 
 // The main window with every modal step answered from a script, so that the
 // tests never block on a dialog.

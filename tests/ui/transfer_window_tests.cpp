@@ -39,7 +39,7 @@ struct WindowState {
 WindowState StateOf(const FormMain& f) {
   return {f.CommandExit->isEnabled(), f.FramePurpose->isEnabled(), f.FrameConfig->isEnabled(),
           f.ProgressBar2->isEnabled(), f.Label10->isEnabled(),     f.transferRunning(),
-          f.CommandSatrt->text(),      f.LabelStatus->text(),      f.ProgressBar1->value()};
+          f.CommandSatrt->text(),      f.LabelStatus->line(),      f.ProgressBar1->value()};
 }
 
 // Idle again; after a successful backup the status names the image, its size and SHA-256.
@@ -91,6 +91,7 @@ class TransferWindowTests : public QObject {
   void closingTheWindowWaitsForTheCancelEnding();
   void aCloseGoesWithTheQuestionItWaitedFor();
   void aNewTaskClearsTheStatusLine();
+  void aLongStatusLineNeverWidensTheWindow();
   void sessionEndDuringARepairTakesTheCancelEnding();
   void aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens_data();
   void aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens();
@@ -297,10 +298,35 @@ void TransferWindowTests::aNewTaskClearsTheStatusLine() {
   rig.port.failOpen = true;
   rig.form.files = {rig.Path("y.nand")};
   QString statusAtMessage;
-  rig.form.onDialog = [&](const QString&) { statusAtMessage = rig.form.LabelStatus->text(); };
+  rig.form.onDialog = [&](const QString&) { statusAtMessage = rig.form.LabelStatus->line(); };
   rig.form.CommandSatrt->click();
   QCOMPARE(rig.form.messages.back(), U("串口打开失败!"));
   QCOMPARE(statusAtMessage, U("等待开始..."));
+}
+
+void TransferWindowTests::aLongStatusLineNeverWidensTheWindow() {
+  BackupRig rig(BackupSender::Flash::Nor, 2);
+  QVERIFY(QDir().mkpath(rig.Path("backups/2024-06-01 handheld NC3000 before the repair")));
+  rig.target = rig.Path("backups/2024-06-01 handheld NC3000 before the repair/system nor flash, first try.nor");
+  rig.form.files = {rig.target};
+  QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+  const QSize before = rig.form.size();
+  rig.form.CommandSatrt->click();
+  QCoreApplication::processEvents();
+
+  StatusLabel* status = rig.form.LabelStatus;
+  QVERIFY(status->line().startsWith(rig.target + ": "));
+  QCOMPARE(rig.form.size(), before);
+  // Elided in the middle to the label's width, whole in the tool tip.
+  QVERIFY(status->text().contains(QChar(0x2026)));
+  QVERIFY(status->fontMetrics().horizontalAdvance(status->text()) <= status->width());
+  QCOMPARE(status->toolTip(), status->line());
+  QVERIFY(status->textInteractionFlags() & Qt::TextSelectableByMouse);
+  // A wider window shows more of it.
+  const QString narrow = status->text();
+  rig.form.resize(before.width() * 3, before.height());
+  QCoreApplication::processEvents();
+  QVERIFY(status->text().size() > narrow.size());
 }
 
 void TransferWindowTests::sessionEndDuringARepairTakesTheCancelEnding() {
