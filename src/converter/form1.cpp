@@ -91,13 +91,22 @@ void Form1::BuildControls() {
   OptionN2D = new QRadioButton(QStringLiteral("Nand to Data"), Frame2);
   OptionD2N = new QRadioButton(QStringLiteral("Data to Nand"), Frame2);
   OptionN2D->setChecked(true);
-  auto* options = new QVBoxLayout;
-  options->addWidget(OptionN2D);
-  options->addWidget(OptionD2N);
 
+  // Line5 runs from the end of OptionD2N's text to the box of the fields
+  // that option asks for, at the height of the option.
   Line5 = new QFrame(Frame2);
   Line5->setFrameShape(QFrame::HLine);
-  Line5->setFixedWidth(16);
+  Line5->setFrameShadow(QFrame::Plain);
+  Line5->setMinimumWidth(16);
+  OptionD2N->setSizePolicy(QSizePolicy::Maximum, OptionD2N->sizePolicy().verticalPolicy());
+  auto* toBox = new QHBoxLayout;
+  toBox->setSpacing(0);
+  toBox->addWidget(OptionD2N);
+  toBox->addWidget(Line5);
+  auto* options = new QVBoxLayout;
+  options->addWidget(OptionN2D);
+  options->addLayout(toBox);
+
   Line1 = new QFrame(Frame2);
   Line1->setFrameShape(QFrame::Box);
 
@@ -133,8 +142,8 @@ void Form1::BuildControls() {
   CommandChange->setToolTip(Utf8("转换"));
 
   auto* top = new QHBoxLayout(Frame2);
+  top->setSpacing(0);  // the connector touches the box
   top->addLayout(options);
-  top->addWidget(Line5, 0, Qt::AlignBottom);
   top->addWidget(Line1);
   top->addStretch();
   top->addWidget(CommandChange);

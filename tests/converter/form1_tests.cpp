@@ -130,6 +130,14 @@ class Form1Test : public QObject {
     QTest::mouseClick(f.OptionD2N, Qt::LeftButton);
     QCOMPARE(f.TextBlockNum->text(), QStringLiteral("C32"));
     QCOMPARE(f.TextBlockVersion2->text(), QStringLiteral("5"));
+
+    // Line5 joins the option to the box of its fields, at the option's height.
+    QCoreApplication::processEvents();
+    const QRect option = f.OptionD2N->geometry(), line = f.Line5->geometry(), box = f.Line1->geometry();
+    QCOMPARE(line.left(), option.right() + 1);
+    QCOMPARE(line.right() + 1, box.left());
+    QVERIFY(line.center().y() > option.top() && line.center().y() < option.bottom());
+    QVERIFY(line.center().y() > box.top() && line.center().y() < box.bottom());
   }
 
   void dialogsOfferTheDirectionsFileKindFirst() {
