@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QApplication>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,6 +15,7 @@
 #include <QValidator>
 #include <QVBoxLayout>
 
+#include "common/file_dialog.h"
 #include "common/interruption_watch.h"
 #include "converter/conversions.h"
 #include "converter/messages.h"
@@ -272,9 +272,6 @@ bool Form1::AskQuestion(const QString& text) {
 }
 
 QString Form1::ShowOpenDialog(const QString& filter, const QString& fileName, bool newNameAllowed) {
-  QFileDialog dialog(this, QString(), fileName, QtFilter(filter));
-  dialog.setAcceptMode(QFileDialog::AcceptOpen);
-  dialog.setFileMode(newNameAllowed ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
-  return dialog.selectedFiles().first();
+  return ChooseFileName(this, QString(), fileName, QtFilter(filter), QFileDialog::AcceptOpen,
+                        newNameAllowed ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
 }

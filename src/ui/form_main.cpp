@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -21,6 +20,7 @@
 
 #include "backup/backup.h"
 #include "backup/image_summary.h"
+#include "common/file_dialog.h"
 #include "common/file_exists.h"
 #include "common/interruption_watch.h"
 #include "common/target_check.h"
@@ -378,14 +378,11 @@ void FormMain::ProcessEvents() { QCoreApplication::processEvents(); }
 // --- modal dialogs ---
 
 QString FormMain::ChooseFile(FileDialog kind, const QString& title, const QString& filter) {
-  QString chosen;
-  if (kind == FileDialog::Save) {
-    // The overwrite question is ours alone (asked after the dialog).
-    chosen = QFileDialog::getSaveFileName(this, title, lastFolder_, filter, nullptr,
-                                          QFileDialog::DontConfirmOverwrite);
-  } else {
-    chosen = QFileDialog::getOpenFileName(this, title, lastFolder_, filter);
-  }
+  const bool save = kind == FileDialog::Save;
+  // The overwrite question is ours alone (asked after the dialog).
+  const QString chosen = ChooseFileName(this, title, lastFolder_, filter, save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen,
+                                        save ? QFileDialog::AnyFile : QFileDialog::ExistingFile,
+                                        save ? QFileDialog::DontConfirmOverwrite : QFileDialog::Options());
   if (!chosen.isEmpty()) lastFolder_ = QFileInfo(chosen).absolutePath();
   return chosen;
 }

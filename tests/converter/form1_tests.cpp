@@ -16,6 +16,7 @@
 
 #include "common/interruption.h"
 #include "converter/form1.h"
+#include "support/file_dialog_probe.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ class TestForm1 : public Form1 {
     Form1::ProcessEvents();
   }
   bool RealAsk(const QString& text) { return Form1::AskQuestion(text); }
+  QString RealOpenDialog(const QString& fileName) { return Form1::ShowOpenDialog(kNandFilter, fileName, true); }
 
  protected:
   void ShowMessageBox(const QString& text) override { messages << text; }
@@ -239,6 +241,17 @@ class Form1Test : public QObject {
     QCOMPARE(QFileInfo(image).size(), 3);  // the old target stays
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2);  // no temporary file
     QVERIFY(!f.isVisible());
+  }
+
+  void fileDialogNeverReadsTheFilesItLists() {
+    QTemporaryDir folder;
+    if (!MakeBlockingFolder(folder.path())) QSKIP("no named pipes or no inotify here");
+    TestForm1 f;
+    const FileDialogProbe probe = ProbeFileDialog(folder.path(), [&] { f.RealOpenDialog(folder.filePath("x.nand")); });
+    QVERIFY(probe.listed);
+    QVERIFY(!probe.blocked);
+    QVERIFY2(probe.opened.isEmpty(), qPrintable(probe.opened.join(", ")));
+    QVERIFY(probe.eventPasses > 10);
   }
 
   void questionsDefaultToNo() {

@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include "support/file_dialog_probe.h"
 #include "test_form.h"
 #include "ui/form_about.h"
 #include "ui/form_cancel.h"
@@ -45,6 +46,7 @@ class FormTests : public QObject {
   void existingBackupFileNeedsConsent();
   void backupStartsOnlyAfterYes();
   void repairFileMustBeReadable();
+  void fileDialogsNeverReadTheFilesTheyList();
   void repairDialogsTakeOverWithTheChosenFile();
   void cancelQuestionFollowsTransferKind();
   void cancelDialogAnswers();
@@ -253,6 +255,19 @@ void FormTests::repairFileMustBeReadable() {
   QCOMPARE(shown, 1);
   QVERIFY(rig.form.questions.empty());  // an existing repair file is never an overwrite
   QCOMPARE(rig.module.ImagePath, existing.toStdString());
+}
+
+void FormTests::fileDialogsNeverReadTheFilesTheyList() {
+  WindowRig rig;
+  if (!MakeBlockingFolder(rig.folder.path())) QSKIP("no named pipes or no inotify here");
+  for (auto kind : {TestForm::FileDialog::Save, TestForm::FileDialog::Open}) {
+    const FileDialogProbe probe = ProbeFileDialog(
+        rig.folder.path(), [&] { rig.form.RealChooseFile(kind, U("打开一个已存在的备份文件"), U("Nand文件 (*.nand);;所有文件 (*.*)")); });
+    QVERIFY(probe.listed);
+    QVERIFY(!probe.blocked);
+    QVERIFY2(probe.opened.isEmpty(), qPrintable(probe.opened.join(", ")));
+    QVERIFY(probe.eventPasses > 10);  // events kept running while it listed the folder
+  }
 }
 
 void FormTests::repairDialogsTakeOverWithTheChosenFile() {

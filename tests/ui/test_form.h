@@ -47,6 +47,10 @@ class TestForm : public FormMain {
     FormMain::ProcessEvents();
     if (onEvents) onEvents();
   }
+  // The window's own file dialog, for the tests that look at the dialog itself.
+  QString RealChooseFile(FileDialog kind, const QString& title, const QString& filter) {
+    return FormMain::ChooseFile(kind, title, filter);
+  }
 
  protected:
   QString ChooseFile(FileDialog kind, const QString& title, const QString& filter) override {

@@ -1,0 +1,25 @@
+#pragma once
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QString>
+
+// Icons and type names for a file dialog's list, judged by each entry's name
+// and kind alone. Qt's own provider asks the MIME database about every file,
+// and the database reads a file whose name says nothing about it: listing
+// /proc (its kmsg) or a folder with a link to a named pipe then blocks the
+// window for good.
+class NameOnlyIconProvider : public QFileIconProvider {
+ public:
+  using QFileIconProvider::icon;
+  QIcon icon(const QFileInfo& info) const override;
+  QString type(const QFileInfo& info) const override;
+};
+
+// Shows a modal file dialog whose list never opens a file, starting in
+// `start` (a folder, or a file name to propose). Returns the chosen path, or
+// an empty text when the user cancelled. `filter` is in Qt's form
+// ("Nand文件 (*.nand);;所有文件 (*.*)"). Where the platform has a dialog of its
+// own (Windows), that one is shown, as Qt does.
+QString ChooseFileName(QWidget* parent, const QString& title, const QString& start, const QString& filter,
+                       QFileDialog::AcceptMode accept, QFileDialog::FileMode mode,
+                       QFileDialog::Options options = {});
