@@ -206,27 +206,7 @@ TEST_F(NorRepairTest, CancelWhileSendingStopsAtTheNextPoll) {
 }
 
 TEST_F(NorRepairTest, ACancelConfirmedAsAWaitGivesUpEndsWithoutTheTimeoutQuestion) {
-  // The handheld falls silent before frame 5; the cancel comes at the n-th
-  // pass of events of that wait, up to and past the pass before it gives up.
-  bool raced = false;
-  for (int n = 1; n <= 110; ++n) {
-    handheld = RepairReceiver(Flash::Nor);
-    handheld.faults.silentFrom = 5;
-    host = FakeHost();
-    host.answers = {true};
-    int passes = 0;
-    bool cancelled = false;
-    host.onEvents = [&] {
-      if (handheld.framesReceived == 5 && ++passes == n && host.questions.empty()) cancelled = true, m.RequestCancel();
-    };
-    const RepairEnding ending = Run(Pages(true, false, false));
-    if (!cancelled) continue;
-    EXPECT_EQ(ending, RepairEnding::Cancel) << n;
-    EXPECT_TRUE(host.questions.empty()) << n;
-    EXPECT_EQ(host.prompts.size(), 1u) << n;
-    raced = raced || m.TimeoutFlag;
-  }
-  EXPECT_TRUE(raced);  // one cancel came as the wait gave up
+  EXPECT_TRUE(CancelAtEveryPassOfASilentWait(handheld, Flash::Nor, 110, [&] { return Run(Pages(true, false, false)); }));
 }
 
 TEST_F(NorRepairTest, FormatCommandFollowsTheLastFrameExactlyWhenChosen) {

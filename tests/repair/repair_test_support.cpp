@@ -54,3 +54,28 @@ bool RepairFixture::OnlyBaseSpeed() const {
     if (w.speed != kBaseBaud) return false;
   return true;
 }
+
+bool RepairFixture::CancelAtEveryPassOfASilentWait(RepairReceiver& handheld, RepairReceiver::Flash flash, int passes,
+                                                   const std::function<RepairEnding()>& run) {
+  bool raced = false;
+  for (int n = 1; n <= passes; ++n) {
+    handheld = RepairReceiver(flash);
+    handheld.faults.silentFrom = 5;
+    host = FakeHost();
+    host.answers = {true};
+    int pass = 0;
+    bool cancelled = false;
+    host.onEvents = [&] {
+      if (handheld.framesReceived != 5 || ++pass != n || !host.questions.empty()) return;
+      cancelled = true;
+      m.RequestCancel();
+    };
+    const RepairEnding ending = run();
+    if (!cancelled) continue;
+    EXPECT_EQ(ending, RepairEnding::Cancel) << "cancel at pass " << n;
+    EXPECT_TRUE(host.questions.empty()) << "cancel at pass " << n;
+    EXPECT_EQ(host.prompts.size(), 1u) << "cancel at pass " << n;
+    raced = raced || m.TimeoutFlag;
+  }
+  return raced;
+}

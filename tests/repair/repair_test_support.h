@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "link/module1.h"
+#include "repair/repair_ending.h"
 #include "repair_receiver.h"
 #include "sim_port.h"
 #include "support/fake_clock.h"
@@ -35,4 +37,10 @@ class RepairFixture : public ::testing::Test {
   std::vector<std::pair<std::uint8_t, long>> Sent() const;
   // The speeds the computer ever set.
   bool OnlyBaseSpeed() const;
+  // The handheld falls silent before frame 5, and the user confirms a cancel
+  // at the n-th pass of events of that wait, for every n up to `passes` (past
+  // the time-out). Each such cancel must end the repair as a cancel, without
+  // the time-out question. True when one came just as the wait gave up.
+  bool CancelAtEveryPassOfASilentWait(RepairReceiver& handheld, RepairReceiver::Flash flash, int passes,
+                                      const std::function<RepairEnding()>& run);
 };
