@@ -132,14 +132,6 @@ class Form1Test : public QObject {
     QTest::mouseClick(f.OptionD2N, Qt::LeftButton);
     QCOMPARE(f.TextBlockNum->text(), QStringLiteral("C32"));
     QCOMPARE(f.TextBlockVersion2->text(), QStringLiteral("5"));
-
-    // Line5 joins the option to the box of its fields, at the option's height.
-    QCoreApplication::processEvents();
-    const QRect option = f.OptionD2N->geometry(), line = f.Line5->geometry(), box = f.Line1->geometry();
-    QCOMPARE(line.left(), option.right() + 1);
-    QCOMPARE(line.right() + 1, box.left());
-    QVERIFY(line.center().y() > option.top() && line.center().y() < option.bottom());
-    QVERIFY(line.center().y() > box.top() && line.center().y() < box.bottom());
   }
 
   void dialogsOfferTheDirectionsFileKindFirst() {
@@ -245,13 +237,10 @@ class Form1Test : public QObject {
 
   void fileDialogNeverReadsTheFilesItLists() {
     QTemporaryDir folder;
-    if (!MakeBlockingFolder(folder.path())) QSKIP("no named pipes or no inotify here");
     TestForm1 f;
-    const FileDialogProbe probe = ProbeFileDialog(folder.path(), [&] { f.RealOpenDialog(folder.filePath("x.nand")); });
-    QVERIFY(probe.listed);
-    QVERIFY(!probe.blocked);
-    QVERIFY2(probe.opened.isEmpty(), qPrintable(probe.opened.join(", ")));
-    QVERIFY(probe.eventPasses > 10);
+    const QString problem = ProbeFileDialog(folder.path(), [&] { f.RealOpenDialog(folder.filePath("x.nand")); });
+    if (problem == "unsupported") QSKIP("no named pipes or no inotify here");
+    QCOMPARE(problem, QString());
   }
 
   void questionsDefaultToNo() {

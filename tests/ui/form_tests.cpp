@@ -258,15 +258,11 @@ void FormTests::repairFileMustBeReadable() {
 }
 
 void FormTests::fileDialogsNeverReadTheFilesTheyList() {
-  WindowRig rig;
-  if (!MakeBlockingFolder(rig.folder.path())) QSKIP("no named pipes or no inotify here");
   for (auto kind : {TestForm::FileDialog::Save, TestForm::FileDialog::Open}) {
-    const FileDialogProbe probe = ProbeFileDialog(
-        rig.folder.path(), [&] { rig.form.RealChooseFile(kind, U("打开一个已存在的备份文件"), U("Nand文件 (*.nand);;所有文件 (*.*)")); });
-    QVERIFY(probe.listed);
-    QVERIFY(!probe.blocked);
-    QVERIFY2(probe.opened.isEmpty(), qPrintable(probe.opened.join(", ")));
-    QVERIFY(probe.eventPasses > 10);  // events kept running while it listed the folder
+    WindowRig rig;
+    const QString problem = ProbeFileDialog(rig.folder.path(), [&] { rig.form.RealChooseFile(kind, "", U("Nand文件 (*.nand);;所有文件 (*.*)")); });
+    if (problem == "unsupported") QSKIP("no named pipes or no inotify here");
+    QCOMPARE(problem, QString());
   }
 }
 
