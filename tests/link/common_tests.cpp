@@ -102,14 +102,9 @@ TEST_F(FileTest, FileExistsAnswersAtOnceForPipesAndDevices) {
   fs::create_symlink(pipe, dir / "link.nand");
   for (const fs::path& path : {pipe, dir / "link.nand", fs::path("/dev/null")}) {
     auto answer = std::async(std::launch::async, [path] { return FileExists(path.string()); });
-    // A call stuck on the pipe is let go by opening its other end, so that
-    // the test fails instead of hanging.
-    bool stuck = false;
-    while (answer.wait_for(std::chrono::seconds(stuck ? 1 : 5)) != std::future_status::ready) {
-      stuck = true;
-      const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
-      if (writer >= 0) close(writer);
-    }
+    bool stuck = false;  // a stuck call is let go by opening the pipe's other end
+    for (; answer.wait_for(std::chrono::seconds(5)) != std::future_status::ready; stuck = true)
+      if (const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK); writer >= 0) close(writer);
     EXPECT_FALSE(stuck) << path;
     EXPECT_FALSE(answer.get()) << path;
   }

@@ -62,19 +62,14 @@ bool RepairFixture::CancelAtEveryPassOfASilentWait(RepairReceiver& handheld, Rep
     handheld = RepairReceiver(flash);
     handheld.faults.silentFrom = 5;
     host = FakeHost();
-    host.answers = {true};
     int pass = 0;
-    bool cancelled = false;
     host.onEvents = [&] {
-      if (handheld.framesReceived != 5 || ++pass != n || !host.questions.empty()) return;
-      cancelled = true;
-      m.RequestCancel();
+      if (handheld.framesReceived == 5 && ++pass == n && host.questions.empty()) m.RequestCancel();
     };
     const RepairEnding ending = run();
-    if (!cancelled) continue;
+    if (pass < n) continue;  // the wait gave up before the n-th pass
     EXPECT_EQ(ending, RepairEnding::Cancel) << "cancel at pass " << n;
     EXPECT_TRUE(host.questions.empty()) << "cancel at pass " << n;
-    EXPECT_EQ(host.prompts.size(), 1u) << "cancel at pass " << n;
     raced = raced || m.TimeoutFlag;
   }
   return raced;
