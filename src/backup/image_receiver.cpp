@@ -1,7 +1,5 @@
 #include "backup/image_receiver.h"
 
-#include "common/target_check.h"
-#include "common/temporary_file.h"
 #include "link/frame.h"
 
 const BackupFlavor kNorBackup{wire::kNorAnnounce, wire::kNorPayload, 128, "备份系统Nor成功!", false};
@@ -17,7 +15,7 @@ const char kNotFromPageZero[] = "请从00页开始发送!";
 const char kNoBlockNumber[] = "第一帧的块号无效(高字节大于80h),无法确定开始逻辑块号!";
 const char kSpeedError[] = "更改串口设置时出错!";
 
-enum class Got { Byte, Cancel, Timeout, WriteFailed };
+enum class Got { Byte, Cancel, Timeout };
 
 // One attempt of a backup either ends the backup or, after the user said Yes
 // to a question, asks for a fresh attempt.
@@ -28,8 +26,8 @@ struct AttemptResult {
 
 class BackupRun {
  public:
-  BackupRun(Module1& m, const BackupFlavor& flavor)
-      : m_(m), host_(m.host), flavor_(flavor), temp_(CheckTarget(m.ImagePath).path) {}
+  BackupRun(Module1& m, const BackupFlavor& flavor, ImageSink& sink)
+      : m_(m), host_(m.host), flavor_(flavor), sink_(sink) {}
 
   AttemptResult Attempt();
 
@@ -37,8 +35,7 @@ class BackupRun {
   Module1& m_;
   Host& host_;
   const BackupFlavor& flavor_;
-  TemporaryFile temp_;
-  unsigned firstBlock_ = 0;  // NAND: block number of the first data frame
+  ImageSink& sink_;
 
   Got Receive(std::uint8_t& byte);
   Got AwaitByte(std::uint8_t wanted);
@@ -46,15 +43,12 @@ class BackupRun {
   Got ReceivePayload(bool& checkOk);
   bool CheckFirstFrame(const char*& error);
 
-  AttemptResult Success();
   AttemptResult Ask(const char* question, BackupEnding ifNo);
   AttemptResult Timeout() { return Ask(kTimeoutQuestion, BackupEnding::Timeout); }
   AttemptResult Error(const std::string& message);
   AttemptResult Cancel();
   AttemptResult SpeedError();
-  AttemptResult FileError();
-  AttemptResult WriteError();
-  std::string FileProblem() const;
+  AttemptResult SinkError();
 };
 
 Got BackupRun::Receive(std::uint8_t& byte) {
@@ -85,9 +79,7 @@ Got BackupRun::ReceiveHeader() {
   return Got::Byte;
 }
 
-// Payload bytes go to the file as they arrive, before their check is known;
-// a failed check discards the whole file anyway. A write that fails ends the
-// backup at once.
+// The payload into TransferBuffer, and whether its check byte agrees.
 Got BackupRun::ReceivePayload(bool& checkOk) {
   m_.RunningXor = 0;
   for (std::size_t i = 0; i < flavor_.payloadSize; ++i) {
@@ -95,7 +87,6 @@ Got BackupRun::ReceivePayload(bool& checkOk) {
     if (got != Got::Byte) return got;
     m_.RunningXor ^= m_.TransferBuffer[i];
   }
-  if (!temp_.Write(m_.TransferBuffer.data(), flavor_.payloadSize)) return Got::WriteFailed;
   std::uint8_t check;
   const Got got = Receive(check);
   checkOk = check == m_.RunningXor;
@@ -112,7 +103,7 @@ bool BackupRun::CheckFirstFrame(const char*& error) {
     error = flavor_.nand ? kNoBlockNumber : kNotFromPageZero;
     return false;
   }
-  if (flavor_.nand) firstBlock_ = h[0] * 256u + h[1];
+  if (flavor_.nand) sink_.FirstBlock(h[0] * 256u + h[1]);
   m_.FirstPageSeen = true;
   return true;
 }
@@ -132,10 +123,14 @@ AttemptResult BackupRun::Attempt() {
     return {host_.Ask(kTimeoutQuestion), BackupEnding::TimeoutBeforeFile};
   }
   m_.FirstPageSeen = false;
-  firstBlock_ = 0;
   host_.SetStatus("正在接收数据...");
 
-  if (!temp_.Create()) return FileError();
+  if (!sink_.Begin()) {
+    // Nothing to restart until the user fixes what the sink needs.
+    host_.HideCancelDialog();
+    host_.ShowMessage(sink_.Problem());
+    return {false, BackupEnding::Error};
+  }
 
   for (int frame = 0;; ++frame) {
     if (frame >= flavor_.framesPerBar) frame = 0;
@@ -150,7 +145,10 @@ AttemptResult BackupRun::Attempt() {
     if (header == Got::Cancel) return Cancel();
     if (header == Got::Timeout) return Timeout();
     if (m_.RunningXor != 0) return Error(kHeaderCheckError);
-    if (m_.HeaderBuffer[0] == wire::kEndFrame) return Success();
+    if (m_.HeaderBuffer[0] == wire::kEndFrame) {
+      const std::optional<BackupEnding> ending = sink_.Complete(host_);
+      return ending ? AttemptResult{false, *ending} : SinkError();
+    }
     const char* firstFrameError = nullptr;
     if (!CheckFirstFrame(firstFrameError)) return Error(firstFrameError);
 
@@ -158,38 +156,17 @@ AttemptResult BackupRun::Attempt() {
     const Got payload = ReceivePayload(checkOk);
     if (payload == Got::Cancel) return Cancel();
     if (payload == Got::Timeout) return Timeout();
-    if (payload == Got::WriteFailed) return WriteError();
     if (!checkOk) return Error(kPayloadCheckError);
+    if (!sink_.Add(m_.TransferBuffer.data(), flavor_.payloadSize)) return SinkError();
 
     host_.SetBarValue(Host::Bar::Current, frame + 1);
   }
 }
 
-AttemptResult BackupRun::Success() {
-  if (flavor_.nand) {
-    const unsigned start = StartingLogicalBlock(firstBlock_);
-    const std::uint8_t trailer[2] = {static_cast<std::uint8_t>(start & 0xFF), static_cast<std::uint8_t>(start >> 8)};
-    if (!temp_.Write(trailer, 2)) return WriteError();
-  }
-  const bool replaced = temp_.Commit();
-  host_.HideCancelDialog();
-  if (!replaced) {
-    // A complete temporary file is kept when only the rename failed; one
-    // that could not be written completely is gone.
-    std::string text = "备份数据无法保存为 " + m_.ImagePath + " : " + temp_.Error();
-    if (temp_.Holds()) text += "\r\n已接收的数据保存在 " + temp_.path();
-    temp_.Keep();
-    host_.ShowMessage(text);
-    return {false, BackupEnding::ReplaceFailed};
-  }
-  host_.ShowMessage(flavor_.successMessage);
-  return {false, BackupEnding::Success};
-}
-
 AttemptResult BackupRun::Ask(const char* question, BackupEnding ifNo) {
   host_.HideCancelDialog();
   const bool again = host_.Ask(question);
-  temp_.Discard();
+  sink_.Discard();
   return {again, ifNo};
 }
 
@@ -200,40 +177,31 @@ AttemptResult BackupRun::Error(const std::string& message) {
 }
 
 AttemptResult BackupRun::Cancel() {
-  temp_.Discard();
+  sink_.Discard();
   return {false, BackupEnding::Cancel};
 }
 
 AttemptResult BackupRun::SpeedError() {
   host_.HideCancelDialog();
   host_.ShowMessage(kSpeedError);
-  temp_.Discard();
+  sink_.Discard();
   return {false, BackupEnding::SpeedError};
 }
 
-std::string BackupRun::FileProblem() const { return "无法写入临时文件: " + temp_.path() + ": " + temp_.Error(); }
-
-// The temporary file could not be created: nothing to restart until the
-// user fixes the folder.
-AttemptResult BackupRun::FileError() {
-  host_.HideCancelDialog();
-  host_.ShowMessage(FileProblem());
-  return {false, BackupEnding::Error};
-}
-
-// A full disk or a failing drive ends the backup at the write that met it,
-// with the system's reason; the user may free room and start again.
-AttemptResult BackupRun::WriteError() {
-  const std::string problem = FileProblem();
-  temp_.Discard();
+// A full disk, a failing drive or an unreadable file ends the attempt at
+// the payload that met it, with the system's reason; the user may set it
+// right and start again.
+AttemptResult BackupRun::SinkError() {
+  const std::string problem = sink_.Problem();
+  sink_.Discard();
   return Error(problem);
 }
 
 }  // namespace
 
-BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor) {
+BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor, ImageSink& sink) {
   m.TransferKind = 1;
-  BackupRun run(m, flavor);
+  BackupRun run(m, flavor, sink);
   for (;;) {
     const AttemptResult result = run.Attempt();
     if (!result.again) return result.ending;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "backup/backup.h"
@@ -17,8 +18,31 @@ struct BackupFlavor {
 extern const BackupFlavor kNorBackup;
 extern const BackupFlavor kNandBackup;
 
-// Receives one image from the handheld into ImagePath, with every restart the
+// Where the frames of a backup go: into a file (the backups) or against one
+// (the verifications). Every attempt starts it afresh.
+class ImageSink {
+ public:
+  virtual ~ImageSink() = default;
+  // The hello was answered: a new image begins. False when it cannot; Problem() says why.
+  virtual bool Begin() = 0;
+  // NAND: the block number f of this attempt's first data frame.
+  virtual void FirstBlock(unsigned /*f*/) {}
+  // A data frame's payload whose check byte agreed. False when it could not be taken.
+  virtual bool Add(const std::uint8_t* bytes, std::size_t count) = 0;
+  // The end frame arrived. Says what the user is to hear and gives the
+  // ending; nothing when the image could not be completed, which ends the
+  // attempt as a failed Add does.
+  virtual std::optional<BackupEnding> Complete(Host& host) = 0;
+  // The attempt ended otherwise: forget what it brought.
+  virtual void Discard() = 0;
+  // Why Begin or Add failed, as a message shows it.
+  virtual std::string Problem() const = 0;
+};
+
+// Receives one image from the handheld into `sink`, with every restart the
 // user asks for. The port is open.
+BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor, ImageSink& sink);
+// The same into the file ImagePath.
 BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor);
 
 // The starting logical block number a NAND image ends with, from the block
