@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/temporary_file.h"
-#include "converter/binary_file.h"
+#include "common/binary_file.h"
 #include "converter/conversions.h"
 #include "converter/geometry.h"
 #include "converter/verify.h"

@@ -5,7 +5,7 @@
 #include "common/file_exists.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
-#include "converter/binary_file.h"
+#include "common/binary_file.h"
 #include "converter/messages.h"
 
 namespace steps {

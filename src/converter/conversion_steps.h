@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "converter/binary_file.h"
+#include "common/binary_file.h"
 #include "converter/conversions.h"
 
 // The checks and the bracket that both conversions share.

@@ -1,7 +1,7 @@
 #include <cstring>
 #include <vector>
 
-#include "converter/binary_file.h"
+#include "common/binary_file.h"
 #include "converter/conversion_steps.h"
 #include "converter/conversions.h"
 #include "converter/geometry.h"

@@ -2,7 +2,7 @@
 #include <limits>
 #include <vector>
 
-#include "converter/binary_file.h"
+#include "common/binary_file.h"
 #include "converter/conversion_steps.h"
 #include "converter/conversions.h"
 #include "converter/geometry.h"

@@ -7,7 +7,7 @@
 #include "common/hex_text.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
-#include "converter/binary_file.h"
+#include "common/binary_file.h"
 #include "converter/conversion_steps.h"
 #include "converter/geometry.h"
 #include "converter/messages.h"

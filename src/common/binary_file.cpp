@@ -1,4 +1,4 @@
-#include "converter/binary_file.h"
+#include "common/binary_file.h"
 
 #include <cerrno>
 #include <filesystem>
