@@ -1,6 +1,7 @@
 #include "backup/backup.h"
 
 #include "backup/image_receiver.h"
+#include "backup/saved_image.h"
 #include "common/target_check.h"
 
 namespace {
@@ -13,16 +14,26 @@ BackupEnding SaveImage(Module1& m, const BackupFlavor& flavor) {
     m.host.ShowMessage(target.problem);
     return BackupEnding::TargetRefused;
   }
+  SavedImage image(m.ImagePath, flavor);
+  return ReceiveLocked(m, flavor, image);
+}
+
+}  // namespace
+
+BackupEnding ReceiveLocked(Module1& m, const BackupFlavor& flavor, ImageSink& sink) {
   m.host.LockForTransfer(Host::Task::Backup);
   BackupEnding ending = BackupEnding::PortFailed;
-  if (m.OpenPort()) ending = ReceiveImage(m, flavor);
+  if (m.OpenPort()) ending = ReceiveImage(m, flavor, sink);
   m.ClosePort();
   m.host.RestoreAfterTransfer(Host::Task::Backup);
   m.host.UnloadCancelDialog();
   return ending;
 }
 
-}  // namespace
+BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor) {
+  SavedImage image(m.ImagePath, flavor);
+  return ReceiveImage(m, flavor, image);
+}
 
 BackupEnding SaveNor(Module1& m) { return SaveImage(m, kNorBackup); }
 BackupEnding SaveNand(Module1& m) { return SaveImage(m, kNandBackup); }
