@@ -41,8 +41,8 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
     v->callback([&run, verbRun] { run = verbRun; });
     return v;
   };
-  const auto file = [&](CLI::App* v, const char* what) {
-    v->add_option("FILE", a.file, what)->required()->type_name("")->check([](const std::string& file) {
+  const auto file = [&](CLI::App* v, const char* what, const char* name = "FILE", std::string* into = nullptr) {
+    v->add_option(name, into ? *into : a.file, what)->required()->type_name("")->check([](const std::string& file) {
       return file.empty() ? "names no file" : "";
     });
   };
@@ -60,6 +60,30 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
         ->type_name("MODEL");
     v->add_flag("--batch", a.batch, "answer every question No and do not wait for Enter");
   };
+  const auto pages = [&](CLI::App* v, const char* what) {
+    v->add_option_function<std::string>(
+         "--pages",
+         [&a](const std::string& list) {
+           a.somePages = true;
+           if (!ParsePages(list, a.pages)) throw CLI::ValidationError("--pages", "takes a comma list of 00, 01 and 02-");
+         },
+         what)
+        ->type_name("LIST");
+  };
+  const auto blocks = [&](CLI::App* v, const char* what) {
+    v->add_option_function<std::string>(
+         "--blocks",
+         [&a](const std::string& range) {
+           const std::size_t dash = range.find('-');
+           a.someBlocks = true;
+           a.firstBlock = range.substr(0, dash);
+           a.lastBlock = range.substr(dash + 1);
+           if (dash == std::string::npos || !AllDigits(a.firstBlock) || !AllDigits(a.lastBlock))
+             throw CLI::ValidationError("--blocks", "takes FIRST-LAST, two block numbers such as 2-5");
+         },
+         what)
+        ->type_name("FIRST-LAST");
+  };
   const auto repair = [&](CLI::App* v) {
     v->add_flag("--low-speed", a.lowSpeed, "stay at 115200 bit/s throughout");
     v->add_flag("--format", a.format, "format the handheld after the repair");
@@ -75,32 +99,31 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
 
   v = verb("repair-nor", "write pages of a NOR image back into the handheld", RepairNorVerb);
   transfer(v);
-  v->add_option_function<std::string>(
-      "--pages",
-      [&a](const std::string& list) {
-        if (!ParsePages(list, a.pages)) throw CLI::ValidationError("--pages", "takes a comma list of 00, 01 and 02-");
-      },
-      "a comma list of 00, 01 and 02- (pages 02 to the last, the default; corrects the image's check values first)")
-      ->type_name("LIST");
+  pages(v, "a comma list of 00, 01 and 02- (pages 02 to the last, the default; corrects the image's check values first)");
   repair(v);
   file(v, "the NOR image to write (.nor)");
 
   v = verb("repair-nand", "write blocks of a NAND image back into the handheld", RepairNandVerb);
   transfer(v);
-  v->add_option_function<std::string>(
-      "--blocks",
-      [&a](const std::string& range) {
-        const std::size_t dash = range.find('-');
-        a.someBlocks = true;
-        a.firstBlock = range.substr(0, dash);
-        a.lastBlock = range.substr(dash + 1);
-        if (dash == std::string::npos || !AllDigits(a.firstBlock) || !AllDigits(a.lastBlock))
-          throw CLI::ValidationError("--blocks", "takes FIRST-LAST, two block numbers such as 2-5");
-      },
-      "the blocks to write, counted from 1 (all blocks by default)")
-      ->type_name("FIRST-LAST");
+  blocks(v, "the blocks to write, counted from 1 (all blocks by default)");
   repair(v);
   file(v, "the NAND image to write (.nand)");
+
+  v = verb("verify-nor", "compare the handheld's NOR flash with FILE as the handheld sends it; writes nothing",
+           VerifyNorVerb);
+  transfer(v);
+  pages(v, "a comma list of 00, 01 and 02- (pages 02 to the last): compare only those (all pages of FILE by default)");
+  file(v, "the NOR image to compare with (.nor)");
+
+  v = verb("verify-nand", "compare the handheld's NAND flash with FILE as the handheld sends it; writes nothing",
+           VerifyNandVerb);
+  transfer(v);
+  blocks(v, "compare only the blocks of FILE that repair-nand --blocks FIRST-LAST writes (all blocks by default)");
+  file(v, "the NAND image to compare with (.nand)");
+
+  v = verb("compare", "compare two NOR or two NAND images page by page or block by block", CompareVerb);
+  file(v, "the first image: a NOR image, or a NAND image (its blocks are counted in the lines)", "A");
+  file(v, "the second image, of A's kind", "B", &a.otherFile);
 
   v = verb("fix-nor-checks", "correct a NOR image's CRC and NorCheckSum in place", FixNorChecksVerb);
   file(v, "the NOR image (.nor)");
@@ -115,6 +138,12 @@ bool NamesComPort(const std::string& port) {
 }
 
 }  // namespace
+
+int RefuseImage(Host& host, const std::string& message, const std::string& reason) {
+  host.ShowMessage(message);
+  if (!reason.empty()) host.ShowMessage(reason);
+  return kExitFailure;
+}
 
 ConsoleSession::ConsoleSession(const std::string& model, bool batch) : host(batch, model), m(io, clock, host) {
   host.SetModule(&m);

@@ -18,9 +18,11 @@ struct Arguments {
   bool lowSpeed = false;              // --low-speed
   bool format = false;                // --format
   NorRepairOptions pages;             // --pages: its page choices (02- by default)
+  bool somePages = false;             // --pages given
   bool someBlocks = false;            // --blocks given
   std::string firstBlock, lastBlock;  // --blocks FIRST-LAST
-  std::string file;                   // FILE
+  std::string file;                   // FILE, or A of compare
+  std::string otherFile;              // B of compare
 };
 
 // The serial port, clock, terminal and connection state of one verb's run,
@@ -43,6 +45,10 @@ class ConsoleSession {
 // A transfer verb's common set-up from --port, --model, --batch and FILE.
 std::unique_ptr<ConsoleSession> OpenSession(const Arguments& args);
 
+// The window's rejection of an image ("文件错误!" and the like), and on the
+// next line the reason that its fixed text leaves out. Returns the exit status.
+int RefuseImage(Host& host, const std::string& message, const std::string& reason);
+
 // Runs a verb; `words` are the arguments after the program name, as UTF-8.
 int RunCommandLine(const std::vector<std::string>& words);
 
@@ -52,3 +58,6 @@ int BackupNandVerb(const Arguments& args);
 int RepairNorVerb(const Arguments& args);
 int RepairNandVerb(const Arguments& args);
 int FixNorChecksVerb(const Arguments& args);
+int VerifyNorVerb(const Arguments& args);
+int VerifyNandVerb(const Arguments& args);
+int CompareVerb(const Arguments& args);

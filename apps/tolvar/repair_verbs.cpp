@@ -12,14 +12,6 @@
 
 namespace {
 
-// The window's rejection of an image, and on the next line the reason that
-// its fixed text leaves out.
-int RefuseImage(ConsoleHost& host, const std::string& message, const std::string& reason) {
-  host.ShowMessage(message);
-  if (!reason.empty()) host.ShowMessage(reason);
-  return kExitFailure;
-}
-
 // A check value as it lies in the file: low byte first.
 std::string Pair(std::uint16_t value) {
   char text[16];

@@ -94,6 +94,11 @@ TEST_F(CommandLine, Tolvar) {
             {{"repair-nor", "--port", port, At("257.nor")}, 1, {fileError, "文件长度为8421376字节"}},
             {{"fix-nor-checks", At("huge.nor")}, 1, {fileError, "文件长度为75161927680字节"}},
             {{"fix-nor-checks", "--", At("-x.nor")}, 0, {"CRC (0x1FFF0): stored 00 00", "rewritten"}},  // consistent after one run
+            {{"verify-nand", "--port", port, "--blocks", "2-4", At("x.nand")}, 2, {"修复的块应该在1到 3之间,请重新填写."}},
+            {{"verify-nor", "--port", port, At("x.nand")}, 1, {fileError, "这是一个Nand映像,不是Nor映像"}},
+            {{"compare", At("x.nand")}, 2, {"B is required", "usage: tolvar compare"}},
+            {{"compare", At("x.nand"), At("-x.nor")}, 1, {fileError, "-x.nor: 这是一个Nor映像,不是Nand映像"}},
+            {{"compare", At("x.nand"), At("x.nand")}, 0, {"A: ", "Nand映像, 3块, 逻辑块2h-4h", "比较的块数: 3", "结果: 相同"}},
         });
 }
 

@@ -278,6 +278,76 @@ TEST_F(EndToEnd, RepairsConnectAlsoWhenTheHandheldsHelloCameFirst) {
   }
 }
 
+// --- reading the handheld back after a repair ---
+
+class Verification : public EndToEnd {
+ protected:
+  struct Result {
+    int status = -1;
+    std::string output;
+  };
+  // tolvar VERB --port DEVICE --batch ARGS... FILE against a handheld that keeps its flash between calls.
+  Result Tolvar(SimProcess& sim, const std::string& verb, std::vector<std::string> args, const fs::path& file) {
+    std::vector<std::string> argv = {TOLVAR_PROGRAM, verb, "--port", sim.device, "--batch"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    argv.push_back(file.string());
+    const fs::path log = dir / "tolvar.log";
+    fs::remove(log);
+    const Bytes before = ReadFile(file);
+    Child tolvar = Spawn(argv, log.string());
+    Result result{Wait(tolvar, 120s), Text(log)};
+    ++summary.cases;
+    if (verb.rfind("verify", 0) == 0) {
+      const bool untouched = ReadFile(file) == before && !fs::exists(file.string() + ".temp");
+      EXPECT_TRUE(untouched) << "a verification wrote to " << file;
+      summary.damaged += !untouched;
+    }
+    return result;
+  }
+};
+
+TEST_F(Verification, ReadsBackWhatARepairWrote) {
+  SimProcess sim(HANDHELD_SIM_PROGRAM, {}, (dir / "sim.log").string());
+  ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
+  const fs::path nand = NandImage();  // logical blocks 3 to 5; the handheld holds 2 to 5
+  ASSERT_EQ(Tolvar(sim, "repair-nand", {}, nand).status, 0);
+  Result r = Tolvar(sim, "verify-nand", {}, nand);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("比较的块数: 3\n不同的块数: 0"), std::string::npos) << r.output;
+
+  // One block of the file changed: that block alone is reported.
+  const fs::path changed = dir / "changed.nand";
+  Bytes bytes = ReadFile(nand);
+  bytes[kNandBlockBytes + 1000] ^= 0x10;
+  WriteFile(changed, bytes);
+  for (const auto& [blocks, status] : {std::pair{"1-3", 1}, std::pair{"1-1", 0}}) {
+    r = Tolvar(sim, "verify-nand", {"--blocks", blocks}, changed);
+    EXPECT_EQ(r.status, status) << r.output;
+    EXPECT_EQ(r.output.find("第2块(逻辑块4h): 首个不同字节在块内偏移 3E8h (第2页), 不同字节数 1") != std::string::npos,
+              status == 1)
+        << r.output;
+  }
+
+  const fs::path nor = NorImage();
+  ASSERT_EQ(Tolvar(sim, "repair-nor", {"--pages", "00,01"}, nor).status, 0);
+  r = Tolvar(sim, "verify-nor", {"--pages", "00,01"}, nor);
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_NE(r.output.find("比较的页数: 2\n不同的页数: 0"), std::string::npos) << r.output;
+  r = Tolvar(sim, "verify-nor", {}, nor);  // pages 02 on were not written
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("不同的页数: 6"), std::string::npos) << r.output;
+}
+
+TEST_F(Verification, AHandheldThatFallsSilentTimesOut) {
+  SimProcess sim(HANDHELD_SIM_PROGRAM, {"--silent-from", "40"}, (dir / "sim.log").string());
+  ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
+  ++summary.faults;
+  const Result r = Tolvar(sim, "verify-nand", {}, NandImage());
+  EXPECT_EQ(r.status, 1) << r.output;
+  EXPECT_NE(r.output.find("接收数据超时,您要重新开始备份吗? (y/n) n"), std::string::npos) << r.output;
+  EXPECT_EQ(r.output.find("结果:"), std::string::npos) << r.output;
+}
+
 // --- over a paced line, through an adapter that holds bytes back ---
 
 TEST_F(EndToEnd, EveryTransferCompletesOverAPacedLineWithAdapterLatency) {
