@@ -2,18 +2,9 @@
 
 #include <QCloseEvent>
 #include <QApplication>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QStyle>
-#include <QToolButton>
 #include <QValidator>
-#include <QVBoxLayout>
 
 #include "common/file_dialog.h"
 #include "common/interruption_watch.h"
@@ -21,8 +12,6 @@
 #include "converter/messages.h"
 
 namespace {
-
-const char* const kStartTip = "输入起始逻辑块号(16进制)";
 
 // Key filter of the number boxes, also applied to pasted text: hexadecimal
 // digits (lower-case a-f entered as A-F) or decimal digits only.
@@ -76,134 +65,28 @@ Form1::Form1(QWidget* parent) : QWidget(parent) {
       "件转换为Nand文件,这样,修改过的数据才可以用于Tolvar的Nand修复.需要你提供起始逻辑块号(16进制"
       "),起始逻辑块号是指要修复的数据的第一块对应于文曲星的逻辑块号,譬如你要修复的是文曲星的逻辑块"
       "0c32h,0c33h...0c70h,那么起始逻辑块号就是0c32h,注意:起始逻辑块号必须大于等于0001h.");
-  BuildControls();
-  TextOpen->clear();
-  LabelInformationChange();
-  WatchInterruptions(this, [this] { close(); });
-}
-
-void Form1::BuildControls() {
-  setWindowTitle(Utf8(text::kTitle));
-
-  // Direction, Data-to-NAND fields and the convert button.
-  Frame2 = new QFrame(this);
-  Frame2->setFrameShape(QFrame::StyledPanel);
-  OptionN2D = new QRadioButton(QStringLiteral("Nand to Data"), Frame2);
-  OptionD2N = new QRadioButton(QStringLiteral("Data to Nand"), Frame2);
-  OptionN2D->setChecked(true);
-
-  // Line5 runs from the end of OptionD2N's text to the box of the fields
-  // that option asks for, at the height of the option.
-  Line5 = new QFrame(Frame2);
-  Line5->setFrameShape(QFrame::HLine);
-  Line5->setFrameShadow(QFrame::Plain);
-  Line5->setMinimumWidth(16);
-  OptionD2N->setSizePolicy(QSizePolicy::Maximum, OptionD2N->sizePolicy().verticalPolicy());
-  auto* toBox = new QHBoxLayout;
-  toBox->setSpacing(0);
-  toBox->addWidget(OptionD2N);
-  toBox->addWidget(Line5);
-  auto* options = new QVBoxLayout;
-  options->addWidget(OptionN2D);
-  options->addLayout(toBox);
-
-  Line1 = new QFrame(Frame2);
-  Line1->setFrameShape(QFrame::Box);
-
-  Label2 = new QLabel(Utf8("起始逻辑块号:"), Line1);
-  Label2->setToolTip(Utf8(kStartTip));
-  TextBlockNum = new QLineEdit(Line1);
-  TextBlockNum->setMaxLength(4);
-  TextBlockNum->setToolTip(Utf8(kStartTip));
+  setupUi(this);
   TextBlockNum->setValidator(new KeyFilter(true, TextBlockNum));
-  TextBlockNum->setFixedWidth(60);
-  Label4 = new QLabel(QStringLiteral("h"), Line1);
-  Label6 = new QLabel(Utf8("Nand版本号:"), Line1);
-  TextBlockVersion1 = new QLineEdit(QStringLiteral("3"), Line1);
-  TextBlockVersion2 = new QLineEdit(QStringLiteral("1"), Line1);
-  for (QLineEdit* box : {TextBlockVersion1, TextBlockVersion2}) {
-    box->setMaxLength(1);
-    box->setValidator(new KeyFilter(false, box));
-    box->setFixedWidth(24);
-  }
-  Label7 = new QLabel(QStringLiteral("."), Line1);
-  auto* fields = new QGridLayout(Line1);
-  fields->addWidget(Label2, 0, 0);
-  fields->addWidget(TextBlockNum, 0, 1, 1, 3);
-  fields->addWidget(Label4, 0, 4);
-  fields->addWidget(Label6, 1, 0);
-  fields->addWidget(TextBlockVersion1, 1, 1);
-  fields->addWidget(Label7, 1, 2);
-  fields->addWidget(TextBlockVersion2, 1, 3);
-
-  CommandChange = new QToolButton(Frame2);
+  for (QLineEdit* box : {TextBlockVersion1, TextBlockVersion2}) box->setValidator(new KeyFilter(false, box));
   CommandChange->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
-  CommandChange->setIconSize(QSize(32, 32));
-  CommandChange->setToolTip(Utf8("转换"));
-
-  auto* top = new QHBoxLayout(Frame2);
-  top->setSpacing(0);  // the connector touches the box
-  top->addLayout(options);
-  top->addWidget(Line1);
-  top->addStretch();
-  top->addWidget(CommandChange);
   // The frame keeps the room of the Data-to-NAND fields when they are hidden,
   // so that the window does not jump when the direction changes.
   Frame2->setMinimumHeight(Frame2->sizeHint().height());
-
-  // Source and target.
-  Frame1 = new QFrame(this);
-  Frame1->setFrameShape(QFrame::StyledPanel);
-  Label3 = new QLabel(Utf8("打开路径:"), Frame1);
-  TextOpen = new QLineEdit(Frame1);
-  CommandOpen = new QPushButton(QStringLiteral("..."), Frame1);
-  Label1 = new QLabel(Utf8("转换为:"), Frame1);
-  TextSave = new QLineEdit(Frame1);
-  CommandSave = new QPushButton(QStringLiteral("..."), Frame1);
-  for (QPushButton* b : {CommandOpen, CommandSave}) b->setFixedWidth(32);
-  auto* paths = new QGridLayout(Frame1);
-  paths->addWidget(Label3, 0, 0);
-  paths->addWidget(TextOpen, 0, 1);
-  paths->addWidget(CommandOpen, 0, 2);
-  paths->addWidget(Label1, 1, 0);
-  paths->addWidget(TextSave, 1, 1);
-  paths->addWidget(CommandSave, 1, 2);
-
-  // Progress and help.
-  Label5 = new QLabel(Utf8("进度:"), this);
-  ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(0);
-  auto* progress = new QHBoxLayout;
-  progress->addWidget(Label5);
-  progress->addWidget(ProgressBar1);
-  LabelInformation = new QLabel(this);
-  LabelInformation->setWordWrap(true);
-  LabelInformation->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  LabelInformation->setMinimumHeight(90);
-
-  auto* window = new QVBoxLayout(this);
-  window->addWidget(Frame2);
-  window->addWidget(Frame1);
-  window->addLayout(progress);
-  window->addWidget(LabelInformation, 1);
-  resize(520, 330);
-
   connect(OptionN2D, &QRadioButton::clicked, this, &Form1::OptionN2D_Click);
   connect(OptionD2N, &QRadioButton::clicked, this, &Form1::OptionD2N_Click);
   connect(CommandOpen, &QPushButton::clicked, this, &Form1::CommandOpen_Click);
   connect(CommandSave, &QPushButton::clicked, this, &Form1::CommandSave_Click);
   connect(CommandChange, &QToolButton::clicked, this, &Form1::CommandChange_Click);
+  TextOpen->clear();
+  LabelInformationChange();
+  WatchInterruptions(this, [this] { close(); });
 }
 
 void Form1::LabelInformationChange() {
   const bool toNand = OptionD2N->isChecked();
   LabelInformation->setText(ForDisplay(toNand ? HelpDataToNand : HelpNandToData));
-  for (QWidget* w : {static_cast<QWidget*>(Label2), static_cast<QWidget*>(Label4),
-                     static_cast<QWidget*>(TextBlockNum), static_cast<QWidget*>(Line1),
-                     static_cast<QWidget*>(Line5), static_cast<QWidget*>(TextBlockVersion1),
-                     static_cast<QWidget*>(TextBlockVersion2), static_cast<QWidget*>(Label6),
-                     static_cast<QWidget*>(Label7)})
+  for (QWidget* w : std::initializer_list<QWidget*>{Label2, Label4, TextBlockNum, Line1, Line5, TextBlockVersion1,
+                                                   TextBlockVersion2, Label6, Label7})
     w->setVisible(toNand);
 }
 

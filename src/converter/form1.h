@@ -3,21 +3,17 @@
 #include <QWidget>
 
 #include "converter/converter_host.h"
+#include "ui_form1.h"
 
 class QCloseEvent;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
-class QToolButton;
 
-// Corvane's window: direction, source and target, starting logical block
-// number and version digits for the way back, and the convert button.
-// Message boxes and the file dialog go through virtual functions so that a
-// test can answer them without a modal window.
-class Form1 : public QWidget, public ConverterHost {
+// Corvane's window (form1.ui): direction, source and target, starting logical
+// block number and version digits for the way back, and the convert button.
+// Line1 is the box around the Data-to-NAND fields (drawn by Line1 to Line4
+// together), Line5 joins it to OptionD2N. Message boxes and the file dialog go
+// through virtual functions so that a test can answer them without a modal
+// window.
+class Form1 : public QWidget, public ConverterHost, public Ui::Form1 {
   Q_OBJECT
 
  public:
@@ -49,30 +45,6 @@ class Form1 : public QWidget, public ConverterHost {
   QString HelpNandToData;
   QString HelpDataToNand;
 
-  QFrame* Frame2;
-  QRadioButton* OptionN2D;
-  QRadioButton* OptionD2N;
-  QLabel* Label2;
-  QLineEdit* TextBlockNum;
-  QLabel* Label4;
-  QLabel* Label6;
-  QLineEdit* TextBlockVersion1;
-  QLabel* Label7;
-  QLineEdit* TextBlockVersion2;
-  QFrame* Line1;  // the box around the Data-to-NAND fields (Line1 to Line4)
-  QFrame* Line5;  // joins the box to OptionD2N
-  QToolButton* CommandChange;
-  QFrame* Frame1;
-  QLabel* Label3;
-  QLineEdit* TextOpen;
-  QPushButton* CommandOpen;
-  QLabel* Label1;
-  QLineEdit* TextSave;
-  QPushButton* CommandSave;
-  QLabel* Label5;
-  QProgressBar* ProgressBar1;
-  QLabel* LabelInformation;
-
  protected:
   // Closing the window while a conversion runs waits for it to end: the
   // window closes right after, and no partial target is ever left. An
@@ -89,7 +61,6 @@ class Form1 : public QWidget, public ConverterHost {
   virtual QString ShowOpenDialog(const QString& filter, const QString& fileName, bool newNameAllowed);
 
  private:
-  void BuildControls();
   QString ChooseFile(const char* filter, bool newNameAllowed);
 
   bool converting_ = false;

@@ -3,37 +3,17 @@
 
 #include "repair/repair_checks.h"
 #include "ui/repair_dialog.h"
+#include "ui_form_back_nand.h"
 
-class QCheckBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
-
-// The NAND repair options "修复NandFlash": all blocks or a range, low speed,
-// format afterwards. Modeless; OK checks the range, hides the dialog and runs
-// the repair with the main window locked, then it unloads itself. Messages go
-// through the engine's Host.
-class FormBackNand : public RepairDialog {
+// The NAND repair options "修复NandFlash" (form_back_nand.ui): all blocks or a
+// range, low speed, format afterwards. Modeless; OK checks the range, hides
+// the dialog and runs the repair with the main window locked, then it unloads
+// itself. Messages go through the engine's Host.
+class FormBackNand : public RepairDialog, public Ui::FormBackNand {
   Q_OBJECT
 
  public:
   FormBackNand(Module1& m, QWidget* mainWindow);
-
-  QGroupBox* Frame5;
-  QLabel* Label1;
-  QRadioButton* Option1;  // "全部"
-  QRadioButton* Option2;  // the range
-  QLabel* Label7;
-  QLineEdit* Text1;
-  QLabel* Label8;
-  QLineEdit* Text2;
-  QLabel* Label9;
-  QCheckBox* Check1;  // "低速修复"
-  QCheckBox* Check2;  // "修复后格式化文曲星"
-  QPushButton* Command1;  // "确定"
-  QPushButton* Command2;  // "取消"
 
   bool Form_Load() override;
   void Command1_Click();

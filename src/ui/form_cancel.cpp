@@ -1,10 +1,5 @@
 #include "ui/form_cancel.h"
 
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QPushButton>
-#include <QVBoxLayout>
-
 #include "link/module1.h"
 #include "ui/widget_text.h"
 
@@ -12,33 +7,8 @@ const char* const FormCancel::kBackupQuestion = "你确实要终止备份进程�
 const char* const FormCancel::kRepairQuestion = "你确实要终止还原进程吗?\r\n这样可能导致文曲星系统严重损坏!";
 
 FormCancel::FormCancel(Module1& module, QWidget* parent) : QDialog(parent), module_(module) {
-  setObjectName("FormCancel");
-  setWindowTitle(QString::fromUtf8("取消吗?"));
-  setModal(false);
-
-  Label1 = new QLabel(this);
-  Label1->setObjectName("Label1");
+  setupUi(this);
   Label1->setMinimumHeight(2 * Label1->fontMetrics().lineSpacing());
-  Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  Command1 = new QPushButton(QString::fromUtf8("是"), this);
-  Command1->setObjectName("Command1");
-  Command2 = new QPushButton(QString::fromUtf8("否"), this);
-  Command2->setObjectName("Command2");
-  Command1->setAutoDefault(false);
-  Command2->setAutoDefault(false);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(Command1);
-  buttons->addSpacing(24);
-  buttons->addWidget(Command2);
-  buttons->addStretch();
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(18, 14, 18, 12);
-  layout->addWidget(Label1);
-  layout->addSpacing(8);
-  layout->addLayout(buttons);
-
   connect(Command1, &QPushButton::clicked, this, &FormCancel::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &FormCancel::Command2_Click);
   Form_Load();

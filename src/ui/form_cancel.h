@@ -1,23 +1,20 @@
 #pragma once
 #include <QDialog>
 
-class QLabel;
-class QPushButton;
+#include "ui_form_cancel.h"
+
 class Module1;
 
 // Asks whether to stop the running transfer. It chooses its question when it
 // loads, by TransferKind: a backup asks one line, a repair warns that the
 // handheld may be left damaged. "是" sets CancelFlag, "否" does nothing; both
 // unload the dialog. Shown modeless by the main window's start button.
-class FormCancel : public QDialog {
+// Controls in form_cancel.ui.
+class FormCancel : public QDialog, public Ui::FormCancel {
   Q_OBJECT
 
  public:
   FormCancel(Module1& module, QWidget* parent = nullptr);
-
-  QLabel* Label1;
-  QPushButton* Command1;  // "是"
-  QPushButton* Command2;  // "否"
 
   void Form_Load();
   void Command1_Click();

@@ -4,18 +4,9 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QSessionManager>
-#include <QComboBox>
 #include <QFileInfo>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QMessageBox>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <algorithm>
 
 #include "backup/backup.h"
@@ -48,9 +39,15 @@ const char* const kOverwriteQuestion = "文件已存在,要覆盖吗？";
 }  // namespace
 
 FormMain::FormMain(QWidget* parent) : QWidget(parent) {
-  setObjectName("FormMain");
-  setWindowTitle(Text("Marnock"));
-  BuildControls();
+  setupUi(this);
+  // What the user typed is what counts: inline completion would turn a typed
+  // "com" into "com1" and start a transfer on a port never chosen.
+  ComboCom->setCompleter(nullptr);
+  ComboKind->setCompleter(nullptr);
+  purposes_.addButton(OptionSaveNor, 1);
+  purposes_.addButton(OptionBackNor, 2);
+  purposes_.addButton(OptionSaveNand, 3);
+  purposes_.addButton(OptionBackNand, 4);
 
   connect(CommandSatrt, &QPushButton::clicked, this, &FormMain::CommandSatrt_Click);
   connect(CommandAbout, &QPushButton::clicked, this, &FormMain::CommandAbout_Click);
@@ -74,87 +71,6 @@ bool FormMain::HoldSessionEnd() {
 
 FormMain::~FormMain() = default;
 
-void FormMain::BuildControls() {
-  // Status area: status text and the two progress bars.
-  FrameStatus = Named(new QGroupBox(this), "FrameStatus");
-  Label2 = Named(new QLabel(Text("通信状态:"), FrameStatus), "Label2");
-  LabelStatus = Named(new StatusLabel(Text(kIdleStatus), FrameStatus), "LabelStatus");
-  Label3 = Named(new QLabel(Text("当前进度:"), FrameStatus), "Label3");
-  ProgressBar1 = Named(new QProgressBar(FrameStatus), "ProgressBar1");
-  Label10 = Named(new QLabel(Text("总 进 度:"), FrameStatus), "Label10");
-  ProgressBar2 = Named(new QProgressBar(FrameStatus), "ProgressBar2");
-  for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
-    bar->setRange(0, 100);
-    bar->setValue(0);
-    bar->setTextVisible(false);
-    bar->setMinimumWidth(260);
-  }
-  auto* status = new QGridLayout(FrameStatus);
-  status->addWidget(Label2, 0, 0);
-  status->addWidget(LabelStatus, 0, 1);
-  status->addWidget(Label3, 1, 0);
-  status->addWidget(ProgressBar1, 1, 1);
-  status->addWidget(Label10, 2, 0);
-  status->addWidget(ProgressBar2, 2, 1);
-  status->setColumnStretch(1, 1);
-
-  // Port and model.
-  FrameConfig = Named(new QGroupBox(Text("通信选项"), this), "FrameConfig");
-  Label1 = Named(new QLabel(Text("端口:"), FrameConfig), "Label1");
-  ComboCom = Named(new PortComboBox(FrameConfig), "ComboCom");
-  Label5 = Named(new QLabel(Text("机型:"), FrameConfig), "Label5");
-  ComboKind = Named(new QComboBox(FrameConfig), "ComboKind");
-  ComboKind->setEditable(true);
-  ComboKind->addItem(Text("2000系列"));
-  ComboKind->addItem(Text("NC3000"));
-  ComboKind->setInsertPolicy(QComboBox::NoInsert);
-  // What the user typed is what counts: inline completion would turn a typed
-  // "com" into "com1" and start a transfer on a port never chosen.
-  for (QComboBox* combo : {static_cast<QComboBox*>(ComboCom), ComboKind}) combo->setCompleter(nullptr);
-  auto* config = new QGridLayout(FrameConfig);
-  config->addWidget(Label1, 0, 0);
-  config->addWidget(ComboCom, 0, 1);
-  config->addWidget(Label5, 1, 0);
-  config->addWidget(ComboKind, 1, 1);
-  config->setRowStretch(2, 1);
-
-  // Purpose.
-  FramePurpose = Named(new QGroupBox(Text("通讯目的"), this), "FramePurpose");
-  OptionSaveNor = Named(new QRadioButton(Text("备份系统Nor"), FramePurpose), "OptionSaveNor");
-  OptionBackNor = Named(new QRadioButton(Text("修复系统Nor"), FramePurpose), "OptionBackNor");
-  OptionSaveNand = Named(new QRadioButton(Text("备份系统Nand"), FramePurpose), "OptionSaveNand");
-  OptionBackNand = Named(new QRadioButton(Text("修复系统Nand"), FramePurpose), "OptionBackNand");
-  auto* purpose = new QGridLayout(FramePurpose);
-  purpose->addWidget(OptionSaveNor, 0, 0);
-  purpose->addWidget(OptionBackNor, 0, 1);
-  purpose->addWidget(OptionSaveNand, 1, 0);
-  purpose->addWidget(OptionBackNand, 1, 1);
-
-  Label7 = Named(new QLabel(this), "Label7");
-
-  // Buttons.
-  CommandSatrt = Named(new QPushButton(Text(kStartCaption), this), "CommandSatrt");
-  CommandAbout = Named(new QPushButton(Text("关  于"), this), "CommandAbout");
-  CommandExit = Named(new QPushButton(Text("退  出"), this), "CommandExit");
-  for (QPushButton* button : {CommandSatrt, CommandAbout, CommandExit}) {
-    button->setAutoDefault(false);
-    button->setMinimumWidth(90);
-  }
-
-  auto* choices = new QHBoxLayout;
-  choices->addWidget(FrameConfig, 2);
-  choices->addWidget(FramePurpose, 3);
-  auto* buttons = new QHBoxLayout;
-  buttons->addWidget(Label7, 1);
-  buttons->addWidget(CommandSatrt);
-  buttons->addWidget(CommandAbout);
-  buttons->addWidget(CommandExit);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(FrameStatus);
-  layout->addLayout(choices);
-  layout->addLayout(buttons);
-}
-
 void FormMain::Form_Load() {
   ComboCom->setCurrentIndex(ComboCom->findText(QStringLiteral("com1")));
   ComboCom->setEditText(QStringLiteral("com1"));
@@ -163,10 +79,7 @@ void FormMain::Form_Load() {
   OptionSaveNor->setChecked(true);
 }
 
-int FormMain::PurposeCode() const {
-  return (OptionSaveNor->isChecked() ? 1 : 0) + (OptionBackNor->isChecked() ? 2 : 0) +
-         (OptionSaveNand->isChecked() ? 3 : 0) + (OptionBackNand->isChecked() ? 4 : 0);
-}
+int FormMain::PurposeCode() const { return std::max(0, purposes_.checkedId()); }
 
 void FormMain::TakePortFromText() {
   const std::string text = ComboCom->currentText().toStdString();

@@ -1,4 +1,5 @@
 #pragma once
+#include <QButtonGroup>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -6,29 +7,23 @@
 #include <string>
 
 #include "link/host.h"
-#include "ui/port_combo_box.h"
+#include "ui_form_main.h"
 
 class QCloseEvent;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
 class Module1;
 class FormAbout;
 class FormCancel;
-class StatusLabel;
 
 // Tolvar's main window: port, model and purpose, the start button that hands
 // over to a backup or a repair dialog (and asks to cancel while a transfer
 // runs), and the status line and progress bars the transfers drive. It is the
 // Host of the engine; Module1 is created after it and handed in with SetModule.
+// Its controls are described in form_main.ui, under the names they are known by.
 //
 // Everything modal (file dialogs, message boxes, questions, ending the
 // program) goes through the virtual functions below, so a test can answer
 // them without a dialog ever blocking.
-class FormMain : public QWidget, public Host {
+class FormMain : public QWidget, public Host, public Ui::FormMain {
   Q_OBJECT
 
  public:
@@ -37,29 +32,6 @@ class FormMain : public QWidget, public Host {
 
   void SetModule(Module1* module) { module_ = module; }
   Module1* module() const { return module_; }
-
-  // --- controls (named as the window's designer named them) ---
-  QGroupBox* FrameStatus;
-  QLabel* Label2;
-  StatusLabel* LabelStatus;
-  QLabel* Label3;
-  QProgressBar* ProgressBar1;
-  QLabel* Label10;
-  QProgressBar* ProgressBar2;
-  QPushButton* CommandAbout;
-  QGroupBox* FrameConfig;
-  QLabel* Label1;
-  PortComboBox* ComboCom;
-  QLabel* Label5;
-  QComboBox* ComboKind;
-  QPushButton* CommandExit;
-  QPushButton* CommandSatrt;
-  QGroupBox* FramePurpose;
-  QRadioButton* OptionSaveNor;
-  QRadioButton* OptionBackNor;
-  QRadioButton* OptionSaveNand;
-  QRadioButton* OptionBackNand;
-  QLabel* Label7;
 
   // The repair option dialogs, shown for purposes 2 and 4 once ImagePath is
   // set. A dialog that rejects the file calls CommandSatrt_Click again.
@@ -125,7 +97,6 @@ class FormMain : public QWidget, public Host {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void BuildControls();
   // ComPort from the port text: a device path names that device, any other
   // text gives the port number after "com" (0 when it has none).
   void TakePortFromText();
@@ -134,6 +105,7 @@ class FormMain : public QWidget, public Host {
   void CancelAnswered(bool yes);
   QProgressBar* BarOf(Bar bar) const;
 
+  QButtonGroup purposes_;  // the four options, each with its purpose code as id
   Module1* module_ = nullptr;
   QPointer<FormCancel> cancel_;
   QPointer<FormAbout> about_;

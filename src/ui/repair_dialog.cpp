@@ -3,12 +3,9 @@
 #include <QKeyEvent>
 
 #include "link/module1.h"
-#include "ui/widget_text.h"
 
-RepairDialog::RepairDialog(Module1& m, QWidget* mainWindow, const char* name, const char* caption)
+RepairDialog::RepairDialog(Module1& m, QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Window), m_(m), mainWindow_(mainWindow), imagePath_(m.ImagePath) {
-  setObjectName(name);
-  setWindowTitle(Text(caption));
   setAttribute(Qt::WA_DeleteOnClose);
 }
 

@@ -13,7 +13,7 @@ class RepairDialog : public QWidget {
   Q_OBJECT
 
  public:
-  RepairDialog(Module1& m, QWidget* mainWindow, const char* name, const char* caption);
+  RepairDialog(Module1& m, QWidget* mainWindow);
 
   // Checks the image at ImagePath; false (after the rejection message) when
   // it cannot be repaired.

@@ -7,12 +7,11 @@
 
 #include "ui/widget_text.h"
 
-StatusLabel::StatusLabel(const QString& line, QWidget* parent) : QLabel(parent) {
+StatusLabel::StatusLabel(QWidget* parent) : QLabel(parent) {
   // Any width the layout gives; the text adapts to it, never the reverse.
   setSizePolicy(QSizePolicy::Ignored, sizePolicy().verticalPolicy());
   setTextFormat(Qt::PlainText);
   setTextInteractionFlags(Qt::TextSelectableByMouse);
-  setLine(line);
 }
 
 void StatusLabel::setLine(const QString& line) {

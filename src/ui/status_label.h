@@ -14,7 +14,7 @@ class StatusLabel : public QLabel {
   Q_OBJECT
 
  public:
-  explicit StatusLabel(const QString& line, QWidget* parent = nullptr);
+  explicit StatusLabel(QWidget* parent = nullptr);
 
   void setLine(const QString& line);
   QString line() const { return line_; }

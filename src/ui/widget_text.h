@@ -16,10 +16,3 @@ inline QString WidgetText(const std::string& utf8) {
 
 // A fixed UTF-8 text of the windows.
 inline QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
-
-// Gives a control the name it is known by, so that tests can find it.
-template <typename W>
-W* Named(W* widget, const char* name) {
-  widget->setObjectName(name);
-  return widget;
-}
