@@ -5,36 +5,11 @@
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QtGlobal>
-#include <array>
 #include <thread>
 
 #include "link/low_latency.h"
 
 namespace {
-
-// The serial library's speed codes for sio_ioctl, in code order.
-constexpr std::array<qint32, 20> kSpeedOfCode = {50,   75,   110,   134,   150,   300,    600,    1200,   1800,   2400,
-                                                 4800, 7200, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600};
-
-// Line modes of sio_ioctl: data bits in bits 0-1, two stop bits in bit 2,
-// parity in bits 3-5.
-bool ApplyMode(QSerialPort& serial, int mode) {
-  static constexpr QSerialPort::DataBits kData[] = {QSerialPort::Data5, QSerialPort::Data6, QSerialPort::Data7,
-                                                     QSerialPort::Data8};
-  QSerialPort::Parity parity;
-  switch (mode & 0x38) {
-    case 0x00: parity = QSerialPort::NoParity; break;
-    case 0x08: parity = QSerialPort::OddParity; break;
-    case 0x18: parity = QSerialPort::EvenParity; break;
-    case 0x28: parity = QSerialPort::MarkParity; break;
-    case 0x38: parity = QSerialPort::SpaceParity; break;
-    default: return false;
-  }
-  if ((mode & ~0x3F) != 0) return false;
-  return serial.setDataBits(kData[mode & 0x03]) &&
-         serial.setStopBits((mode & 0x04) ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
-         serial.setParity(parity) && serial.setFlowControl(QSerialPort::NoFlowControl);
-}
 
 // Above this many bytes waiting to leave, sio_putch answers "try again".
 constexpr qint64 kWriteBacklog = 64 * 1024;
@@ -114,9 +89,13 @@ int QtSerialIo::sio_open(int port) {
   return 0;
 }
 
+// The one setting the programs ask for: 115200 bit/s, 8 data bits, no
+// parity, 1 stop bit. Any other is refused.
 int QtSerialIo::sio_ioctl(int port, int baud, int mode) {
-  if (!IsOpen(port) || baud < 0 || baud >= static_cast<int>(kSpeedOfCode.size())) return -1;
-  if (!serial_->setBaudRate(kSpeedOfCode[static_cast<std::size_t>(baud)]) || !ApplyMode(*serial_, mode)) {
+  if (!IsOpen(port) || baud != kBaudCode115200 || mode != kMode8N1) return -1;
+  if (!serial_->setBaudRate(static_cast<qint32>(kBaseBaud)) || !serial_->setDataBits(QSerialPort::Data8) ||
+      !serial_->setParity(QSerialPort::NoParity) || !serial_->setStopBits(QSerialPort::OneStop) ||
+      !serial_->setFlowControl(QSerialPort::NoFlowControl)) {
     lastError_ = (serial_->portName() + QStringLiteral(": ") + serial_->errorString()).toStdString();
     return -1;
   }

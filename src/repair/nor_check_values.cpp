@@ -1,171 +1,137 @@
 #include "repair/nor_check_values.h"
 
-#include <algorithm>
 #include <fstream>
-#include <functional>
 #include <vector>
 
 #include "common/file_exists.h"
-#include "repair/byte_kernels.h"
 #include "repair/repair_checks.h"
 
 namespace {
 
-// The image opened for reading and writing, checked to hold the check area.
-struct OpenImage {
+// T(i) of the reflected CRC-16-CCITT table (polynomial 0x8408).
+std::array<std::uint16_t, 256> MakeCrcTable() {
+  std::array<std::uint16_t, 256> table{};
+  for (unsigned i = 0; i < 256; ++i) {
+    unsigned c = i;
+    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? (c >> 1) ^ 0x8408 : c >> 1;
+    table[i] = static_cast<std::uint16_t>(c);
+  }
+  return table;
+}
+
+const std::array<std::uint16_t, 256> kCrcTable = MakeCrcTable();
+
+// The CRC covers page 02 and page 03 up to the check area, then page 04 on.
+constexpr std::uint64_t kCrcStart = 2 * kNorPageSize;
+constexpr std::uint64_t kCheckAreaPage = kNorCrcOffset - kNorCrcOffset % kNorPageSize;
+
+// The image read whole (a repairable one is 8 MiB at most) and the values
+// its bytes give, as they stand.
+struct NorImage {
   std::fstream file;
-  std::uint64_t length = 0;
-  bool writable = true;
-  bool Open(const std::string& path, bool forWriting) {
-    writable = forWriting;
+  std::vector<std::uint8_t> bytes;
+  std::uint16_t storedSum = 0, storedCrc = 0, sum = 0, crc = 0;
+
+  // False when the image cannot be opened (for writing too, when asked) or
+  // read, or is not whole pages that hold the check area. Events run once
+  // per page of the computation.
+  bool Read(const std::string& path, bool forWriting, Host* host) {
     file.open(PathFromUtf8(path), forWriting ? std::ios::in | std::ios::out | std::ios::binary : std::ios::in | std::ios::binary);
-    if (!file.is_open()) return false;
-    file.seekg(0, std::ios::end);
-    const std::streamoff end = file.tellg();
-    if (end < 0) return false;
-    length = static_cast<std::uint64_t>(end);
-    file.seekg(0);
-    return length % kNorPageSize == 0 && length >= kNorCheckSumOffset + 2;  // the check area lies inside
-  }
-  // Pages in file order from `first` on, read several at a time; null at a
-  // read error.
-  void StartAt(std::uint64_t first) {
-    next_ = first;
-    held_ = used_ = 0;
-    file.seekg(static_cast<std::streamoff>(first * kNorPageSize));
-  }
-  const std::uint8_t* NextPage() {
-    if (used_ == held_) {
-      const std::uint64_t left = length / kNorPageSize - next_;
-      held_ = static_cast<std::size_t>(std::min<std::uint64_t>(left, kPagesPerRead));
-      used_ = 0;
-      buffer_.resize(kPagesPerRead * kNorPageSize);
-      if (held_ == 0 || !file.read(reinterpret_cast<char*>(buffer_.data()), static_cast<std::streamsize>(held_ * kNorPageSize))) return nullptr;
+    if (!file.is_open() || !file.seekg(0, std::ios::end)) return false;
+    const std::streamoff length = file.tellg();
+    if (length < 0 || length % kNorPageSize != 0 || static_cast<std::uint64_t>(length) < kNorCheckSumOffset + 2) return false;
+    bytes.resize(static_cast<std::size_t>(length));
+    if (!file.seekg(0) || !file.read(reinterpret_cast<char*>(bytes.data()), length)) return false;
+
+    NorCrc running;
+    std::uint32_t total = 0;
+    for (std::uint64_t at = 0; at < bytes.size(); at += kNorPageSize) {
+      const std::uint8_t* page = bytes.data() + at;
+      for (std::uint64_t i = 0; i < kNorPageSize; ++i) total += page[i];
+      if (at >= kCrcStart) running.Update(page, at == kCheckAreaPage ? kNorCrcOffset - at : kNorPageSize);
+      if (host) host->ProcessEvents();
     }
-    ++next_;
-    return buffer_.data() + (used_++) * kNorPageSize;
+    storedSum = PairAt(kNorCheckSumOffset);
+    storedCrc = PairAt(kNorCrcOffset);
+    sum = static_cast<std::uint16_t>(total - bytes[kNorCheckSumOffset] - bytes[kNorCheckSumOffset + 1]);
+    crc = running.Value();
+    return true;
   }
-  // Writes the pair when either stored byte differs from the computed value.
-  bool StorePair(std::uint64_t offset, std::uint16_t stored, std::uint16_t computed, CheckFix& fix) {
-    fix.stored = stored;
-    fix.computed = computed;
-    if (stored == computed || !writable) return true;
+
+  std::uint16_t PairAt(std::uint64_t offset) const {
+    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
+  }
+
+  // The NorCheckSum once the CRC is corrected: it counts the new CRC bytes.
+  std::uint16_t SumWithCorrectCrc() const {
+    const auto pairSum = [](std::uint16_t pair) { return (pair & 0xFFu) + (pair >> 8); };
+    return static_cast<std::uint16_t>(sum - pairSum(storedCrc) + pairSum(crc));
+  }
+
+  // Rewrites the pair at `offset` when either stored byte differs.
+  CheckFix Store(std::uint64_t offset, std::uint16_t stored, std::uint16_t computed) {
+    CheckFix fix{true, stored, computed, false};
+    if (stored == computed) return fix;
     const char pair[2] = {static_cast<char>(computed & 0xFF), static_cast<char>(computed >> 8)};
     file.seekp(static_cast<std::streamoff>(offset));
     file.write(pair, 2);
     file.flush();
-    fix.written = static_cast<bool>(file);
-    return fix.written;
+    fix.ok = fix.written = static_cast<bool>(file);
+    return fix;
   }
-
- private:
-  static constexpr std::size_t kPagesPerRead = 8;
-  std::vector<std::uint8_t> buffer_;
-  std::uint64_t next_ = 0;
-  std::size_t held_ = 0, used_ = 0;
 };
-
-std::uint16_t PairAt(const std::uint8_t* page, std::uint64_t offsetInPage) {
-  return static_cast<std::uint16_t>(page[offsetInPage] | (page[offsetInPage + 1] << 8));
-}
-
-constexpr std::uint64_t kCheckPage = kNorCrcOffset / kNorPageSize;  // page 03
-constexpr std::uint64_t kCrcInPage = kNorCrcOffset % kNorPageSize;
-constexpr std::uint64_t kSumInPage = kNorCheckSumOffset % kNorPageSize;
 
 }  // namespace
 
 std::array<std::uint8_t, 512> CrcByteTable() {
   std::array<std::uint8_t, 512> table{};
   for (unsigned i = 0; i < 256; ++i) {
-    const std::uint16_t t = CrcTableEntry(i);
-    table[i] = static_cast<std::uint8_t>(t >> 8);
-    table[256 + i] = static_cast<std::uint8_t>(t & 0xFF);
+    table[i] = static_cast<std::uint8_t>(kCrcTable[i] >> 8);
+    table[256 + i] = static_cast<std::uint8_t>(kCrcTable[i] & 0xFF);
   }
   return table;
 }
 
-NorCrc::NorCrc() = default;
-
-void NorCrc::Update(const std::uint8_t* bytes, std::size_t count, std::uint32_t* sum) {
-  register_ = CrcRegisterUpdate(register_, bytes, count, sum);
+void NorCrc::Update(const std::uint8_t* bytes, std::size_t count) {
+  unsigned r = register_;
+  for (std::size_t i = 0; i < count; ++i) r = (r >> 8) ^ kCrcTable[(r ^ bytes[i]) & 0xFF];
+  register_ = static_cast<std::uint16_t>(r);
 }
-
-namespace {
-
-enum Values { kSum = 1, kCrc = 2 };
-
-// The sum of the two bytes of a little-endian pair.
-unsigned PairSum(std::uint16_t pair) { return (pair & 0xFFu) + (pair >> 8); }
-
-// Scans the image once and then stores the chosen values, the NorCheckSum
-// first. A correction computes the CRC as well, so that the stored sum counts
-// the CRC bytes as they stand once the CRC is corrected: one run leaves both
-// values consistent. A check (`write` clear) takes the bytes as they are and
-// writes nothing. `beforeCrc` runs between the two stores.
-struct Scan {
-  CheckFix sum, crc;
-};
-
-Scan ScanImage(Host* host, const std::string& path, bool write, int stores, const std::function<void()>& beforeCrc = {}) {
-  Scan scan;
-  OpenImage image;
-  if (!image.Open(path, write)) return scan;
-  const int values = stores | (write && (stores & kSum) ? kCrc : 0);
-  const std::uint64_t pages = image.length / kNorPageSize;
-  std::uint32_t sum = 0;
-  NorCrc crc;
-  std::uint16_t storedSum = 0, storedCrc = 0;
-  const std::uint64_t first = (values & kSum) ? 0 : 2;
-  image.StartAt(first);
-  for (std::uint64_t p = first; p < pages; ++p) {
-    const std::uint8_t* page = image.NextPage();
-    if (!page) return scan;
-    const bool inCrc = (values & kCrc) && p >= 2;
-    if (inCrc && p != kCheckPage) {
-      crc.Update(page, kNorPageSize, (values & kSum) ? &sum : nullptr);  // both values from one look at the bytes
-    } else {
-      if (inCrc) crc.Update(page, kCrcInPage);  // the check area stays outside the CRC
-      if (values & kSum) sum += ByteSum(page, kNorPageSize);
-    }
-    if ((values & kSum) && p == kCheckPage) sum -= page[kSumInPage] + page[kSumInPage + 1];  // the sum leaves out its own two bytes
-    if (p == kCheckPage) {
-      storedSum = PairAt(page, kSumInPage);
-      storedCrc = PairAt(page, kCrcInPage);
-    }
-    if (host) host->ProcessEvents();
-  }
-  if (stores & kSum) {
-    if (values & kCrc) sum = sum - PairSum(storedCrc) + PairSum(crc.Value());
-    scan.sum.ok = image.StorePair(kNorCheckSumOffset, storedSum, static_cast<std::uint16_t>(sum), scan.sum);
-    if (!scan.sum.ok) return scan;
-  }
-  if (stores & kCrc) {
-    if (beforeCrc) beforeCrc();
-    scan.crc.ok = image.StorePair(kNorCrcOffset, storedCrc, crc.Value(), scan.crc);
-  }
-  return scan;
-}
-
-}  // namespace
 
 CheckFix CalNorCheckSum(Host& host, const std::string& path) {
   host.SetStatus("计算NorCheckSum...");
-  return ScanImage(&host, path, true, kSum).sum;
+  NorImage image;
+  if (!image.Read(path, true, &host)) return {};
+  return image.Store(kNorCheckSumOffset, image.storedSum, image.SumWithCorrectCrc());
 }
 
 CheckFix CalNorCrc(Host& host, const std::string& path) {
   host.SetStatus("校正CRC...");
-  return ScanImage(&host, path, true, kCrc).crc;
+  NorImage image;
+  if (!image.Read(path, true, &host)) return {};
+  return image.Store(kNorCrcOffset, image.storedCrc, image.crc);
 }
 
 bool CorrectNorCheckValues(Host& host, const std::string& path, CheckFix& sum, CheckFix& crc) {
   host.SetStatus("计算NorCheckSum...");
-  const Scan scan = ScanImage(&host, path, true, kSum | kCrc, [&] { host.SetStatus("校正CRC..."); });
-  sum = scan.sum;
-  crc = scan.crc;
-  return sum.ok && crc.ok;
+  sum = crc = {};
+  NorImage image;
+  if (!image.Read(path, true, &host)) return false;
+  sum = image.Store(kNorCheckSumOffset, image.storedSum, image.SumWithCorrectCrc());
+  if (!sum.ok) return false;
+  host.SetStatus("校正CRC...");
+  crc = image.Store(kNorCrcOffset, image.storedCrc, image.crc);
+  return crc.ok;
 }
 
-CheckFix VerifyNorCheckSum(const std::string& path) { return ScanImage(nullptr, path, false, kSum).sum; }
-CheckFix VerifyNorCrc(const std::string& path) { return ScanImage(nullptr, path, false, kCrc).crc; }
+CheckFix VerifyNorCheckSum(const std::string& path) {
+  NorImage image;
+  if (!image.Read(path, false, nullptr)) return {};
+  return {true, image.storedSum, image.sum, false};
+}
+
+CheckFix VerifyNorCrc(const std::string& path) {
+  NorImage image;
+  if (!image.Read(path, false, nullptr)) return {};
+  return {true, image.storedCrc, image.crc, false};
+}

@@ -54,7 +54,8 @@ TEST_F(QtSerialIoOverPty, OpensSetsSpeedsAndRefusesZero) {
   EXPECT_EQ(io.sio_baud(1, 230400), 0);
   EXPECT_NE(io.sio_baud(1, 0), 0);
   EXPECT_EQ(line.ComputerSpeed(), 230400) << "a refused speed leaves the line as it was";
-  EXPECT_NE(io.sio_ioctl(1, kBaudCode115200, 0x40), 0) << "unknown line mode";
+  EXPECT_NE(io.sio_ioctl(1, kBaudCode115200, 0x40), 0) << "a line mode other than 8N1";
+  EXPECT_NE(io.sio_ioctl(1, kBaudCode115200 + 1, kMode8N1), 0) << "a speed code other than 115200 bit/s";
 
   // One connection at a time; calls on other ports fail.
   EXPECT_NE(io.sio_open(1), 0);
