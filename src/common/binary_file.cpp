@@ -5,21 +5,10 @@
 #include <system_error>
 
 #include "common/file_exists.h"
+#include "common/platform_files.h"
 #include "common/system_reason.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::FILE* OpenFile(const std::string& path) {
-#ifdef _WIN32
-  return _wfopen(PathFromUtf8(path).c_str(), L"rb");
-#else
-  return std::fopen(path.c_str(), "rb");
-#endif
-}
-
-}  // namespace
 
 BinaryFile::~BinaryFile() {
   if (file_) std::fclose(file_);
@@ -32,7 +21,7 @@ bool BinaryFile::Fail() {
 
 bool BinaryFile::OpenForReading(const std::string& path) {
   errno = 0;
-  file_ = OpenFile(path);
+  file_ = OpenFileToRead(path);
   return file_ ? true : Fail();
 }
 
@@ -43,12 +32,7 @@ bool BinaryFile::Read(void* buffer, std::size_t count) {
 
 bool BinaryFile::SeekTo(std::uint64_t offset) {
   errno = 0;
-#ifdef _WIN32
-  const int result = _fseeki64(file_, static_cast<long long>(offset), SEEK_SET);
-#else
-  const int result = fseeko(file_, static_cast<off_t>(offset), SEEK_SET);
-#endif
-  return result == 0 ? true : Fail();
+  return SeekFile(file_, offset) ? true : Fail();
 }
 
 bool BinaryFile::Close() {

@@ -4,29 +4,16 @@
 #include <io.h>
 #include <windows.h>
 #include <shellapi.h>
-#else
-#include <unistd.h>
-#endif
 
-bool IsTerminal(std::FILE* stream) {
-#ifdef _WIN32
-  return _isatty(_fileno(stream)) != 0;
-#else
-  return isatty(fileno(stream)) != 0;
-#endif
-}
+#include "common/file_exists.h"  // wide text to UTF-8
 
-#ifdef _WIN32
+bool IsTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+
 std::vector<std::string> Utf8Arguments(int, char**) {
   std::vector<std::string> arguments;
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  for (int i = 1; wide && i < count; ++i) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string text(size > 0 ? size - 1 : 0, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, text.data(), size, nullptr, nullptr);
-    arguments.push_back(text);
-  }
+  for (int i = 1; wide && i < count; ++i) arguments.push_back(Utf8FromPath(wide[i]));
   LocalFree(wide);
   return arguments;
 }
@@ -37,7 +24,11 @@ void ReleaseOwnConsole() {
   DWORD processes[2];
   if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();  // nobody else shares it: it is ours alone
 }
+
 #else
+#include <unistd.h>
+
+bool IsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
 std::vector<std::string> Utf8Arguments(int argc, char** argv) { return {argv + (argc > 0 ? 1 : 0), argv + argc}; }
 void PrepareConsoleOutput() {}
 void ReleaseOwnConsole() {}

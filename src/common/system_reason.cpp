@@ -5,6 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "common/file_exists.h"  // wide text to UTF-8
 #endif
 
 namespace {
@@ -58,23 +60,6 @@ std::string WithSystemText(const char* chinese, const std::string& systemText) {
   return std::string(chinese) + " (" + systemText + ")";
 }
 
-#ifdef _WIN32
-std::string WindowsText(DWORD code) {
-  wchar_t* buffer = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-  std::string text;
-  if (buffer) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, buffer, -1, nullptr, 0, nullptr, nullptr);
-    text.resize(size > 0 ? size - 1 : 0);
-    WideCharToMultiByte(CP_UTF8, 0, buffer, -1, text.data(), size, nullptr, nullptr);
-    LocalFree(buffer);
-  }
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
-  return text;
-}
-#endif
-
 }  // namespace
 
 std::string SystemReason(int errorNumber) {
@@ -85,18 +70,32 @@ std::string WindowsReason(unsigned long code, const std::string& systemText) {
   return WithSystemText(ChineseForWindowsCode(code), systemText);
 }
 
-std::string ErrorCodeReason(const std::error_code& error) {
 #ifdef _WIN32
+namespace {
+std::string WindowsText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::string text;
+  if (buffer) {
+    text = Utf8FromPath(buffer);
+    LocalFree(buffer);
+  }
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+}  // namespace
+
+std::string ErrorCodeReason(const std::error_code& error) {
   if (error.category() == std::system_category()) return WindowsReason(error.value(), error.message());
-#endif
   return SystemReason(error.value());
 }
 
 std::string LastCallReason() {
-#ifdef _WIN32
   const DWORD code = GetLastError();
   return WindowsReason(code, WindowsText(code));
-#else
-  return SystemReason(errno);
-#endif
 }
+#else
+std::string ErrorCodeReason(const std::error_code& error) { return SystemReason(error.value()); }
+std::string LastCallReason() { return SystemReason(errno); }
+#endif

@@ -5,13 +5,8 @@
 #include <system_error>
 
 #include "common/file_exists.h"
+#include "common/platform_files.h"
 #include "common/system_reason.h"
-
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace fs = std::filesystem;
 
@@ -39,14 +34,6 @@ const char* KindOf(fs::file_type type) {
     case fs::file_type::socket: return "套接字";
     default: return "特殊文件";
   }
-}
-
-bool FolderWritable(const fs::path& folder) {
-#ifdef _WIN32
-  return _waccess(folder.c_str(), 2) == 0;
-#else
-  return ::access(folder.c_str(), W_OK | X_OK) == 0;
-#endif
 }
 
 }  // namespace

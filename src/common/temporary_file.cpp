@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/file_exists.h"
+#include "common/platform_files.h"
 #include "common/safe_replace.h"
 #include "common/system_reason.h"
 #include "common/target_check.h"
@@ -44,14 +45,6 @@ std::string ShortStem(const std::string& target) {
   return Utf8FromPath(p.parent_path() / PathFromUtf8(name));
 }
 
-std::FILE* CreateExclusively(const std::string& path) {
-#ifdef _WIN32
-  return _wfopen(PathFromUtf8(path).c_str(), L"wbx");
-#else
-  return std::fopen(path.c_str(), "wbx");
-#endif
-}
-
 }  // namespace
 
 void SetWriteFault(WriteFault fault) { Fault() = std::move(fault); }
@@ -68,7 +61,7 @@ bool TemporaryFile::Create() {
     path_ = Numbered(stem, number);
     const bool fits = NameFits(path_);
     errno = 0;
-    file_ = fits ? CreateExclusively(path_) : nullptr;
+    file_ = fits ? CreateNewFile(path_) : nullptr;
     if (file_) break;
     const bool tooLong = !fits || errno == ENAMETOOLONG;
     if (tooLong && stem == target_) {

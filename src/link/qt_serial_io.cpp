@@ -1,6 +1,5 @@
 #include "link/qt_serial_io.h"
 
-#include <QByteArray>
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSerialPort>
@@ -8,6 +7,7 @@
 #include <thread>
 
 #include "link/low_latency.h"
+#include "link/serial_device.h"
 
 namespace {
 
@@ -45,14 +45,8 @@ void QtSerialIo::SetDevice(int port, const std::string& device) {
 QString QtSerialIo::DeviceOf(int port) const {
   const auto registered = devices_.find(port);
   if (registered != devices_.end()) return SystemLocation(registered->second);
-  if (port < 1 || port > kHighestPort) return {};
-#ifdef Q_OS_WIN
-  return QStringLiteral("COM%1").arg(port);
-#else
-  const QByteArray fromEnvironment = qgetenv(QStringLiteral("TOLVAR_COM%1").arg(port).toLatin1().constData());
-  if (!fromEnvironment.isEmpty()) return SystemLocation(QString::fromLocal8Bit(fromEnvironment));
-  return QStringLiteral("/dev/ttyS%1").arg(port - 1);
-#endif
+  const std::string device = SerialDeviceName(port);
+  return device.empty() ? QString() : SystemLocation(QString::fromStdString(device));
 }
 
 std::string QtSerialIo::PortNote() const {

@@ -12,11 +12,10 @@ class QSerialPort;
 
 // The serial library on Qt SerialPort. One port is open at a time.
 //
-// Port numbers name devices: on Windows port N is "COMN"; elsewhere the
-// environment variable TOLVAR_COMN names the device (TOLVAR_COM1=/dev/ttyUSB0),
-// else /dev/ttyS{N-1}. A device registered with SetDevice takes the place of
-// that mapping for its port number. Outside Windows a device name with a slash
-// is a path, opened as given; a bare name is a device in /dev.
+// Port numbers name devices as SerialDeviceName says ("COMN" on Windows). A
+// device registered with SetDevice takes the place of that mapping for its
+// port number. Outside Windows a device name with a slash is a path, opened
+// as given; a bare name is a device in /dev.
 //
 // The line is raw: 8 data bits, no parity, 1 stop bit, no flow control, no
 // echo, no translation of CR or LF. While the port is open its driver is in

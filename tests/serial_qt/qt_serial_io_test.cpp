@@ -1,4 +1,5 @@
 #include "link/qt_serial_io.h"
+#include "link/serial_device.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,29 @@
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+// The file calls that differ between Windows and the rest, each with one
+// branch per platform in platform_files.cpp. Paths are UTF-8; on Windows they
+// reach the system as wide text, so that any file name works. Failures leave
+// errno set (the reason functions: the system's reason in `error`).
+
+// Opens an existing file for reading bytes.
+std::FILE* OpenFileToRead(const std::string& path);
+
+// Creates a new file for writing bytes; fails with EEXIST when anything stands
+// at `path` already, which is then left untouched.
+std::FILE* CreateNewFile(const std::string& path);
+
+// Moves to a byte position anywhere in a large file.
+bool SeekFile(std::FILE* file, std::uint64_t offset);
+
+// True when files can be created in `folder`.
+bool FolderWritable(const std::filesystem::path& folder);
+
+// Flushes a closed file's bytes to the disk.
+bool SyncToDisk(const std::string& path, std::string& error);
+
+// Renames `from` over `to` in one step, replacing a file standing there.
+bool RenameOver(const std::string& from, const std::string& to, std::string& error);
