@@ -1,7 +1,6 @@
 #include "link/qt_serial_io.h"
 
 #include <QDeadlineTimer>
-#include <QFileInfo>
 #include <QSerialPort>
 #include <QtGlobal>
 #include <thread>
@@ -13,19 +12,6 @@ namespace {
 
 // Above this many bytes waiting to leave, sio_putch answers "try again".
 constexpr qint64 kWriteBacklog = 64 * 1024;
-
-// The device as the system names it, which is also the name Qt SerialPort
-// opens unchanged. Windows names ("COM12") stay as they are; Qt adds their
-// \\.\ prefix. Elsewhere a name with a slash is a path: a relative one is
-// taken from the current folder (Qt itself would look for it in /dev).
-QString SystemLocation(const QString& device) {
-#ifdef Q_OS_WIN
-  return device;
-#else
-  if (device.contains(QLatin1Char('/'))) return QFileInfo(device).absoluteFilePath();
-  return QStringLiteral("/dev/") + device;
-#endif
-}
 
 }  // namespace
 
@@ -39,14 +25,13 @@ void QtSerialIo::SetDevice(int port, const std::string& device) {
   if (device.empty())
     devices_.erase(port);
   else
-    devices_[port] = QString::fromStdString(device);
+    devices_[port] = device;
 }
 
 QString QtSerialIo::DeviceOf(int port) const {
   const auto registered = devices_.find(port);
-  if (registered != devices_.end()) return SystemLocation(registered->second);
-  const std::string device = SerialDeviceName(port);
-  return device.empty() ? QString() : SystemLocation(QString::fromStdString(device));
+  const std::string device = registered != devices_.end() ? DeviceLocation(registered->second) : SerialDeviceName(port);
+  return QString::fromStdString(device);
 }
 
 std::string QtSerialIo::PortNote() const {

@@ -58,7 +58,7 @@ class QtSerialIo final : public SerialIo {
   static constexpr std::chrono::milliseconds kLeaveTime{5};
   std::chrono::steady_clock::time_point lastWrite_{};
 
-  std::map<int, QString> devices_;
+  std::map<int, std::string> devices_;
   std::unique_ptr<QSerialPort> serial_;
   std::unique_ptr<LowLatency> lowLatency_;
   int openPort_ = 0;
