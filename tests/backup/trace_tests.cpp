@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QtGlobal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "backup/backup.h"
-#include "backup/image_summary.h"
 #include "backup_sender.h"
 #include "sim_port.h"
+#include "support/environment.h"
 #include "support/fake_clock.h"
 #include "support/fake_host.h"
 
@@ -28,7 +26,7 @@ struct TraceTest : ::testing::Test {
     fs::create_directories(dir);
   }
   void TearDown() override {
-    qunsetenv("TOLVAR_TRACE");
+    SetEnvironment("TOLVAR_TRACE", "");
     fs::remove_all(dir);
   }
 
@@ -64,7 +62,7 @@ Bytes TracedBytes(const std::string& trace, const std::string& arrow) {
 }
 
 TEST_F(TraceTest, HoldsEveryByteBothWaysAndTheSpeedSwitch) {
-  qputenv("TOLVAR_TRACE", QByteArray(trace.string().c_str()));
+  SetEnvironment("TOLVAR_TRACE", trace.string());
   Backup(3);
   std::ifstream in(trace);
   const std::string text{std::istreambuf_iterator<char>(in), {}};
@@ -90,7 +88,7 @@ TEST_F(TraceTest, HoldsEveryByteBothWaysAndTheSpeedSwitch) {
 TEST_F(TraceTest, NotesTimeOutsAndWritesNothingWhenNotAskedFor) {
   Backup(2);
   EXPECT_FALSE(fs::exists(trace));
-  qputenv("TOLVAR_TRACE", QByteArray(trace.string().c_str()));
+  SetEnvironment("TOLVAR_TRACE", trace.string());
   Backup(2, 1);
   std::ifstream in(trace);
   const std::string text{std::istreambuf_iterator<char>(in), {}};
@@ -98,12 +96,3 @@ TEST_F(TraceTest, NotesTimeOutsAndWritesNothingWhenNotAskedFor) {
 }
 
 }  // namespace
-
-TEST(ImageSummary, GivesSizeAndSha256OfTheFile) {
-  const fs::path file = fs::temp_directory_path() / "tolvar-summary.nand";
-  std::ofstream(file, std::ios::binary) << "abc";
-  EXPECT_EQ(ImageSummary(file.string()),
-            file.string() + ": 3 字节, SHA-256 ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  fs::remove(file);
-  EXPECT_EQ(ImageSummary(file.string()), "");
-}

@@ -15,6 +15,7 @@
 #include "common/temporary_file.h"
 #include "converter/binary_file.h"
 #include "link/serial_device.h"
+#include "support/environment.h"
 
 namespace fs = std::filesystem;
 
@@ -54,12 +55,15 @@ TEST(Platform, PortNumbersNameTheSystemsDevices) {
   EXPECT_EQ(SerialDeviceName(1), "COM1");
   EXPECT_EQ(SerialDeviceName(10), "COM10");
   EXPECT_EQ(SerialDeviceName(kHighestPort), "COM256");
+  EXPECT_EQ(DeviceLocation("COM12"), "COM12");
 #else
-  ::unsetenv("TOLVAR_COM1");
+  EXPECT_EQ(DeviceLocation("ttyUSB0"), "/dev/ttyUSB0");
+  EXPECT_EQ(DeviceLocation("/dev/pts/3"), "/dev/pts/3");
+  SetEnvironment("TOLVAR_COM1", "");
   EXPECT_EQ(SerialDeviceName(1), "/dev/ttyS0");
-  ::setenv("TOLVAR_COM1", "/dev/ttyUSB0", 1);
+  SetEnvironment("TOLVAR_COM1", "/dev/ttyUSB0");
   EXPECT_EQ(SerialDeviceName(1), "/dev/ttyUSB0");
-  ::unsetenv("TOLVAR_COM1");
+  SetEnvironment("TOLVAR_COM1", "");
 #endif
 }
 
