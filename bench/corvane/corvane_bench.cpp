@@ -18,22 +18,11 @@
 #include "converter/conversions.h"
 #include "converter/geometry.h"
 #include "converter/verify.h"
+#include "support/silent_hosts.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-class SilentHost final : public ConverterHost {
- public:
-  void ShowMessage(const std::string& text) override { last = text; }
-  bool Ask(Question, const std::string&) override { return true; }
-  void SetProgressRange(int, int) override {}
-  void SetProgressValue(int) override {}
-  void SetConvertEnabled(bool) override {}
-  void ReadVersionDigits(std::string& major, std::string& minor) override { major = "3", minor = "1"; }
-  void ProcessEvents() override {}
-  std::string last;
-};
 
 bool SafeCopy(const std::string& from, const std::string& to) {
   BinaryFile in;
@@ -86,7 +75,7 @@ int main(int argc, char** argv) {
     std::fclose(f);
   }
 
-  SilentHost host;
+  SilentConverterHost host;
   const double plainCopy = Time(rounds, [&] {
     fs::remove(copy);
     return fs::copy_file(data, copy);

@@ -10,28 +10,13 @@
 #include <random>
 #include <vector>
 
-#include "link/host.h"
 #include "repair/nor_check_values.h"
+#include "support/silent_hosts.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-class SilentHost final : public Host {
- public:
-  void SetStatus(const std::string&) override {}
-  void SetBarRange(Bar, int, int) override {}
-  void SetBarValue(Bar, int) override {}
-  void ShowMessage(const std::string&) override {}
-  bool Ask(const std::string&, bool) override { return false; }
-  void HideCancelDialog() override {}
-  void UnloadCancelDialog() override {}
-  void LockForTransfer(Task) override {}
-  void RestoreAfterTransfer(Task) override {}
-  std::string ModelText() override { return "NC3000"; }
-  void ProcessEvents() override {}
-};
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 

@@ -10,6 +10,7 @@
 #include "fuzz_target.h"
 #include "sim_port.h"
 #include "support/fake_clock.h"
+#include "support/silent_hosts.h"
 
 namespace {
 
@@ -30,25 +31,6 @@ class StreamDevice final : public HandheldDevice {
   std::size_t next_ = 0;
 };
 
-class AnsweringHost final : public Host {
- public:
-  explicit AnsweringHost(const StreamDevice& device) : device_(device) {}
-  void SetStatus(const std::string&) override {}
-  void SetBarRange(Bar, int, int) override {}
-  void SetBarValue(Bar, int) override {}
-  void ShowMessage(const std::string&) override {}
-  bool Ask(const std::string&, bool) override { return !device_.Exhausted(); }
-  void HideCancelDialog() override {}
-  void UnloadCancelDialog() override {}
-  void LockForTransfer(Task) override {}
-  void RestoreAfterTransfer(Task) override {}
-  std::string ModelText() override { return "NC3000"; }
-  void ProcessEvents() override {}
-
- private:
-  const StreamDevice& device_;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -58,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   StreamDevice device(port, data + 1, size - 1);
   port.Attach(&device);
   FakeClock clock;
-  AnsweringHost host(device);
+  SilentHost host;
+  host.answer = [&device] { return !device.Exhausted(); };
   Module1 m(port, clock, host);
   m.ComPort = 1;
   m.eventInterval = std::chrono::microseconds(0);

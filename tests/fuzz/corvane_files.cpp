@@ -8,27 +8,13 @@
 #include "converter/conversions.h"
 #include "converter/verify.h"
 #include "fuzz_target.h"
-
-namespace {
-
-class YesHost final : public ConverterHost {
- public:
-  void ShowMessage(const std::string&) override {}
-  bool Ask(Question, const std::string&) override { return true; }
-  void SetProgressRange(int, int) override {}
-  void SetProgressValue(int) override {}
-  void SetConvertEnabled(bool) override {}
-  void ReadVersionDigits(std::string& major, std::string& minor) override { major = "3", minor = "1"; }
-  void ProcessEvents() override {}
-};
-
-}  // namespace
+#include "support/silent_hosts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::filesystem::path& folder = ScratchFolder();
   const std::string input = (folder / "input").string(), output = (folder / "output").string();
   std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  YesHost host;
+  SilentConverterHost host;
   VerifySummary summary;
   Nand2Data(host, input, output);
   VerifyImage(host, input, [](const VerifyFinding& finding) { DescribeFinding(finding); }, summary);
