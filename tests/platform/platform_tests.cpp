@@ -8,12 +8,12 @@
 #include <sstream>
 
 #include "command_line.h"
+#include "common/binary_file.h"
 #include "common/console.h"
 #include "common/file_exists.h"
 #include "common/platform_files.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
-#include "converter/binary_file.h"
 #include "link/serial_device.h"
 #include "support/environment.h"
 
