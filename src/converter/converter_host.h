@@ -33,8 +33,8 @@ class ConverterHost {
   // Lets pending user-interface events run; called after every page.
   virtual void ProcessEvents() = 0;
 
-  // True once the program was told to end (an interruption): a conversion
-  // then stops at the next block, removes its temporary file and leaves the
-  // target as it was.
+  // True once the conversion is to stop (the program was interrupted, or its
+  // window closed): it then stops at the next block, removes its temporary
+  // file and leaves the target as it was.
   virtual bool CancelRequested() { return false; }
 };

@@ -114,7 +114,7 @@ void Form1::CommandChange_Click() {
   else
     Data2Nand(*this, source, target, TextBlockNum->text().toStdString());
   converting_ = false;
-  if (closeWhenDone_) close();
+  if (closeRequested_) close();
 }
 
 void Form1::ShowMessage(const std::string& text) { ShowMessageBox(QString::fromStdString(text)); }
@@ -127,7 +127,7 @@ void Form1::SetProgressValue(int value) { ProgressBar1->setValue(value); }
 
 void Form1::closeEvent(QCloseEvent* event) {
   if (!converting_) return QWidget::closeEvent(event);
-  closeWhenDone_ = true;
+  closeRequested_ = true;
   event->ignore();
 }
 
@@ -140,7 +140,7 @@ void Form1::ReadVersionDigits(std::string& major, std::string& minor) {
 
 void Form1::ProcessEvents() { QCoreApplication::processEvents(); }
 
-bool Form1::CancelRequested() { return Interrupted(); }
+bool Form1::CancelRequested() { return closeRequested_ || Interrupted(); }
 
 void Form1::ShowMessageBox(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, Utf8(text::kTitle), ForDisplay(text), QMessageBox::Ok, this);

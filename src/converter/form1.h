@@ -46,9 +46,9 @@ class Form1 : public QWidget, public ConverterHost, public Ui::Form1 {
   QString HelpDataToNand;
 
  protected:
-  // Closing the window while a conversion runs waits for it to end: the
-  // window closes right after, and no partial target is ever left. An
-  // interruption closes it too, stopping a conversion at the next block.
+  // Closing the window while a conversion runs stops the conversion at its
+  // next block, as an interruption does (the temporary file removed, the
+  // target as it was); the window closes once it has stopped.
   void closeEvent(QCloseEvent* event) override;
 
   // A report with an OK button, titled "Corvane".
@@ -64,7 +64,7 @@ class Form1 : public QWidget, public ConverterHost, public Ui::Form1 {
   QString ChooseFile(const char* filter, bool newNameAllowed);
 
   bool converting_ = false;
-  bool closeWhenDone_ = false;
+  bool closeRequested_ = false;  // the window was closed during a conversion
 
   // The file name the shared dialog holds: the last one chosen with either button.
   QString dialogFileName_;
