@@ -50,7 +50,7 @@ void TerminalProgress::Value(Host::Bar bar, int value, Clock::time_point now) {
 }
 
 std::string TerminalProgress::Line(Clock::time_point now) const {
-  const bool nor = steps_ == 128;
+  const bool nor = Nor();
   const char* unit = nor ? "页" : "块";
   // The rate runs from the end of the first frame: connecting is not moving data.
   const double seconds = std::chrono::duration<double>(now - firstFrame_).count();

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+#include "common/handheld_layout.h"
 #include "link/host.h"
 
 // The progress of a transfer on one terminal line, redrawn in place: pages
@@ -44,6 +45,7 @@ class TerminalProgress {
   int total_ = 0;          // pages or blocks of a repair, 0 when unknown
   int totalDone_ = 0;
 
-  int BytesPerStep() const { return steps_ == 128 ? 256 : 528; }
+  bool Nor() const { return steps_ == wire::kNorFramesPerPage; }
+  int BytesPerStep() const { return static_cast<int>(Nor() ? wire::kNorPayload : wire::kNandPayload); }
   void Draw(Clock::time_point now);
 };

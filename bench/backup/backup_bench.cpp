@@ -22,6 +22,7 @@
 
 #include "backup/backup.h"
 #include "backup_sender.h"
+#include "common/handheld_layout.h"
 #include "link/qt_serial_io.h"
 #include "quiet_host.h"
 #include "sim_port.h"
@@ -41,7 +42,7 @@ namespace {
 constexpr double kLineBytesPerSecond = 92160.0;
 
 std::vector<std::uint8_t> NandImage(int blocks) {
-  std::vector<std::uint8_t> image(static_cast<std::size_t>(blocks) * 32 * 528);
+  std::vector<std::uint8_t> image(static_cast<std::size_t>(blocks) * nand::kBlockSize);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
   return image;
 }
@@ -160,7 +161,7 @@ int main(int argc, char** argv) {
     std::string device;
     const pid_t sim = StartHandheldSim(blocks, device);
     // The program's flash is its own default NAND: compare by size only.
-    const std::vector<std::uint8_t> same(static_cast<std::size_t>(blocks) * 32 * 528);
+    const std::vector<std::uint8_t> same(static_cast<std::size_t>(blocks) * nand::kBlockSize);
     QtSerialIo io;
     io.SetDevice(1, device);
     Report("NAND backup, handheld-sim program over a pty", blocks, TimedBackup(io, same, path));

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "common/temporary_file.h"
 #include "common/binary_file.h"
+#include "common/handheld_layout.h"
+#include "common/temporary_file.h"
 #include "converter/conversions.h"
-#include "converter/geometry.h"
 #include "converter/verify.h"
 #include "support/silent_hosts.h"
 
@@ -28,7 +28,7 @@ bool SafeCopy(const std::string& from, const std::string& to) {
   BinaryFile in;
   TemporaryFile out(to);
   if (!in.OpenForReading(from) || !out.Create()) return false;
-  std::vector<char> buffer(16 * geometry::kBlockSize);
+  std::vector<char> buffer(16 * nand::kBlockSize);
   std::uint64_t left = fs::file_size(from);
   while (left > 0) {
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
   const std::string data = (dir / "x.dat").string(), nand = (dir / "x.nand").string(),
                     back = (dir / "y.dat").string(), copy = (dir / "copy.dat").string();
   {
-    std::vector<char> bytes(static_cast<std::size_t>(blocks) * geometry::kDataBlockSize);
+    std::vector<char> bytes(static_cast<std::size_t>(blocks) * nand::kDataBlockSize);
     std::mt19937_64 random(1);
     for (std::size_t i = 0; i + 8 <= bytes.size(); i += 8) {
       const std::uint64_t v = random();
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
   const double verify = Time(rounds, [&] { return VerifyImage(host, nand, nullptr, summary) == VerifyResult::Clean; });
 
   std::printf("Corvane, %d blocks (%.1f MiB data), best of %d runs\n", blocks,
-              blocks * geometry::kDataBlockSize / 1048576.0, rounds);
+              blocks * nand::kDataBlockSize / 1048576.0, rounds);
   std::printf("  copy (blocks, temporary file, flush, rename): %8.1f ms  = 1.00\n", safeCopy);
   std::printf("  copy (std::filesystem::copy_file)           : %8.1f ms  = %.2f\n", plainCopy, plainCopy / safeCopy);
   std::printf("  data -> NAND                                : %8.1f ms  = %.2f x copy (goal <= 3); %.2f x copy_file\n",

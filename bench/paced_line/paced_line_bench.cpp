@@ -31,8 +31,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kPages = 32;
-constexpr double kFrameBytes = 538;  // announcement, go-ahead, 7 + 528 + 1
+constexpr double kFrameBytes = 2 + wire::kNandFrameSize;  // announcement, go-ahead, frame
 
 struct Figures {
   bool ok = false;
@@ -88,12 +87,12 @@ std::vector<std::string> SimArgs(int blocks, long rate, int latencyMs, bool back
 }
 
 Figures Backup(int blocks, long rate, int latencyMs, const fs::path& dir) {
-  const int frames = blocks * kPages;
+  const int frames = blocks * nand::kPagesPerBlock;
   Figures f = Measure(SimArgs(blocks, rate, latencyMs, true), dir, [&](Module1& m, QuietHost& host) {
     host.model = rate == 230400 ? "2000系列" : "NC3000";
     m.ImagePath = (dir / "bench.nand").string();
     const bool ok = SaveNand(m) == BackupEnding::Success &&
-                    fs::file_size(m.ImagePath) == static_cast<std::uintmax_t>(frames) * 528 + 2;
+                    fs::file_size(m.ImagePath) == static_cast<std::uintmax_t>(frames) * nand::kPageSize + nand::kTrailerSize;
     fs::remove(m.ImagePath);
     return ok;
   });
@@ -104,7 +103,7 @@ Figures Backup(int blocks, long rate, int latencyMs, const fs::path& dir) {
 }
 
 Figures Repair(int blocks, long rate, int latencyMs, const fs::path& dir) {
-  const int frames = blocks * kPages;
+  const int frames = blocks * nand::kPagesPerBlock;
   const fs::path image = dir / "bench-repair.nand";
   std::vector<std::uint8_t> bytes = EmulatedFlash::Generated(0, blocks, 2).NandImage();
   for (std::size_t i = 0; i < bytes.size(); i += 512) bytes[i] ^= 0xFF;
@@ -175,7 +174,7 @@ int main(int argc, char** argv) {
     std::printf("| %-6ld |", rate);
     for (int l = 0; l < 2; ++l) {
       const Figures& f = full[r][l];
-      const double ideal = Ideal(4096 * kPages, rate, l ? 16 : 1, 3, 8, 4096 * kPages + 2);
+      const double ideal = Ideal(4096 * nand::kPagesPerBlock, rate, l ? 16 : 1, 3, 8, 4096 * nand::kPagesPerBlock + 2);
       std::printf(" %-12s |", f.ok ? Duration(ideal / f.share()).c_str() : "FAILED");
     }
     std::printf("\n");

@@ -38,7 +38,7 @@ unsigned ReadOnce(const fs::path& path) {
 int main() {
   const fs::path path = fs::temp_directory_path() / "tolvar-repair-bench.nor";
   {
-    std::vector<char> image(256 * 32768);
+    std::vector<char> image(nor::kMaximumPages * nor::kPageSize);
     std::mt19937 random(1);
     for (char& b : image) b = static_cast<char>(random());
     std::ofstream(path, std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));

@@ -10,9 +10,6 @@
 
 namespace {
 
-constexpr std::uint64_t kNorFrame = 256;
-constexpr std::uint64_t kNandTrailer = 2;
-
 const char* UnitWord(ImageLayout layout) { return layout == ImageLayout::Nor ? "页" : "块"; }
 const char* LayoutName(ImageLayout layout) { return layout == ImageLayout::Nor ? "Nor映像" : "Nand映像"; }
 
@@ -31,8 +28,8 @@ std::string NorPage(int page) {
 // The layout a length gives: NOR images are whole 256-byte frames, NAND
 // images whole blocks and 2 bytes, which no multiple of 256 is.
 std::optional<ImageLayout> LayoutOfLength(std::uint64_t length) {
-  if (length % kNorFrame == 0) return ImageLayout::Nor;
-  if (length >= kNandTrailer && (length - kNandTrailer) % kComparedNandBlock == 0) return ImageLayout::Nand;
+  if (length % wire::kNorPayload == 0) return ImageLayout::Nor;
+  if (length >= nand::kTrailerSize && (length - nand::kTrailerSize) % nand::kBlockSize == 0) return ImageLayout::Nand;
   return std::nullopt;
 }
 
@@ -61,13 +58,13 @@ std::optional<ImageFile> OpenImageFile(const std::string& path, std::string& pro
   ImageFile image{path, {*layout, 0, 0}, length};
   const std::uint64_t unit = UnitSize(*layout);
   if (*layout == ImageLayout::Nand) {
-    std::uint8_t trailer[2];
+    std::uint8_t trailer[nand::kTrailerSize];
     BinaryFile file;
-    if (!file.OpenForReading(path) || !file.SeekTo(length - kNandTrailer) || !file.Read(trailer, 2)) {
+    if (!file.OpenForReading(path) || !file.SeekTo(length - nand::kTrailerSize) || !file.Read(trailer, sizeof trailer)) {
       problem = file.Error();
       return std::nullopt;
     }
-    image.bodyBytes = length - kNandTrailer;
+    image.bodyBytes = length - nand::kTrailerSize;
     image.extent.start = trailer[1] * 256 + trailer[0];
   }
   image.extent.units = static_cast<int>((image.bodyBytes + unit - 1) / unit);
@@ -183,7 +180,7 @@ std::string DescribeDifference(ImageLayout layout, const UnitDifference& d) {
   const std::string counts = ", 不同字节数 " + std::to_string(d.bytes.count);
   if (layout == ImageLayout::Nor)
     return "第" + NorPage(d.number) + "页: 首个不同字节在页内偏移 " + Hex(d.bytes.firstOffset) + counts;
-  const std::uint64_t page = d.bytes.firstOffset / (kComparedNandBlock / 32) + 1;
+  const std::uint64_t page = d.bytes.firstOffset / nand::kPageSize + 1;
   return "第" + std::to_string(d.fileUnit) + "块(逻辑块" + HexNoZeros(static_cast<unsigned>(d.number)) +
          "h): 首个不同字节在块内偏移 " + Hex(d.bytes.firstOffset) + " (第" + std::to_string(page) + "页)" + counts;
 }

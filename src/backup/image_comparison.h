@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/binary_file.h"
+#include "common/handheld_layout.h"
 
 // Two images of the handheld's flash compared page by page (NOR) or block by
 // block by logical block number (NAND): the first is a file, the second comes
@@ -14,11 +15,8 @@
 
 enum class ImageLayout { Nor, Nand };
 
-inline constexpr std::uint64_t kComparedNorPage = 32768;
-inline constexpr std::uint64_t kComparedNandBlock = 16896;  // 32 pages of 528 bytes
-
 inline std::uint64_t UnitSize(ImageLayout layout) {
-  return layout == ImageLayout::Nor ? kComparedNorPage : kComparedNandBlock;
+  return layout == ImageLayout::Nor ? nor::kPageSize : nand::kBlockSize;
 }
 
 // The pages or blocks an image holds: page 0 on for NOR, the starting logical

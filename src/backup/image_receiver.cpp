@@ -1,9 +1,9 @@
 #include "backup/image_receiver.h"
 
-#include "link/frame.h"
+#include "common/handheld_layout.h"
 
-const BackupFlavor kNorBackup{wire::kNorAnnounce, wire::kNorPayload, 128, "备份系统Nor成功!", false};
-const BackupFlavor kNandBackup{wire::kNandAnnounce, wire::kNandPayload, 32, "备份系统Nand成功!", true};
+const BackupFlavor kNorBackup{wire::kNorAnnounce, wire::kNorPayload, wire::kNorFramesPerPage, "备份系统Nor成功!", false};
+const BackupFlavor kNandBackup{wire::kNandAnnounce, wire::kNandPayload, nand::kPagesPerBlock, "备份系统Nand成功!", true};
 
 namespace {
 

@@ -47,7 +47,3 @@ BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor);
 // ReceiveImage into `sink` with the main window locked: opens the port,
 // receives, closes the port and restores the window.
 BackupEnding ReceiveLocked(Module1& m, const BackupFlavor& flavor, ImageSink& sink);
-
-// The starting logical block number a NAND image ends with, from the block
-// number f of its first frame.
-inline unsigned StartingLogicalBlock(unsigned firstBlock) { return firstBlock == 0x1FFF ? 1 : firstBlock + 2; }

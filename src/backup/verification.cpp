@@ -1,6 +1,7 @@
 #include "backup/verification.h"
 
 #include "backup/image_receiver.h"
+#include "common/handheld_layout.h"
 
 namespace {
 
@@ -10,10 +11,10 @@ class ComparedImage final : public ImageSink {
   ComparedImage(ImageComparison& comparison, bool nand) : comparison_(comparison), nand_(nand) {}
 
   bool Begin() override {
-    comparison_.Restart(nand_ ? static_cast<int>(StartingLogicalBlock(0)) : 0);
+    comparison_.Restart(nand_ ? static_cast<int>(wire::LogicalBlockOfCode(0)) : 0);
     return true;
   }
-  void FirstBlock(unsigned f) override { comparison_.Restart(static_cast<int>(StartingLogicalBlock(f))); }
+  void FirstBlock(unsigned f) override { comparison_.Restart(static_cast<int>(wire::LogicalBlockOfCode(f))); }
   bool Add(const std::uint8_t* bytes, std::size_t count) override { return comparison_.Add(bytes, count); }
   std::optional<BackupEnding> Complete(Host& host) override {
     if (!comparison_.Finish()) return std::nullopt;

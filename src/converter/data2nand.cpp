@@ -2,13 +2,13 @@
 #include <vector>
 
 #include "common/binary_file.h"
+#include "common/handheld_layout.h"
 #include "converter/conversion_steps.h"
 #include "converter/conversions.h"
-#include "converter/geometry.h"
 #include "converter/messages.h"
 #include "converter/spare_area.h"
 
-using namespace geometry;
+using namespace nand;
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "converter/geometry.h"
+#include "common/handheld_layout.h"
 #include "converter/page_ecc.h"
 
-using namespace geometry;
+using namespace nand;
 
 namespace {
 

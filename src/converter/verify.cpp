@@ -1,20 +1,21 @@
 #include "converter/verify.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <vector>
 
+#include "common/binary_file.h"
+#include "common/handheld_layout.h"
 #include "common/hex_text.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
-#include "common/binary_file.h"
 #include "converter/conversion_steps.h"
-#include "converter/geometry.h"
 #include "converter/messages.h"
 #include "converter/page_ecc.h"
 #include "converter/spare_area.h"
 
-using namespace geometry;
+using namespace nand;
 
 namespace {
 
@@ -34,6 +35,13 @@ std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
 bool AllAre(const std::uint8_t* bytes, std::size_t count, std::uint8_t value) {
   return std::all_of(bytes, bytes + count, [value](std::uint8_t b) { return b == value; });
 }
+
+// A spare area as it is erased.
+const std::array<std::uint8_t, kSpareSize> kBlankSpare = [] {
+  std::array<std::uint8_t, kSpareSize> blank;
+  blank.fill(0xFF);
+  return blank;
+}();
 
 const char* const kEcc = "ECC";
 const char* const kPageXor = "页异或";
@@ -104,22 +112,18 @@ class BlockChecker {
     return static_cast<int>(findings_.size() - 1);
   }
 
+  // Spare bytes `from` to `to` must be FF.
   void ExpectBlank(const std::uint8_t* spareArea, int from, int to) {
-    static const std::uint8_t kBlank[kSpareSize] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                                   0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     const std::size_t count = static_cast<std::size_t>(to - from + 1);
     if (!AllAre(spareArea + from, count, 0xFF))
-      Report("填充字节" + std::to_string(from) + "-" + std::to_string(to), spareArea + from, kBlank, count);
+      Report("填充字节" + std::to_string(from) + "-" + std::to_string(to), spareArea + from, kBlankSpare.data(), count);
   }
 
   // Logical block 1: all 16 spare bytes of every page are FF.
   EccVerdict CheckBlankPage(const std::uint8_t* page) {
     const std::uint8_t* spareArea = page + kPageData;
-    if (!AllAre(spareArea, kSpareSize, 0xFF)) {
-      const std::uint8_t blank[kSpareSize] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                              0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-      Report("备用区", spareArea, blank, kSpareSize, "逻辑块1的备用区应全为FF");
-    }
+    if (!AllAre(spareArea, kSpareSize, 0xFF))
+      Report("备用区", spareArea, kBlankSpare.data(), kSpareSize, "逻辑块1的备用区应全为FF");
     return {};
   }
 
@@ -132,9 +136,9 @@ class BlockChecker {
       if (spareArea[spare::kBlockLow] != number[0] || spareArea[spare::kBlockHigh] != number[1])
         Report("逻辑块号", spareArea, number, 2);
     } else {
-      ExpectBlank(spareArea, 0, 1);
+      ExpectBlank(spareArea, spare::kBlockLow, spare::kBlockHigh);
     }
-    ExpectBlank(spareArea, 2, 5);
+    ExpectBlank(spareArea, spare::kBlockHigh + 1, spare::kEcc - 1);
 
     const PageEcc stored = {spareArea[spare::kEcc], spareArea[spare::kEcc + 1], spareArea[spare::kEcc + 2]};
     EccVerdict verdict = JudgeEcc(stored, checks.ecc);
@@ -154,13 +158,13 @@ class BlockChecker {
     const std::uint8_t marker = spare::kMarker;
     if (spareArea[spare::kMarkerAt] != marker) Report("标记", spareArea + spare::kMarkerAt, &marker, 1);
     if (spareArea[spare::kXor] != checks.pageXor) Report(kPageXor, spareArea + spare::kXor, &checks.pageXor, 1);
-    ExpectBlank(spareArea, 11, 12);
+    ExpectBlank(spareArea, spare::kXor + 1, spare::kVersion - 1);
     if (page_ == kPagesPerBlock) {
       const std::uint8_t version = spareArea[spare::kVersion];
       if ((version >> 4) > 9 || (version & 0x0F) > 9)
         Report("版本号", spareArea + spare::kVersion, nullptr, 1, "不是两位十进制数字");
     } else {
-      ExpectBlank(spareArea, 13, 15);
+      ExpectBlank(spareArea, spare::kVersion, spare::kSumHigh);
     }
     return verdict;
   }

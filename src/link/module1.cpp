@@ -1,8 +1,7 @@
 #include "link/module1.h"
 
+#include <algorithm>
 #include <optional>
-
-#include "link/frame.h"
 
 int BaudOfModel(const std::string& modelText) {
   if (modelText == "NC3000") return 921600;
@@ -80,10 +79,10 @@ bool Module1::SwitchToModelSpeed() {
 void Module1::SetBaseSpeed() { PortResult = io.sio_baud(ComPort, kBaseBaud); }
 
 void Module1::SendFormatCommand() {
-  for (int i = 1; i <= 5; ++i) TransferBuffer[i] = 0;
+  std::fill_n(TransferBuffer.begin(), wire::kHeaderSize, 0);
   TransferBuffer[0] = wire::kEndFrame;
-  TransferBuffer[6] = wire::kEndFrame;
-  PortResult = io.sio_write(ComPort, reinterpret_cast<const char*>(TransferBuffer.data()), 7);
+  wire::SealHeader(TransferBuffer.data());
+  PortResult = io.sio_write(ComPort, reinterpret_cast<const char*>(TransferBuffer.data()), wire::kHeaderSize);
 }
 
 void Module1::FlushPort() { PortResult = io.sio_flush(ComPort, 2); }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "common/handheld_layout.h"
 #include "link/host.h"
 #include "link/serial_io.h"
 #include "link/serial_trace.h"
@@ -32,8 +33,8 @@ class Module1 {
   std::uint8_t RunningXor = 0;
   bool FirstPageSeen = false; // NOR backup: the first data frame passed the page 00 test
   int TransferKind = 0;       // 1 while a backup runs, 0 while a repair runs
-  std::array<std::uint8_t, 7> HeaderBuffer{};
-  std::array<std::uint8_t, 536> TransferBuffer{};
+  std::array<std::uint8_t, wire::kHeaderSize> HeaderBuffer{};
+  std::array<std::uint8_t, wire::kNandFrameSize> TransferBuffer{};  // the largest frame
 
   // --- primitives ---
   // One byte from the port. Returns 0 with TimeoutFlag set after 200 ticks of

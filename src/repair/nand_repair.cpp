@@ -4,12 +4,8 @@
 #include <vector>
 
 #include "common/file_exists.h"
+#include "common/handheld_layout.h"
 #include "common/hex_text.h"
-#include "link/frame.h"
-
-namespace {
-constexpr int kPagesPerBlock = 32;
-}
 
 RepairEnding BackNand(Module1& m, int firstBlock, int lastBlock, int startLogicalBlock, const NandRepairOptions& options) {
   m.host.LockForTransfer(Host::Task::Repair);
@@ -25,12 +21,12 @@ RepairEnding BackNand(Module1& m, int firstBlock, int lastBlock, int startLogica
 
 AttemptEnd SendNandBlock(RepairLink& link, std::istream& image, int startLogicalBlock, int block) {
   Module1& m = link.m;
-  std::vector<std::uint8_t> bytes(kNandBlockSize);
+  std::vector<std::uint8_t> bytes(nand::kBlockSize);
   image.clear();
-  image.seekg(static_cast<std::streamoff>((block - 1) * kNandBlockSize));
-  if (!image.read(reinterpret_cast<char*>(bytes.data()), kNandBlockSize)) return AttemptEnd::FileError;
-  const int code = NandBlockCode(startLogicalBlock + block - 1);
-  for (int page = 0; page < kPagesPerBlock; ++page) {
+  image.seekg(static_cast<std::streamoff>((block - 1) * nand::kBlockSize));
+  if (!image.read(reinterpret_cast<char*>(bytes.data()), nand::kBlockSize)) return AttemptEnd::FileError;
+  const int code = wire::BlockCode(startLogicalBlock + block - 1);
+  for (int page = 0; page < nand::kPagesPerBlock; ++page) {
     const AttemptEnd end = link.SendFrame(
         [&](std::uint8_t* frame) { return BuildNandFrame(frame, code, page, bytes.data() + page * wire::kNandPayload); });
     if (end != AttemptEnd::Done) return end;
@@ -43,7 +39,7 @@ RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogi
   m.TransferKind = 0;
   m.CancelFlag = false;
   m.host.SetBarRange(Host::Bar::Total, firstBlock - 1, lastBlock);
-  m.host.SetBarRange(Host::Bar::Current, 0, kPagesPerBlock);
+  m.host.SetBarRange(Host::Bar::Current, 0, nand::kPagesPerBlock);
 
   std::ifstream image(PathFromUtf8(m.ImagePath), std::ios::binary);
   if (!image.is_open()) {

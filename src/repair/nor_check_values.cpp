@@ -22,8 +22,8 @@ std::array<std::uint16_t, 256> MakeCrcTable() {
 const std::array<std::uint16_t, 256> kCrcTable = MakeCrcTable();
 
 // The CRC covers page 02 and page 03 up to the check area, then page 04 on.
-constexpr std::uint64_t kCrcStart = 2 * kNorPageSize;
-constexpr std::uint64_t kCheckAreaPage = kNorCrcOffset - kNorCrcOffset % kNorPageSize;
+constexpr std::uint64_t kCrcStart = 2 * nor::kPageSize;
+constexpr std::uint64_t kCheckAreaPage = nor::kCrcOffset - nor::kCrcOffset % nor::kPageSize;
 
 // The image read whole (a repairable one is 8 MiB at most) and the values
 // its bytes give, as they stand.
@@ -39,21 +39,22 @@ struct NorImage {
     file.open(PathFromUtf8(path), forWriting ? std::ios::in | std::ios::out | std::ios::binary : std::ios::in | std::ios::binary);
     if (!file.is_open() || !file.seekg(0, std::ios::end)) return false;
     const std::streamoff length = file.tellg();
-    if (length < 0 || length % kNorPageSize != 0 || static_cast<std::uint64_t>(length) < kNorCheckSumOffset + 2) return false;
+    if (length < 0 || length % nor::kPageSize != 0 || static_cast<std::uint64_t>(length) < nor::kCheckSumOffset + 2)
+      return false;
     bytes.resize(static_cast<std::size_t>(length));
     if (!file.seekg(0) || !file.read(reinterpret_cast<char*>(bytes.data()), length)) return false;
 
     NorCrc running;
     std::uint32_t total = 0;
-    for (std::uint64_t at = 0; at < bytes.size(); at += kNorPageSize) {
+    for (std::uint64_t at = 0; at < bytes.size(); at += nor::kPageSize) {
       const std::uint8_t* page = bytes.data() + at;
-      for (std::uint64_t i = 0; i < kNorPageSize; ++i) total += page[i];
-      if (at >= kCrcStart) running.Update(page, at == kCheckAreaPage ? kNorCrcOffset - at : kNorPageSize);
+      for (std::uint64_t i = 0; i < nor::kPageSize; ++i) total += page[i];
+      if (at >= kCrcStart) running.Update(page, at == kCheckAreaPage ? nor::kCrcOffset - at : nor::kPageSize);
       if (host) host->ProcessEvents();
     }
-    storedSum = PairAt(kNorCheckSumOffset);
-    storedCrc = PairAt(kNorCrcOffset);
-    sum = static_cast<std::uint16_t>(total - bytes[kNorCheckSumOffset] - bytes[kNorCheckSumOffset + 1]);
+    storedSum = PairAt(nor::kCheckSumOffset);
+    storedCrc = PairAt(nor::kCrcOffset);
+    sum = static_cast<std::uint16_t>(total - bytes[nor::kCheckSumOffset] - bytes[nor::kCheckSumOffset + 1]);
     crc = running.Value();
     return true;
   }
@@ -102,14 +103,14 @@ CheckFix CalNorCheckSum(Host& host, const std::string& path) {
   host.SetStatus("计算NorCheckSum...");
   NorImage image;
   if (!image.Read(path, true, &host)) return {};
-  return image.Store(kNorCheckSumOffset, image.storedSum, image.SumWithCorrectCrc());
+  return image.Store(nor::kCheckSumOffset, image.storedSum, image.SumWithCorrectCrc());
 }
 
 CheckFix CalNorCrc(Host& host, const std::string& path) {
   host.SetStatus("校正CRC...");
   NorImage image;
   if (!image.Read(path, true, &host)) return {};
-  return image.Store(kNorCrcOffset, image.storedCrc, image.crc);
+  return image.Store(nor::kCrcOffset, image.storedCrc, image.crc);
 }
 
 bool CorrectNorCheckValues(Host& host, const std::string& path, CheckFix& sum, CheckFix& crc) {
@@ -117,10 +118,10 @@ bool CorrectNorCheckValues(Host& host, const std::string& path, CheckFix& sum, C
   sum = crc = {};
   NorImage image;
   if (!image.Read(path, true, &host)) return false;
-  sum = image.Store(kNorCheckSumOffset, image.storedSum, image.SumWithCorrectCrc());
+  sum = image.Store(nor::kCheckSumOffset, image.storedSum, image.SumWithCorrectCrc());
   if (!sum.ok) return false;
   host.SetStatus("校正CRC...");
-  crc = image.Store(kNorCrcOffset, image.storedCrc, image.crc);
+  crc = image.Store(nor::kCrcOffset, image.storedCrc, image.crc);
   return crc.ok;
 }
 

@@ -4,16 +4,15 @@
 #include <cstdint>
 #include <string>
 
+#include "common/handheld_layout.h"
 #include "link/host.h"
 
 // The two check values a NOR image carries at the end of page 03:
 //   0x1FFF0/0x1FFF1  CRC-16/X-25 of 0x10000..0x1FFEF followed by 0x20000..end
 //   0x1FFFE/0x1FFFF  NorCheckSum: the sum of all the image's other bytes, modulo 65536
 // both low byte first. Both are computed the plain way, a table lookup per
-// byte, over the image read once: that takes a few milliseconds for the
+// byte, over the image read once: a few hundredths of a second for the
 // largest image, before a transfer that takes minutes.
-inline constexpr std::uint64_t kNorCrcOffset = 0x1FFF0;
-inline constexpr std::uint64_t kNorCheckSumOffset = 0x1FFFE;
 
 // CrcByteTable: entry i holds the high byte and entry 256 + i the low byte of
 // T(i), the reflected CRC-16-CCITT table entry (polynomial 0x8408).

@@ -4,13 +4,12 @@
 #include <vector>
 
 #include "common/file_exists.h"
+#include "common/handheld_layout.h"
 #include "common/hex_text.h"
-#include "link/frame.h"
 #include "repair/nor_check_values.h"
 #include "repair/repair_link.h"
 
 namespace {
-constexpr int kFramesPerPage = static_cast<int>(kNorPageSize / wire::kNorPayload);  // 128
 
 std::uint64_t FileLength(const std::string& path) {
   std::ifstream in(PathFromUtf8(path), std::ios::binary | std::ios::ate);
@@ -34,13 +33,13 @@ RepairEnding BackNor(Module1& m, const NorRepairOptions& options) {
 
 AttemptEnd SendNorPage(RepairLink& link, std::istream& image, int page) {
   Module1& m = link.m;
-  m.host.SetBarRange(Host::Bar::Current, 0, kFramesPerPage);
-  std::vector<std::uint8_t> bytes(kNorPageSize);
+  m.host.SetBarRange(Host::Bar::Current, 0, wire::kNorFramesPerPage);
+  std::vector<std::uint8_t> bytes(nor::kPageSize);
   image.clear();
-  image.seekg(static_cast<std::streamoff>(page * kNorPageSize));
-  if (!image.read(reinterpret_cast<char*>(bytes.data()), kNorPageSize)) return AttemptEnd::FileError;
+  image.seekg(static_cast<std::streamoff>(page * nor::kPageSize));
+  if (!image.read(reinterpret_cast<char*>(bytes.data()), nor::kPageSize)) return AttemptEnd::FileError;
   m.host.SetStatus("正在修复" + Dec2HexStr(static_cast<std::uint8_t>(page)) + "页");
-  for (int k = 0; k < kFramesPerPage; ++k) {
+  for (int k = 0; k < wire::kNorFramesPerPage; ++k) {
     const AttemptEnd end = link.SendFrame(
         [&](std::uint8_t* frame) { return BuildNorFrame(frame, page, k, bytes.data() + k * wire::kNorPayload); });
     if (end != AttemptEnd::Done) return end;
@@ -57,7 +56,7 @@ RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
     m.host.ShowMessage("文件错误!");
     return RepairEnding::FileError;
   }
-  const int pages = static_cast<int>(length / kNorPageSize);
+  const int pages = static_cast<int>(length / nor::kPageSize);
   m.host.SetBarRange(Host::Bar::Total, 0, pages);
 
   if (options.pagesFrom02) {

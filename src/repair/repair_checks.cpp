@@ -8,7 +8,8 @@
 #include "common/system_reason.h"
 
 bool NorImageLengthAcceptable(std::uint64_t length) {
-  return length % kNorPageSize == 0 && length >= kNorMinimumLength && length / kNorPageSize <= kNorMaximumPages;
+  const std::uint64_t pages = length / nor::kPageSize;
+  return length % nor::kPageSize == 0 && pages >= nor::kMinimumPages && pages <= nor::kMaximumPages;
 }
 
 namespace {
@@ -32,13 +33,13 @@ NandImageCheck CheckNandImage(std::uint64_t length, int startLogicalBlock) {
   NandImageCheck check;
   check.imageLength = length;
   check.startLogicalBlock = startLogicalBlock;
-  if (length % kNandBlockSize != 2 || length < kNandBlockSize) {
+  if (length % nand::kBlockSize != 2 || length < nand::kBlockSize) {
     check.message = kFileErrorReselect;
     check.reason = LengthReason(length, "应为整块(每块16896字节)再加2字节");
     return check;
   }
-  check.blocks = static_cast<int>(length / kNandBlockSize);
-  if (check.blocks + startLogicalBlock > kNandLogicalBlocks || startLogicalBlock == 0) {
+  check.blocks = static_cast<int>(length / nand::kBlockSize);
+  if (check.blocks + startLogicalBlock > nand::kLogicalBlocks || startLogicalBlock == 0) {
     check.message = kStartBlockErrorReselect;
     return check;
   }
@@ -59,10 +60,10 @@ NandImageCheck CheckNandImage(const std::string& path) {
   if (end < 0) return unreadable(LastCallReason());
   const auto length = static_cast<std::uint64_t>(end);
   int start = 0;
-  if (length > kNandBlockSize) {
-    unsigned char trailer[2] = {};
-    in.seekg(end - 2);
-    if (!in.read(reinterpret_cast<char*>(trailer), 2)) return unreadable(LastCallReason());
+  if (length > nand::kBlockSize) {
+    unsigned char trailer[nand::kTrailerSize] = {};
+    in.seekg(end - static_cast<std::streamoff>(nand::kTrailerSize));
+    if (!in.read(reinterpret_cast<char*>(trailer), sizeof trailer)) return unreadable(LastCallReason());
     start = trailer[1] * 256 + trailer[0];
   }
   return CheckNandImage(length, start);

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "common/handheld_layout.h"
+
 // What the repair dialogs check before a repair may run, as plain functions so
 // that the windows and the command line say exactly the same.
 
@@ -11,10 +13,6 @@ inline const std::string kStartBlockErrorReselect = "文件对应的开始逻辑
 inline const std::string kNoPageChosen = "请至少选择一个修复内容!";
 
 // --- NOR ---
-inline constexpr std::uint64_t kNorPageSize = 32768;
-inline constexpr std::uint64_t kNorMinimumLength = 6 * kNorPageSize;  // 0x30000
-inline constexpr std::uint64_t kNorMaximumPages = 256;                // the page number travels in one byte
-
 // A NOR image can be repaired when it is whole pages, at least six of them,
 // and no more than a one-byte page number can address.
 bool NorImageLengthAcceptable(std::uint64_t length);
@@ -37,9 +35,6 @@ struct NorRepairOptions {
 };
 
 // --- NAND ---
-inline constexpr std::uint64_t kNandBlockSize = 16896;  // 32 pages of 528 bytes
-inline constexpr int kNandLogicalBlocks = 4096;
-
 struct NandImageCheck {
   bool accepted = false;
   std::string message;           // the rejection message when not accepted

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "link/frame.h"
+#include "common/handheld_layout.h"
 
 namespace {
 constexpr const char* kCheckErrorMessage = "文曲星端校验错!";
@@ -110,12 +110,11 @@ RepairEnding RepairLink::Finish(bool format) {
 }
 
 std::size_t BuildNorFrame(std::uint8_t* frame, int page, int k, const std::uint8_t* payload) {
-  frame[0] = 0x40;
+  frame[0] = wire::kNorFrameKind;
   frame[1] = static_cast<std::uint8_t>(page);
   frame[2] = 0x00;
-  frame[3] = static_cast<std::uint8_t>((page == 0 ? 0x80 : 0x40) + k);
-  frame[4] = 0x00;
-  frame[5] = 0x01;
+  frame[3] = static_cast<std::uint8_t>((page == 0 ? wire::kPage00Address : wire::kOtherPageAddress) + k);
+  wire::PutLength(frame, wire::kNorPayload);
   wire::SealHeader(frame);
   std::memcpy(frame + wire::kHeaderSize, payload, wire::kNorPayload);
   frame[wire::kHeaderSize + wire::kNorPayload] = wire::XorOf(payload, wire::kNorPayload);
@@ -127,8 +126,7 @@ std::size_t BuildNandFrame(std::uint8_t* frame, int blockCode, int pageIndex, co
   frame[1] = static_cast<std::uint8_t>(blockCode & 0xFF);
   frame[2] = 0x00;
   frame[3] = static_cast<std::uint8_t>(2 * pageIndex);
-  frame[4] = 0x10;
-  frame[5] = 0x02;
+  wire::PutLength(frame, wire::kNandPayload);
   wire::SealHeader(frame);
   std::memcpy(frame + wire::kHeaderSize, payload, wire::kNandPayload);
   frame[wire::kHeaderSize + wire::kNandPayload] = wire::XorOf(payload, wire::kNandPayload);

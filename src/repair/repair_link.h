@@ -90,5 +90,3 @@ std::size_t BuildNorFrame(std::uint8_t* frame, int page, int k, const std::uint8
 // NAND: block code high byte first, 0, 2 * page index, length 528 low byte
 // first, then the page's 528 bytes and their XOR.
 std::size_t BuildNandFrame(std::uint8_t* frame, int blockCode, int pageIndex, const std::uint8_t* payload);
-// The block code of logical block L: L - 2, and 0x1FFF for logical block 1.
-inline int NandBlockCode(int logicalBlock) { return (logicalBlock - 2) & 0x1FFF; }

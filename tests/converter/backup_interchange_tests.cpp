@@ -2,15 +2,15 @@
 
 #include "backup/backup.h"
 #include "backup_sender.h"
+#include "common/handheld_layout.h"
 #include "converter/conversions.h"
-#include "converter/geometry.h"
 #include "file_helpers.h"
 #include "recording_host.h"
 #include "sim_port.h"
 #include "support/fake_clock.h"
 #include "support/fake_host.h"
 
-using namespace geometry;
+using namespace nand;
 
 namespace {
 class BackupInterchangeTest : public TempFolderTest {};

@@ -6,10 +6,10 @@
 #endif
 
 #include "command_line.h"
-#include "converter/geometry.h"
+#include "common/handheld_layout.h"
 #include "file_helpers.h"
 
-using namespace geometry;
+using namespace nand;
 
 namespace {
 

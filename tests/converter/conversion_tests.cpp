@@ -3,9 +3,9 @@
 #include <map>
 
 #include "common/file_exists.h"
+#include "common/handheld_layout.h"
 #include "common/target_check.h"
 #include "converter/conversions.h"
-#include "converter/geometry.h"
 #include "file_helpers.h"
 #include "recording_host.h"
 
@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #endif
 
-using namespace geometry;
+using namespace nand;
 
 namespace {
 

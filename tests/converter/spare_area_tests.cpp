@@ -2,12 +2,12 @@
 
 #include <random>
 
-#include "converter/geometry.h"
+#include "common/handheld_layout.h"
 #include "converter/page_ecc.h"
 #include "converter/spare_area.h"
 #include "file_helpers.h"
 
-using namespace geometry;
+using namespace nand;
 
 namespace {
 

@@ -4,14 +4,14 @@
 #include <random>
 #include <set>
 
+#include "common/handheld_layout.h"
 #include "converter/conversions.h"
-#include "converter/geometry.h"
 #include "converter/page_ecc.h"
 #include "converter/verify.h"
 #include "file_helpers.h"
 #include "recording_host.h"
 
-using namespace geometry;
+using namespace nand;
 
 namespace {
 

@@ -103,7 +103,7 @@ class EndToEnd : public ::testing::Test {
   fs::path NorImage() {
     const fs::path path = dir / "repair.nor";
     if (fs::exists(path)) return path;
-    Bytes image(8 * kNorPageBytes);
+    Bytes image(8 * nor::kPageSize);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>((i * 97) ^ (i >> 8) ^ 0x5A);
     WriteFile(path, image);
     Child fix = Spawn({TOLVAR_PROGRAM, "fix-nor-checks", path.string()}, (dir / "fix.log").string());
@@ -244,7 +244,7 @@ TEST_F(EndToEnd, NorRepairsWriteTheChosenPages) {
 
   out = Run({Kind::RepairNor, {}, {"--pages", "01", "--low-speed"}, 0});
   Bytes expected = DefaultFlash().NorImage();
-  std::copy_n(image.begin() + kNorPageBytes, kNorPageBytes, expected.begin() + kNorPageBytes);
+  std::copy_n(image.begin() + nor::kPageSize, nor::kPageSize, expected.begin() + nor::kPageSize);
   EXPECT_EQ(out.flashNor, expected);
   EXPECT_FALSE(out.formatted);
 }
@@ -254,13 +254,13 @@ TEST_F(EndToEnd, NandRepairsWriteTheChosenBlocks) {
   const Bytes original = WithTrailer(DefaultFlash().NandImage(), 2);  // logical blocks 2..5
   Outcome out = Run({Kind::RepairNand, {}, {"--format"}, 0});
   Bytes expected = original;
-  std::copy_n(image.begin(), 3 * kNandBlockBytes, expected.begin() + kNandBlockBytes);
+  std::copy_n(image.begin(), 3 * nand::kBlockSize, expected.begin() + nand::kBlockSize);
   EXPECT_EQ(out.flashNand, expected);
   EXPECT_TRUE(out.formatted);
 
   out = Run({Kind::RepairNand, {"--model", "2000"}, {"--blocks", "2-3", "--low-speed", "--model", "2000"}, 0});
   expected = original;
-  std::copy_n(image.begin() + kNandBlockBytes, 2 * kNandBlockBytes, expected.begin() + 2 * kNandBlockBytes);
+  std::copy_n(image.begin() + nand::kBlockSize, 2 * nand::kBlockSize, expected.begin() + 2 * nand::kBlockSize);
   EXPECT_EQ(out.flashNand, expected);
   EXPECT_FALSE(out.formatted);
 }
@@ -273,8 +273,8 @@ TEST_F(EndToEnd, RepairsConnectAlsoWhenTheHandheldsHelloCameFirst) {
     Outcome out = Run({Kind::RepairNor, {"--hello-delay", "0"}, {"--pages", "00,01,02-"}, 0});
     EXPECT_EQ(out.flashNor, nor);
     out = Run({Kind::RepairNand, {"--hello-delay", "0"}, {}, 0});
-    ASSERT_EQ(out.flashNand.size(), 4 * kNandBlockBytes + 2);
-    EXPECT_EQ(Bytes(out.flashNand.begin() + kNandBlockBytes, out.flashNand.end() - 2), Bytes(nand.begin(), nand.end() - 2));
+    ASSERT_EQ(out.flashNand.size(), 4 * nand::kBlockSize + 2);
+    EXPECT_EQ(Bytes(out.flashNand.begin() + nand::kBlockSize, out.flashNand.end() - 2), Bytes(nand.begin(), nand.end() - 2));
   }
 }
 
@@ -318,7 +318,7 @@ TEST_F(Verification, ReadsBackWhatARepairWrote) {
   // One block of the file changed: that block alone is reported.
   const fs::path changed = dir / "changed.nand";
   Bytes bytes = ReadFile(nand);
-  bytes[kNandBlockBytes + 1000] ^= 0x10;
+  bytes[nand::kBlockSize + 1000] ^= 0x10;
   WriteFile(changed, bytes);
   for (const auto& [blocks, status] : {std::pair{"1-3", 1}, std::pair{"1-1", 0}}) {
     r = Tolvar(sim, "verify-nand", {"--blocks", blocks}, changed);
@@ -358,10 +358,10 @@ TEST_F(EndToEnd, EveryTransferCompletesOverAPacedLineWithAdapterLatency) {
     Run({Kind::BackupNor, line, {}, 0, 0, -1, SIGINT, 1});
     Run({Kind::BackupNand, line, {}, 0});
     Outcome out = Run({Kind::RepairNor, line, {"--pages", "00"}, 0});
-    EXPECT_TRUE(std::equal(nor.begin(), nor.begin() + kNorPageBytes, out.flashNor.begin()));
+    EXPECT_TRUE(std::equal(nor.begin(), nor.begin() + nor::kPageSize, out.flashNor.begin()));
     out = Run({Kind::RepairNand, line, {"--format"}, 0});
-    ASSERT_EQ(out.flashNand.size(), 4 * kNandBlockBytes + 2);
-    EXPECT_EQ(Bytes(out.flashNand.begin() + kNandBlockBytes, out.flashNand.end() - 2), Bytes(nand.begin(), nand.end() - 2));
+    ASSERT_EQ(out.flashNand.size(), 4 * nand::kBlockSize + 2);
+    EXPECT_EQ(Bytes(out.flashNand.begin() + nand::kBlockSize, out.flashNand.end() - 2), Bytes(nand.begin(), nand.end() - 2));
     EXPECT_TRUE(out.formatted);
   }
 }

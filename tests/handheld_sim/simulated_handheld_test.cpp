@@ -83,7 +83,7 @@ TEST_F(SimulatedHandheldTest, SilentHandheldWakesForTheRestartAndFaultsComeBackW
 TEST_F(SimulatedHandheldTest, NorRepairRetriedAfterATimeOutEndsInTheFlash) {
   settings.repairFaults.silentFrom = 130;  // early in page 01
   Make();
-  Bytes image(6 * kNorPageBytes);
+  Bytes image(6 * nor::kPageSize);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + (i >> 15));
   m.ImagePath = (dir / "repair.nor").string();
   std::ofstream(m.ImagePath, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
@@ -96,7 +96,7 @@ TEST_F(SimulatedHandheldTest, NorRepairRetriedAfterATimeOutEndsInTheFlash) {
   EXPECT_EQ(host.questions, std::vector<std::string>{"请求超时,重试吗?"});
   handheld->Sync();
   Bytes expected = EmulatedFlash::Generated(6, 2, 0x0C33).NorImage();
-  std::copy_n(image.begin(), 2 * kNorPageBytes, expected.begin());
+  std::copy_n(image.begin(), 2 * nor::kPageSize, expected.begin());
   EXPECT_EQ(flash.NorImage(), expected);
   EXPECT_EQ(events, (std::vector<std::string>{"opened", "repair", "repair nor", "format", "closed"}));
 }
@@ -108,7 +108,7 @@ TEST_F(SimulatedHandheldTest, HelloThatWaitsUnreadDoesNotPutTheRepairOutOfStep) 
   host.onDialog = [&](const std::string& text) {
     if (text.find("reset") != std::string::npos) handheld->OnIdle(port);
   };
-  Bytes image(6 * kNorPageBytes, 0x5A);
+  Bytes image(6 * nor::kPageSize, 0x5A);
   m.ImagePath = (dir / "repair.nor").string();
   std::ofstream(m.ImagePath, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
   NorRepairOptions options;
@@ -119,7 +119,7 @@ TEST_F(SimulatedHandheldTest, HelloThatWaitsUnreadDoesNotPutTheRepairOutOfStep) 
   // Every answer met the request it was meant for: nothing was left over.
   EXPECT_EQ(leftUnread, 0u);
   handheld->Sync();
-  EXPECT_TRUE(std::equal(image.begin(), image.begin() + kNorPageBytes, flash.norPages.at(0).begin()));
+  EXPECT_TRUE(std::equal(image.begin(), image.begin() + nor::kPageSize, flash.norPages.at(0).begin()));
 }
 
 }  // namespace
@@ -135,7 +135,7 @@ TEST(EmulatedFlashFiles, SavedImagesLoadBackAndMalformedOnesAreRefused) {
   ASSERT_TRUE(generated.SaveNand((dir / "a.nand").string(), error)) << error;
   EXPECT_FALSE(fs::exists(dir / "a.nand.temp"));
   const Bytes nand = ReadFile(dir / "a.nand");
-  ASSERT_EQ(nand.size(), 3 * kNandBlockBytes + 2);
+  ASSERT_EQ(nand.size(), 3 * nand::kBlockSize + 2);
   EXPECT_EQ(nand[nand.size() - 2], 0x01);
   EXPECT_EQ(Bytes(nand.begin() + 512, nand.begin() + 528), Bytes(16, 0xFF));
 
@@ -148,7 +148,7 @@ TEST(EmulatedFlashFiles, SavedImagesLoadBackAndMalformedOnesAreRefused) {
 
   std::ofstream(dir / "short.nor", std::ios::binary) << std::string(32767, 'x');
   std::ofstream(dir / "short.nand", std::ios::binary) << std::string(16897, 'x');
-  std::ofstream(dir / "zero.nand", std::ios::binary) << std::string(kNandBlockBytes, 'x') << '\0' << '\0';
+  std::ofstream(dir / "zero.nand", std::ios::binary) << std::string(nand::kBlockSize, 'x') << '\0' << '\0';
   for (const char* name : {"short.nor", "missing.nor"}) {
     error.clear();
     EXPECT_FALSE(loaded.LoadNor((dir / name).string(), error)) << name;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "link/frame.h"
+#include "common/handheld_layout.h"
 #include "link/module1.h"
 #include "sim_port.h"
 #include "support/fake_clock.h"

@@ -58,16 +58,16 @@ EmulatedFlash EmulatedFlash::Generated(int pages, int blocks, int startBlock) {
   EmulatedFlash flash;
   for (int p = 0; p < pages; ++p) {
     std::vector<std::uint8_t>& page = flash.norPages[p];
-    page.resize(kNorPageBytes);
+    page.resize(nor::kPageSize);
     for (std::size_t i = 0; i < page.size(); ++i) page[i] = PatternByte(0x4E4F52u + static_cast<std::uint32_t>(p), i);
   }
   for (int b = 0; b < blocks; ++b) {
     const unsigned logical = static_cast<unsigned>(startBlock + b);
     std::vector<std::uint8_t>& block = flash.nandBlocks[static_cast<int>(logical)];
-    block.assign(kNandBlockBytes, 0xFF);
-    for (int p = 0; p < 32; ++p) {
-      std::uint8_t* page = block.data() + p * 528;
-      for (std::size_t i = 0; i < 512; ++i) page[i] = PatternByte(0x4E414E44u + logical * 64 + static_cast<std::uint32_t>(p), i);
+    block.assign(nand::kBlockSize, 0xFF);
+    for (int p = 0; p < nand::kPagesPerBlock; ++p) {
+      std::uint8_t* page = block.data() + p * nand::kPageSize;
+      for (std::size_t i = 0; i < nand::kPageData; ++i) page[i] = PatternByte(0x4E414E44u + logical * 64 + static_cast<std::uint32_t>(p), i);
       WriteSpareArea(page, p + 1, logical, 0x31);
     }
     StampBlockSum(block.data(), logical);
@@ -78,34 +78,35 @@ EmulatedFlash EmulatedFlash::Generated(int pages, int blocks, int startBlock) {
 bool EmulatedFlash::LoadNor(const std::string& path, std::string& error) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWhole(path, bytes, error)) return false;
-  if (bytes.empty() || bytes.size() % kNorPageBytes != 0) {
+  if (bytes.empty() || bytes.size() % nor::kPageSize != 0) {
     error = path + ": a NOR image holds whole pages of 32768 bytes";
     return false;
   }
   norPages.clear();
-  for (std::size_t p = 0; p * kNorPageBytes < bytes.size(); ++p)
-    norPages[static_cast<int>(p)].assign(bytes.begin() + static_cast<long>(p * kNorPageBytes),
-                                         bytes.begin() + static_cast<long>((p + 1) * kNorPageBytes));
+  for (std::size_t p = 0; p * nor::kPageSize < bytes.size(); ++p)
+    norPages[static_cast<int>(p)].assign(bytes.begin() + static_cast<long>(p * nor::kPageSize),
+                                         bytes.begin() + static_cast<long>((p + 1) * nor::kPageSize));
   return true;
 }
 
 bool EmulatedFlash::LoadNand(const std::string& path, std::string& error) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWhole(path, bytes, error)) return false;
-  if (bytes.size() < 2 || (bytes.size() - 2) % kNandBlockBytes != 0) {
+  if (bytes.size() < nand::kTrailerSize || (bytes.size() - nand::kTrailerSize) % nand::kBlockSize != 0) {
     error = path + ": a NAND image holds whole blocks of 16896 bytes and a 2-byte starting block number";
     return false;
   }
-  const std::size_t blocks = (bytes.size() - 2) / kNandBlockBytes;
+  const std::size_t blocks = (bytes.size() - nand::kTrailerSize) / nand::kBlockSize;
   const int start = bytes[bytes.size() - 2] | (bytes[bytes.size() - 1] << 8);
-  if (start < 1 || start + static_cast<int>(blocks) - 1 > 0x2000) {
+  const int lastReachable = wire::LogicalBlockOfCode(wire::kBlock1Code - 1);  // the last whose block code fits
+  if (start < 1 || start + static_cast<int>(blocks) - 1 > lastReachable) {
     error = path + ": starting logical block " + std::to_string(start) + " is out of range";
     return false;
   }
   nandBlocks.clear();
   for (std::size_t b = 0; b < blocks; ++b)
-    nandBlocks[start + static_cast<int>(b)].assign(bytes.begin() + static_cast<long>(b * kNandBlockBytes),
-                                                    bytes.begin() + static_cast<long>((b + 1) * kNandBlockBytes));
+    nandBlocks[start + static_cast<int>(b)].assign(bytes.begin() + static_cast<long>(b * nand::kBlockSize),
+                                                    bytes.begin() + static_cast<long>((b + 1) * nand::kBlockSize));
   return true;
 }
 
@@ -113,9 +114,9 @@ std::vector<std::uint8_t> EmulatedFlash::NorImage() const {
   std::vector<std::uint8_t> image;
   if (norPages.empty()) return image;
   const int last = norPages.rbegin()->first;
-  image.assign(static_cast<std::size_t>(last + 1) * kNorPageBytes, 0xFF);
+  image.assign(static_cast<std::size_t>(last + 1) * nor::kPageSize, 0xFF);
   for (const auto& [page, bytes] : norPages)
-    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(static_cast<std::size_t>(page) * kNorPageBytes));
+    std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<long>(static_cast<std::size_t>(page) * nor::kPageSize));
   return image;
 }
 
@@ -125,10 +126,10 @@ std::vector<std::uint8_t> EmulatedFlash::NandImage() const {
   std::vector<std::uint8_t> image;
   if (nandBlocks.empty()) return image;
   const int first = nandBlocks.begin()->first, last = nandBlocks.rbegin()->first;
-  image.assign(static_cast<std::size_t>(last - first + 1) * kNandBlockBytes, 0xFF);
+  image.assign(static_cast<std::size_t>(last - first + 1) * nand::kBlockSize, 0xFF);
   for (const auto& [block, bytes] : nandBlocks)
     std::copy(bytes.begin(), bytes.end(),
-              image.begin() + static_cast<long>(static_cast<std::size_t>(block - first) * kNandBlockBytes));
+              image.begin() + static_cast<long>(static_cast<std::size_t>(block - first) * nand::kBlockSize));
   return image;
 }
 

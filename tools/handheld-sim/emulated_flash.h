@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/handheld_layout.h"
+
 // The simulated handheld's two flash memories.
 //
 // NOR: pages of 32768 bytes, numbered from 00. NAND: blocks of 32 pages of
@@ -30,6 +32,3 @@ struct EmulatedFlash {
   // Logical block of the first NAND block sent (2 when the NAND is empty).
   int FirstNandBlock() const;
 };
-
-inline constexpr std::size_t kNorPageBytes = 32768;
-inline constexpr std::size_t kNandBlockBytes = 16896;

@@ -1,6 +1,6 @@
 #include "simulated_handheld.h"
 
-#include "link/frame.h"
+#include "common/handheld_layout.h"
 #include "link/serial_io.h"
 
 namespace {
@@ -13,9 +13,6 @@ class MutedLine final : public HandheldLine {
 };
 
 const std::uint8_t kJunk[] = {0x00, 0x13, 0x7F, 0xFE, 0x55};
-
-// The block code a NAND frame carries for a logical block.
-int BlockCode(int logicalBlock) { return logicalBlock == 1 ? 0x1FFF : logicalBlock - 2; }
 
 }  // namespace
 
@@ -122,7 +119,7 @@ void SimulatedHandheld::BeginBackup(HandheldLine& line, bool nand, std::uint8_t 
   const int first = flash_.FirstNandBlock();
   sender_ = std::make_unique<BackupSender>(nand ? BackupSender::Flash::Nand : BackupSender::Flash::Nor,
                                            nand ? flash_.NandImage() : flash_.NorImage(), settings_.transferSpeed,
-                                           BlockCode(first));
+                                           wire::BlockCode(first));
   sender_->autoStart = false;
   if (!faultsUsed_) sender_->faults = settings_.backupFaults;
   sender_->faults.junkBeforeHello = 0;  // the hello has been said

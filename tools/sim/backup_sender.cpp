@@ -1,6 +1,6 @@
 #include "backup_sender.h"
 
-#include "link/frame.h"
+#include "common/handheld_layout.h"
 #include "link/serial_io.h"
 
 namespace {
@@ -64,20 +64,17 @@ void BackupSender::SendFrame(HandheldLine& line) {
   }
   const std::size_t size = PayloadSize();
   if (flash_ == Flash::Nor) {
-    const int page = k / 128;
-    header[0] = 0x00;
+    const int page = k / wire::kNorFramesPerPage;
     header[1] = static_cast<std::uint8_t>(k == 0 && faulty ? faults.firstPage : page);
-    header[3] = static_cast<std::uint8_t>(0x80 + k % 128);
-    header[5] = 0x01;
+    header[3] = static_cast<std::uint8_t>(wire::kPage00Address + k % wire::kNorFramesPerPage);
   } else {
-    const int block = (firstBlock_ + k / 32) & 0x1FFF;
+    const int block = (firstBlock_ + k / nand::kPagesPerBlock) & wire::kBlock1Code;
     header[0] = static_cast<std::uint8_t>(block >> 8);
     header[1] = static_cast<std::uint8_t>(block & 0xFF);
     if (k == 0 && faulty && faults.firstHeaderByte0 != 0xFF) header[0] = faults.firstHeaderByte0;
-    header[3] = static_cast<std::uint8_t>(2 * (k % 32));
-    header[4] = 0x10;
-    header[5] = 0x02;
+    header[3] = static_cast<std::uint8_t>(2 * (k % nand::kPagesPerBlock));
   }
+  wire::PutLength(header, size);
   wire::SealHeader(header);
   if (faulty && faults.badHeaderAt == k) header[6] ^= 0x01;
   line.Send(header, sizeof header, handheldSpeed);

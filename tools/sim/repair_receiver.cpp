@@ -2,15 +2,8 @@
 
 #include <algorithm>
 
-#include "link/frame.h"
+#include "common/handheld_layout.h"
 #include "link/serial_io.h"
-
-namespace {
-constexpr std::size_t kNorPage = 32768;
-constexpr std::size_t kNandBlock = 16896;
-constexpr int kNorSlots = 128;
-constexpr int kNandSlots = 32;
-}  // namespace
 
 RepairReceiver::RepairReceiver(Flash flash, long transferSpeed) : flash_(flash), transferSpeed_(transferSpeed) {}
 
@@ -105,7 +98,7 @@ void RepairReceiver::OnByte(HandheldLine& line, std::uint8_t byte, long speed) {
     case State::InEndFrame:
       frame_.push_back(byte);
       if (frame_.size() == wire::kHeaderSize) {
-        const std::uint8_t end[] = {0x80, 0, 0, 0, 0, 0, 0x80};
+        const std::uint8_t end[] = {wire::kEndFrame, 0, 0, 0, 0, 0, wire::kEndFrame};
         if (std::equal(frame_.begin(), frame_.end(), end)) {
           formatted = true;
         } else {
@@ -125,12 +118,12 @@ std::string RepairReceiver::CheckNor(int& page, int& slot) const {
   const std::uint8_t* f = frame_.data();
   if (wire::XorOf(f, wire::kHeaderSize) != 0) return "header check";
   if (wire::XorOf(f + wire::kHeaderSize, wire::kNorPayload) != f[wire::kHeaderSize + wire::kNorPayload]) return "payload check";
-  if (f[0] != 0x40) return "kind byte";
-  if (f[2] != 0x00 || f[4] != 0x00 || f[5] != 0x01) return "address low byte or length";
+  if (f[0] != wire::kNorFrameKind) return "kind byte";
+  if (f[2] != 0x00 || !wire::HasLength(f, wire::kNorPayload)) return "address low byte or length";
   page = f[1];
-  const int base = page == 0 ? 0x80 : 0x40;
+  const int base = page == 0 ? wire::kPage00Address : wire::kOtherPageAddress;
   slot = f[3] - base;
-  if (slot < 0 || slot >= kNorSlots) return "address outside the page";
+  if (slot < 0 || slot >= wire::kNorFramesPerPage) return "address outside the page";
   return {};
 }
 
@@ -138,11 +131,11 @@ std::string RepairReceiver::CheckNand(int& logicalBlock, int& pageIndex) const {
   const std::uint8_t* f = frame_.data();
   if (wire::XorOf(f, wire::kHeaderSize) != 0) return "header check";
   if (wire::XorOf(f + wire::kHeaderSize, wire::kNandPayload) != f[wire::kHeaderSize + wire::kNandPayload]) return "payload check";
-  if (f[2] != 0x00 || f[4] != 0x10 || f[5] != 0x02) return "length fields";
-  if (f[3] % 2 != 0 || f[3] >= 2 * kNandSlots) return "page field";
+  if (f[2] != 0x00 || !wire::HasLength(f, wire::kNandPayload)) return "length fields";
+  if (f[3] % 2 != 0 || f[3] >= 2 * nand::kPagesPerBlock) return "page field";
   const int code = f[0] * 256 + f[1];
-  if (code > 0x1FFF) return "block code";
-  logicalBlock = code == 0x1FFF ? 1 : code + 2;
+  if (code > wire::kBlock1Code) return "block code";
+  logicalBlock = wire::LogicalBlockOfCode(code);
   pageIndex = f[3] / 2;
   return {};
 }
@@ -165,9 +158,9 @@ void RepairReceiver::TakeFrame() {
   // Flash loaded beforehand has its units already; what was written is
   // tracked apart from it.
   auto [it, fresh] = flash.try_emplace(unit);
-  if (fresh) it->second.assign(flash_ == Flash::Nor ? kNorPage : kNandBlock, 0xFF);
+  if (fresh) it->second.assign(flash_ == Flash::Nor ? nor::kPageSize : nand::kBlockSize, 0xFF);
   std::vector<bool>& marks = written[unit];
-  if (marks.empty()) marks.assign(flash_ == Flash::Nor ? kNorSlots : kNandSlots, false);
+  if (marks.empty()) marks.assign(flash_ == Flash::Nor ? wire::kNorFramesPerPage : nand::kPagesPerBlock, false);
   std::copy(frame_.begin() + wire::kHeaderSize, frame_.begin() + wire::kHeaderSize + payload, it->second.begin() + slot * payload);
   marks[slot] = true;
 }
