@@ -7,7 +7,8 @@
 // and kind alone. Qt's own provider asks the MIME database about every file,
 // and the database reads a file whose name says nothing about it: listing
 // /proc (its kmsg) or a folder with a link to a named pipe then blocks the
-// window for good.
+// window for good. Type names are Chinese: a file's is the MIME comment in
+// the default locale's language, the others are ours.
 class NameOnlyIconProvider : public QFileIconProvider {
  public:
   using QFileIconProvider::icon;
@@ -19,7 +20,11 @@ class NameOnlyIconProvider : public QFileIconProvider {
 // `start` (a folder, or a file name to propose). Returns the chosen path, or
 // an empty text when the user cancelled. `filter` is in Qt's form
 // ("Nand文件 (*.nand);;所有文件 (*.*)"). Where the platform has a dialog of its
-// own (Windows), that one is shown, as Qt does.
+// own (Windows), that one is shown, as Qt does; otherwise Qt's dialog lists
+// sizes and dates in the default locale, and a filter of "*.*" lists every
+// file, as it does on Windows, not only names with a dot. With `mode`
+// AnyFile a typed name without an extension gets that of the selected filter
+// ("x" -> "x.nand"; none under "*.*").
 QString ChooseFileName(QWidget* parent, const QString& title, const QString& start, const QString& filter,
                        QFileDialog::AcceptMode accept, QFileDialog::FileMode mode,
                        QFileDialog::Options options = {});

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 int LoadQtChinese(QCoreApplication& app, const QStringList& catalogs) {
@@ -29,5 +30,6 @@ int LoadQtChinese(QCoreApplication& app, const QStringList& catalogs, const QStr
       delete translator;
     }
   }
+  if (loaded > 0) QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
   return loaded;
 }

@@ -42,12 +42,16 @@ class QtTextsTests : public QObject {
   // Order matters: a translation once installed stays for the run.
   void withoutTheTranslationQtsEnglishTextsRemain() {
     QTemporaryDir empty;
+    const QLocale before;
     QCOMPARE(LoadQtChinese(*qApp, {QStringLiteral("qtbase")}, {empty.path()}), 0);
     QCOMPARE(ButtonsOfTheQuestionBox(), (QStringList{QStringLiteral("&No"), QStringLiteral("&Yes")}));
+    QCOMPARE(QLocale(), before);
   }
 
+  // The default locale follows, for what Qt formats itself (a file dialog's sizes and dates).
   void questionButtonsReadInChineseWithTheTranslation() {
     QCOMPARE(LoadQtChinese(*qApp, {QStringLiteral("qtbase"), QStringLiteral("no-such-catalog")}), 1);
+    QCOMPARE(QLocale(), QLocale(QLocale::Chinese, QLocale::China));
     const QStringList texts = ButtonsOfTheQuestionBox();
     QCOMPARE(texts.size(), 2);
     QVERIFY2(texts.filter(QStringLiteral("是")).size() == 1 && texts.filter(QStringLiteral("否")).size() == 1,
