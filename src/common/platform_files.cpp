@@ -5,6 +5,16 @@
 #include "common/file_exists.h"
 #include "common/system_reason.h"
 
+namespace {
+
+// Keeps the system's reason for the call that just failed; false.
+bool Failed(std::string& error) {
+  error = LastCallReason();
+  return false;
+}
+
+}  // namespace
+
 #ifdef _WIN32
 #include <io.h>
 #include <sys/stat.h>
@@ -30,7 +40,7 @@ bool FolderWritable(const std::filesystem::path& folder) { return _waccess(folde
 bool SyncToDisk(const std::string& path, std::string& error) {
   HANDLE file = CreateFileW(PathFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return error = LastCallReason(), false;
+  if (file == INVALID_HANDLE_VALUE) return Failed(error);
   const bool ok = FlushFileBuffers(file);
   if (!ok) error = LastCallReason();
   CloseHandle(file);
@@ -41,8 +51,7 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
   if (MoveFileExW(PathFromUtf8(from).c_str(), PathFromUtf8(to).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return true;
-  error = LastCallReason();
-  return false;
+  return Failed(error);
 }
 
 #else
@@ -66,7 +75,7 @@ bool FolderWritable(const std::filesystem::path& folder) { return ::access(folde
 
 bool SyncToDisk(const std::string& path, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return error = LastCallReason(), false;
+  if (fd < 0) return Failed(error);
   const bool ok = ::fsync(fd) == 0;
   if (!ok) error = LastCallReason();
   ::close(fd);
@@ -74,7 +83,7 @@ bool SyncToDisk(const std::string& path, std::string& error) {
 }
 
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
-  if (std::rename(from.c_str(), to.c_str()) != 0) return error = LastCallReason(), false;
+  if (std::rename(from.c_str(), to.c_str()) != 0) return Failed(error);
   // Make the new directory entry durable too; a failure here loses nothing.
   const std::string folder = PathFromUtf8(to).parent_path().string();
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "common/file_exists.h"
 #include "common/platform_files.h"
@@ -40,7 +41,11 @@ const char* KindOf(fs::file_type type) {
 
 Target CheckTarget(const std::string& path) {
   Target t;
-  if (path.empty()) return t.problem = "没有指定保存的文件名!", t;
+  const auto refused = [&t](std::string problem) {
+    t.problem = std::move(problem);
+    return t;
+  };
+  if (path.empty()) return refused("没有指定保存的文件名!");
   const fs::path resolved = FollowLinks(PathFromUtf8(path));
   t.path = Utf8FromPath(resolved);
   const std::string named = t.path == path ? path : path + " (指向 " + t.path + ")";
@@ -48,18 +53,17 @@ Target CheckTarget(const std::string& path) {
   std::error_code ec;
   const fs::file_status status = fs::status(resolved, ec);
   if (ec && status.type() != fs::file_type::not_found)
-    return t.problem = "无法访问 " + named + " : " + SystemReason(ec.default_error_condition().value()), t;
+    return refused("无法访问 " + named + " : " + SystemReason(ec.default_error_condition().value()));
   t.exists = fs::exists(status);
   if (t.exists && !fs::is_regular_file(status))
-    return t.problem = named + " 是" + KindOf(status.type()) + ",不能作为保存的文件!", t;
+    return refused(named + " 是" + KindOf(status.type()) + ",不能作为保存的文件!");
 
   const fs::path folder = resolved.has_parent_path() ? resolved.parent_path() : fs::path(".");
   const std::string cannot = "无法保存为 " + named + " : ";
   const std::string folderName = Utf8FromPath(folder);
   const fs::file_status folderStatus = fs::status(folder, ec);
-  if (!fs::exists(folderStatus)) return t.problem = cannot + "文件夹 " + folderName + " 不存在!", t;
-  if (!fs::is_directory(folderStatus)) return t.problem = cannot + folderName + " 不是文件夹!", t;
-  if (!FolderWritable(folder))
-    return t.problem = cannot + "文件夹 " + folderName + " 无法写入: " + SystemReason(errno), t;
+  if (!fs::exists(folderStatus)) return refused(cannot + "文件夹 " + folderName + " 不存在!");
+  if (!fs::is_directory(folderStatus)) return refused(cannot + folderName + " 不是文件夹!");
+  if (!FolderWritable(folder)) return refused(cannot + "文件夹 " + folderName + " 无法写入: " + SystemReason(errno));
   return t;
 }

@@ -49,8 +49,10 @@ std::string ShortStem(const std::string& target) {
 
 void SetWriteFault(WriteFault fault) { Fault() = std::move(fault); }
 
-bool TemporaryFile::Fail(int errorNumber) {
-  error_ = SystemReason(errorNumber ? errorNumber : EIO);
+bool TemporaryFile::Fail(int errorNumber) { return Fail(SystemReason(errorNumber ? errorNumber : EIO)); }
+
+bool TemporaryFile::Fail(const std::string& reason) {
+  error_ = reason;
   return false;
 }
 
@@ -101,11 +103,11 @@ bool TemporaryFile::Commit() {
   if (!Close()) {
     const std::string reason = error_;
     Discard();
-    return error_ = reason, false;
+    return Fail(reason);
   }
   // The target may have changed since it was checked before the transfer.
   const Target now = CheckTarget(target_);
-  if (!now.problem.empty()) return error_ = now.problem, false;
+  if (!now.problem.empty()) return Fail(now.problem);
   if (!ReplaceWithTemporary(path_, target_, error_)) return false;
   owned_ = false;
   return true;

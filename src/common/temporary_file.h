@@ -44,7 +44,9 @@ class TemporaryFile {
   const std::string& Error() const { return error_; }
 
  private:
+  // Keep the reason for a failure; false.
   bool Fail(int errorNumber);
+  bool Fail(const std::string& reason);
   bool Close();
 
   std::string target_;

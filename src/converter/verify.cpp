@@ -69,14 +69,13 @@ class BlockChecker {
     PageResult pages[kPagesPerBlock];
     bool allErased = true;
     for (int p = 1; p <= kPagesPerBlock; ++p) {
-      page_ = p;
       PageResult& result = pages[p - 1];
       const std::uint8_t* page = block + (p - 1) * kPageSize;
       result.erased = AllAre(page, kPageSize, 0xFF);
       allErased = allErased && result.erased;
       if (result.erased) continue;
       const std::size_t first = findings_.size();
-      result.verdict = logicalBlock == 1 ? CheckBlankPage(page) : CheckPage(page, result);
+      result.verdict = logicalBlock == 1 ? CheckBlankPage(page, p) : CheckPage(page, p, result);
       result.findings = findings_.size() > first;
       for (std::size_t i = first; i < findings_.size(); ++i)
         if (findings_[i].what != kEcc && findings_[i].what != kPageXor) result.spareIntact = false;
@@ -98,12 +97,13 @@ class BlockChecker {
   }
 
  private:
-  int Report(const std::string& what, const std::uint8_t* stored, const std::uint8_t* computed, std::size_t count,
-             const std::string& note = "") {
+  // A finding on page `pageNumber` (1..32) of the block being checked.
+  int Report(int pageNumber, const std::string& what, const std::uint8_t* stored, const std::uint8_t* computed,
+             std::size_t count, const std::string& note = "") {
     VerifyFinding f;
     f.block = block_;
     f.logicalBlock = number_;
-    f.page = page_;
+    f.page = pageNumber;
     f.what = what;
     f.stored = HexBytes(stored, count);
     f.computed = computed ? HexBytes(computed, count) : "";
@@ -113,32 +113,33 @@ class BlockChecker {
   }
 
   // Spare bytes `from` to `to` must be FF.
-  void ExpectBlank(const std::uint8_t* spareArea, int from, int to) {
+  void ExpectBlank(int pageNumber, const std::uint8_t* spareArea, int from, int to) {
     const std::size_t count = static_cast<std::size_t>(to - from + 1);
     if (!AllAre(spareArea + from, count, 0xFF))
-      Report("填充字节" + std::to_string(from) + "-" + std::to_string(to), spareArea + from, kBlankSpare.data(), count);
+      Report(pageNumber, "填充字节" + std::to_string(from) + "-" + std::to_string(to), spareArea + from,
+             kBlankSpare.data(), count);
   }
 
   // Logical block 1: all 16 spare bytes of every page are FF.
-  EccVerdict CheckBlankPage(const std::uint8_t* page) {
+  EccVerdict CheckBlankPage(const std::uint8_t* page, int pageNumber) {
     const std::uint8_t* spareArea = page + kPageData;
     if (!AllAre(spareArea, kSpareSize, 0xFF))
-      Report("备用区", spareArea, kBlankSpare.data(), kSpareSize, "逻辑块1的备用区应全为FF");
+      Report(pageNumber, "备用区", spareArea, kBlankSpare.data(), kSpareSize, "逻辑块1的备用区应全为FF");
     return {};
   }
 
-  EccVerdict CheckPage(const std::uint8_t* page, PageResult& result) {
+  EccVerdict CheckPage(const std::uint8_t* page, int pageNumber, PageResult& result) {
     const std::uint8_t* spareArea = page + kPageData;
     const PageChecks checks = CalPageChecks(page);
-    if (page_ == 1) {
+    if (pageNumber == 1) {
       const std::uint8_t number[2] = {static_cast<std::uint8_t>(number_ & 0xFF),
                                       static_cast<std::uint8_t>(number_ >> 8 & 0xFF)};
       if (spareArea[spare::kBlockLow] != number[0] || spareArea[spare::kBlockHigh] != number[1])
-        Report("逻辑块号", spareArea, number, 2);
+        Report(pageNumber, "逻辑块号", spareArea, number, 2);
     } else {
-      ExpectBlank(spareArea, spare::kBlockLow, spare::kBlockHigh);
+      ExpectBlank(pageNumber, spareArea, spare::kBlockLow, spare::kBlockHigh);
     }
-    ExpectBlank(spareArea, spare::kBlockHigh + 1, spare::kEcc - 1);
+    ExpectBlank(pageNumber, spareArea, spare::kBlockHigh + 1, spare::kEcc - 1);
 
     const PageEcc stored = {spareArea[spare::kEcc], spareArea[spare::kEcc + 1], spareArea[spare::kEcc + 2]};
     EccVerdict verdict = JudgeEcc(stored, checks.ecc);
@@ -148,23 +149,25 @@ class BlockChecker {
     if (verdict.kind == EccVerdict::DataBit && (spareArea[spare::kXor] ^ checks.pageXor) != (1u << verdict.bit))
       verdict.kind = EccVerdict::Uncorrectable;
     if (verdict.kind == EccVerdict::DataBit)
-      result.eccFinding = Report(kEcc, stored.data(), checks.ecc.data(), 3,
-                                 "数据第" + std::to_string(verdict.byte) + "字节第" + std::to_string(verdict.bit) + "位有误,可纠正");
+      result.eccFinding =
+          Report(pageNumber, kEcc, stored.data(), checks.ecc.data(), 3,
+                 "数据第" + std::to_string(verdict.byte) + "字节第" + std::to_string(verdict.bit) + "位有误,可纠正");
     else if (verdict.kind == EccVerdict::EccOnly)
-      Report(kEcc, stored.data(), checks.ecc.data(), 3, "仅ECC字节有误,数据无误");
+      Report(pageNumber, kEcc, stored.data(), checks.ecc.data(), 3, "仅ECC字节有误,数据无误");
     else if (verdict.kind == EccVerdict::Uncorrectable)
-      Report(kEcc, stored.data(), checks.ecc.data(), 3, "多位有误,无法纠正");
+      Report(pageNumber, kEcc, stored.data(), checks.ecc.data(), 3, "多位有误,无法纠正");
 
     const std::uint8_t marker = spare::kMarker;
-    if (spareArea[spare::kMarkerAt] != marker) Report("标记", spareArea + spare::kMarkerAt, &marker, 1);
-    if (spareArea[spare::kXor] != checks.pageXor) Report(kPageXor, spareArea + spare::kXor, &checks.pageXor, 1);
-    ExpectBlank(spareArea, spare::kXor + 1, spare::kVersion - 1);
-    if (page_ == kPagesPerBlock) {
+    if (spareArea[spare::kMarkerAt] != marker) Report(pageNumber, "标记", spareArea + spare::kMarkerAt, &marker, 1);
+    if (spareArea[spare::kXor] != checks.pageXor)
+      Report(pageNumber, kPageXor, spareArea + spare::kXor, &checks.pageXor, 1);
+    ExpectBlank(pageNumber, spareArea, spare::kXor + 1, spare::kVersion - 1);
+    if (pageNumber == kPagesPerBlock) {
       const std::uint8_t version = spareArea[spare::kVersion];
       if ((version >> 4) > 9 || (version & 0x0F) > 9)
-        Report("版本号", spareArea + spare::kVersion, nullptr, 1, "不是两位十进制数字");
+        Report(pageNumber, "版本号", spareArea + spare::kVersion, nullptr, 1, "不是两位十进制数字");
     } else {
-      ExpectBlank(spareArea, spare::kVersion, spare::kSumHigh);
+      ExpectBlank(pageNumber, spareArea, spare::kVersion, spare::kSumHigh);
     }
     return verdict;
   }
@@ -174,8 +177,7 @@ class BlockChecker {
     const std::uint8_t computed[2] = {static_cast<std::uint8_t>(sum_ & 0xFF), static_cast<std::uint8_t>(sum_ >> 8)};
     const std::uint8_t* stored = block + kBlockSumOffset;
     if (stored[0] == computed[0] && stored[1] == computed[1]) return;
-    page_ = kPagesPerBlock;
-    Report("块校验和", stored, computed, 2);
+    Report(kPagesPerBlock, "块校验和", stored, computed, 2);
     ++summary_.blocksSumDiffers;
   }
 
@@ -227,7 +229,6 @@ class BlockChecker {
   std::vector<VerifyFinding> findings_;  // the block's, passed on once its bits are judged
   std::uint64_t block_ = 0;
   unsigned number_ = 0;
-  int page_ = 0;
   std::uint16_t sum_ = 0;
 };
 
@@ -296,7 +297,7 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
       const std::uint64_t index = first + b;
       checker.Check(&chunk[b * kBlockSize], index + 1, static_cast<unsigned>((start + index) & 0xFFFF),
                     target != nullptr);
-      for (int p = 0; p < kPagesPerBlock; ++p) host.ProcessEvents();
+      host.ProcessEvents();
       host.SetProgressValue(static_cast<int>(std::min<std::uint64_t>(index + 1, 0x7FFFFFFF)));
     }
     if (target && !out.Write(chunk.data(), count * kBlockSize))

@@ -3,8 +3,7 @@
 #include <string>
 
 // The serial library the transfers talk through. Every call takes the port
-// number first and answers a 32-bit result, as the handheld tools have always
-// used it:
+// number first and answers a 32-bit result; the transfers rely on these:
 //   sio_open   0 = port opened
 //   sio_ioctl  0 = line set (called with baud code 16 and mode 3: 115200 bit/s, 8N1)
 //   sio_baud   0 = speed set (0 bit/s is refused)

@@ -3,9 +3,8 @@
 #include <QString>
 #include <string>
 
-// Engine texts are UTF-8 and break lines with CR LF, as the handheld tools'
-// messages always did; the two file-rejection messages of the repair dialogs
-// put the LF first. Widgets break lines with LF alone: a CR left in is drawn
+// Engine texts are UTF-8 and break lines with CR LF; the two file-rejection
+// messages of the repair dialogs put the LF first. Widgets break lines with LF alone: a CR left in is drawn
 // as a second line break (an empty line) or a stray glyph.
 inline QString WidgetText(const std::string& utf8) {
   QString text = QString::fromStdString(utf8);

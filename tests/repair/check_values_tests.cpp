@@ -10,7 +10,7 @@ namespace fs = std::filesystem;
 namespace {
 
 // The correction done the slow way: one byte at a time through CrcByteTable,
-// as the handheld's tools always computed it.
+// its low and high halves kept apart.
 std::uint16_t ReferenceCrc(const Bytes& image) {
   const auto table = CrcByteTable();
   std::uint8_t r0 = 0xFF, r1 = 0xFF;
