@@ -19,6 +19,8 @@ bool Failed(std::string& error) {
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+// After windows.h:
+#include <aclapi.h>
 
 std::FILE* OpenFileToRead(const std::string& path) { return _wfopen(PathFromUtf8(path).c_str(), L"rb"); }
 
@@ -36,6 +38,37 @@ bool SeekFile(std::FILE* file, std::uint64_t offset) {
 }
 
 bool FolderWritable(const std::filesystem::path& folder) { return _waccess(folder.c_str(), 2) == 0; }
+
+ReplaceBarrier WhatBarsReplacing(const std::filesystem::path& file, const std::filesystem::path&) {
+  const DWORD attributes = GetFileAttributesW(file.c_str());
+  const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+  return readOnly ? ReplaceBarrier::ReadOnly : ReplaceBarrier::None;
+}
+
+bool KeepPermissions(const std::string& temporary, const std::string& target, std::string& error) {
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const std::wstring old = PathFromUtf8(target).wstring();
+  if (GetNamedSecurityInfoW(old.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &list, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return true;  // nothing there yet, or nothing we may read: the folder's list, as any new file
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  bool kept = true;
+  if (GetSecurityDescriptorControl(descriptor, &control, &revision) && (control & SE_DACL_PROTECTED)) {
+    std::wstring fresh = PathFromUtf8(temporary).wstring();
+    const DWORD result = SetNamedSecurityInfoW(fresh.data(), SE_FILE_OBJECT,
+                                               DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                                               nullptr, nullptr, list, nullptr);
+    if (result != ERROR_SUCCESS) {
+      SetLastError(result);
+      error = LastCallReason();
+      kept = false;
+    }
+  }
+  LocalFree(descriptor);
+  return kept;
+}
 
 bool SyncToDisk(const std::string& path, std::string& error) {
   HANDLE file = CreateFileW(PathFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -55,6 +88,7 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
 }
 
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::FILE* OpenFileToRead(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
@@ -72,6 +106,27 @@ bool SeekFile(std::FILE* file, std::uint64_t offset) {
 }
 
 bool FolderWritable(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
+
+ReplaceBarrier WhatBarsReplacing(const std::filesystem::path& file, const std::filesystem::path& folder) {
+  struct stat own {}, folders {};
+  if (::stat(file.c_str(), &own) != 0 || ::stat(folder.c_str(), &folders) != 0) return ReplaceBarrier::None;
+  if ((own.st_mode & 0222) == 0) return ReplaceBarrier::ReadOnly;  // even for root
+  if (::access(file.c_str(), W_OK) != 0) return ReplaceBarrier::NotWritable;
+  const uid_t me = ::geteuid();
+  const bool ownersOnly = (folders.st_mode & S_ISVTX) && me != 0 && own.st_uid != me && folders.st_uid != me;
+  return ownersOnly ? ReplaceBarrier::OwnersOnlyFolder : ReplaceBarrier::None;
+}
+
+bool KeepPermissions(const std::string& temporary, const std::string& target, std::string& error) {
+  struct stat old {};
+  if (::stat(target.c_str(), &old) != 0) return true;
+  if (::chown(temporary.c_str(), old.st_uid, old.st_gid) != 0) {
+    const int groupOnly = ::chown(temporary.c_str(), static_cast<uid_t>(-1), old.st_gid);
+    (void)groupOnly;  // else the new file stays ours
+  }
+  if (::chmod(temporary.c_str(), old.st_mode & 0777) != 0) return error = LastCallReason(), false;
+  return true;
+}
 
 bool SyncToDisk(const std::string& path, std::string& error) {
   const int fd = ::open(path.c_str(), O_RDONLY);

@@ -22,6 +22,22 @@ bool SeekFile(std::FILE* file, std::uint64_t offset);
 // True when files can be created in `folder`.
 bool FolderWritable(const std::filesystem::path& folder);
 
+// What keeps the user from replacing the existing file `file` in `folder`
+// although the folder takes new files: the file is read-only (no one may
+// write it, or Windows' read-only attribute), the user may not write it
+// (errno says why), or it is another user's in a folder that lets only a
+// file's owner replace it (a sticky folder such as /tmp).
+enum class ReplaceBarrier { None, ReadOnly, NotWritable, OwnersOnlyFolder };
+ReplaceBarrier WhatBarsReplacing(const std::filesystem::path& file, const std::filesystem::path& folder);
+
+// Gives the new file `temporary` what the file `target` it replaces says
+// about who may use it: on POSIX the permission bits, and the owner and
+// group where this process may give them (root may; anyone may give a group
+// they belong to); on Windows an access list of the file's own (one that
+// inherits nothing from the folder, as a file made private has). Nothing at
+// `target`: nothing to keep.
+bool KeepPermissions(const std::string& temporary, const std::string& target, std::string& error);
+
 // Flushes a closed file's bytes to the disk.
 bool SyncToDisk(const std::string& path, std::string& error);
 

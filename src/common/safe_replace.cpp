@@ -3,5 +3,6 @@
 #include "common/platform_files.h"
 
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target, std::string& error) {
-  return SyncToDisk(temporary, error) && RenameOver(temporary, target, error);
+  return KeepPermissions(temporary, target, error) && SyncToDisk(temporary, error) &&
+         RenameOver(temporary, target, error);
 }

@@ -1,9 +1,10 @@
 #pragma once
 #include <string>
 
-// Makes a finished temporary file the real one: its bytes are flushed to the
-// disk first, then it is renamed over `target` in one step, so that at every
-// moment `target` holds either its old or its complete new contents. On
+// Makes a finished temporary file the real one: it takes the old target's
+// permissions (and owner where it may), its bytes are flushed to the disk,
+// then it is renamed over `target` in one step, so that at every moment
+// `target` holds either its old or its complete new contents. On
 // failure the temporary file is left where it is, `target` is unchanged and
 // `error` says why in the system's words.
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target, std::string& error);

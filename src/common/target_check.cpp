@@ -26,6 +26,22 @@ fs::path FollowLinks(fs::path p) {
   return p;
 }
 
+// Why the existing file may not be replaced, as a message shows it after the
+// path; empty when it may. A read-only file is left alone even where the
+// folder would let it be renamed over: it is read-only so that nothing
+// replaces it. The other two would make the rename fail only after the
+// whole transfer.
+std::string ReplaceProblem(const fs::path& file, const fs::path& folder) {
+  switch (WhatBarsReplacing(file, folder)) {
+    case ReplaceBarrier::None: return {};
+    case ReplaceBarrier::ReadOnly: return "这是只读文件,不能替换!";
+    case ReplaceBarrier::NotWritable: return "没有写入这个文件的权限: " + SystemReason(errno);
+    case ReplaceBarrier::OwnersOnlyFolder:
+      return "文件属于别的用户,文件夹 " + Utf8FromPath(folder) + " 只允许文件的主人替换它!";
+  }
+  return {};
+}
+
 const char* KindOf(fs::file_type type) {
   switch (type) {
     case fs::file_type::directory: return "文件夹";
@@ -65,5 +81,8 @@ Target CheckTarget(const std::string& path) {
   if (!fs::exists(folderStatus)) return refused(cannot + "文件夹 " + folderName + " 不存在!");
   if (!fs::is_directory(folderStatus)) return refused(cannot + folderName + " 不是文件夹!");
   if (!FolderWritable(folder)) return refused(cannot + "文件夹 " + folderName + " 无法写入: " + SystemReason(errno));
+  if (t.exists) {
+    if (const std::string why = ReplaceProblem(resolved, folder); !why.empty()) return refused(cannot + why);
+  }
   return t;
 }

@@ -13,5 +13,7 @@ struct Target {
 };
 
 // Looks at `path` (UTF-8) and the folder it would go into, which must exist
-// and be writable.
+// and be writable. A file standing there must be one the user may replace:
+// not read-only, and not another user's in a folder that lets only a file's
+// owner replace it.
 Target CheckTarget(const std::string& path);

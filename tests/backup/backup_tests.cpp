@@ -354,7 +354,28 @@ const TargetCase kTargets[] = {
        EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image));
        EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
      }},
-#ifdef __unix__  // a symbolic link needs a privilege on Windows, a FIFO is POSIX
+    {"AReadOnlyFileIsRefused",
+     [](BackupTest& t) {
+       WriteFile(t.file, Precious());
+       fs::permissions(t.file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                       fs::perm_options::remove);
+     },
+     BackupEnding::TargetRefused, "这是只读文件,不能替换",
+     [](BackupTest& t) {
+       EXPECT_EQ(ReadFile(t.file), Precious());
+       fs::permissions(t.file, fs::perms::owner_write, fs::perm_options::add);  // Windows deletes no read-only file
+     }},
+#ifdef __unix__  // a symbolic link needs a privilege on Windows, a FIFO is POSIX; so do permission bits
+    {"APrivateFileStaysPrivate",
+     [](BackupTest& t) {
+       WriteFile(t.file, Precious());
+       fs::permissions(t.file, fs::perms::owner_read | fs::perms::owner_write);
+     },
+     BackupEnding::Success, "",
+     [](BackupTest& t) {
+       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image));
+       EXPECT_EQ(fs::status(t.file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+     }},
     {"ASymbolicLinkIsFollowed",
      [](BackupTest& t) {
        WriteFile(t.dir / "real.img", Precious());

@@ -362,7 +362,14 @@ const TargetCase kTargets[] = {
        return (dir / "new.nand").string();
      },
      ConversionResult::Success, kSuccess},
-#ifndef _WIN32  // a symbolic link needs a privilege on Windows, a FIFO is POSIX
+#ifndef _WIN32  // a symbolic link needs a privilege on Windows, a FIFO is POSIX; a read-only file stays behind
+    {"AReadOnlyTargetIsRefused",
+     [](const fs::path& dir) {
+       fs::permissions(Old(dir), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                       fs::perm_options::remove);
+       return (dir / "old.nand").string();
+     },
+     ConversionResult::Refused, "这是只读文件,不能替换"},
     {"ALinkIsFollowed",
      [](const fs::path& dir) {
        Old(dir);

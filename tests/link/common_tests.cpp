@@ -7,12 +7,6 @@
 #include <fstream>
 #include <future>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include "common/file_exists.h"
 #include "common/hex_text.h"
 #include "common/interruption.h"
@@ -22,11 +16,12 @@
 #include "common/temporary_file.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <csignal>
 #include <thread>
 #endif
@@ -132,6 +127,8 @@ TEST_F(FileTest, ReplaceWithTemporaryPutsTheNewFileInPlaceOrChangesNothing) {
 // What may take a file we write, and which file that is.
 TEST_F(FileTest, CheckTargetNamesWhatStandsInTheWay) {
   Write("x.nand", "old");
+  fs::permissions(Write("readonly.nand", "old"), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
   fs::create_directory(dir / "folder");
   struct Case {
     std::string path;
@@ -144,6 +141,7 @@ TEST_F(FileTest, CheckTargetNamesWhatStandsInTheWay) {
       {d + "x.nand", "", true, ""},
       {d + "new.nand", "", false, ""},
       {d + "folder", d + "folder 是文件夹", true, ""},
+      {d + "readonly.nand", d + "readonly.nand : 这是只读文件,不能替换!", true, ""},  // root's too
       {d + "none/x.nand", d + "none/x.nand : 文件夹 " + d + "none 不存在", false, ""},
       {d + "x.nand/y.nand", d + "x.nand 不是文件夹", false, ""},
       {"", "没有指定", false, ""},
@@ -177,7 +175,89 @@ TEST_F(FileTest, CheckTargetNamesWhatStandsInTheWay) {
       EXPECT_EQ(t.path, c.resolved.empty() ? c.path : c.resolved);
     }
   }
+  fs::permissions(d + "readonly.nand", fs::perms::owner_write, fs::perm_options::add);  // for Windows to delete it
 }
+
+#ifndef _WIN32
+// CheckTarget(path).problem as a user without privileges sees it: when the
+// tests run as root, in a child process that became `nobody`.
+std::string ProblemForNobody(const std::string& path) {
+  int fds[2];
+  if (pipe(fds) != 0) return "no pipe";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(fds[0]);
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
+    const std::string problem = CheckTarget(path).problem;
+    _exit(write(fds[1], problem.data(), problem.size()) == static_cast<ssize_t>(problem.size()) ? 0 : 1);
+  }
+  close(fds[1]);
+  std::string problem;
+  char buffer[512];
+  for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;) problem.append(buffer, static_cast<std::size_t>(n));
+  close(fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? problem : "child failed";
+}
+
+// Files the folder would let a rename take, but whose owner said otherwise:
+// refused before anything is sent, not after the transfer.
+TEST_F(FileTest, CheckTargetRefusesOtherUsersFilesThatTheRenameWouldTake) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make another user's files";
+  fs::permissions(dir, fs::perms::owner_all | fs::perms::others_exec);
+  for (const char* folder : {"open", "sticky"}) {
+    fs::create_directory(dir / folder);
+    fs::permissions(dir / folder, fs::perms::all | (folder[0] == 's' ? fs::perms::sticky_bit : fs::perms::none));
+  }
+  struct Case {
+    std::string file;
+    mode_t mode;
+    uid_t owner;
+    std::string problem;  // a text the problem holds; empty: may be replaced
+  } const cases[] = {
+      {"open/root.nand", 0644, 0, "没有写入这个文件的权限: " + SystemReason(EACCES)},
+      {"open/readonly.nand", 0444, 0, "这是只读文件,不能替换"},
+      {"open/shared.nand", 0666, 0, ""},
+      {"sticky/root.nand", 0666, 0, "文件属于别的用户,文件夹 " + (dir / "sticky").string() + " 只允许文件的主人替换它"},
+      {"sticky/own.nand", 0644, 65534, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::string path = Write(c.file, "old");
+    ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
+    ASSERT_EQ(chown(path.c_str(), c.owner, c.owner), 0);
+    const std::string problem = ProblemForNobody(path);
+    if (c.problem.empty()) {
+      EXPECT_EQ(problem, "");
+    } else {
+      EXPECT_NE(problem.find("无法保存为 " + path + " : " + c.problem), std::string::npos) << problem;
+    }
+  }
+}
+
+// A replaced file keeps who may read it: a private image stays private.
+TEST_F(FileTest, AReplacedFileKeepsItsPermissionsAndOwner) {
+  const bool root = geteuid() == 0;
+  struct Case {
+    mode_t mode;
+    uid_t owner;  // root alone may give a file away
+  } const cases[] = {{0600, getuid()}, {0640, getuid()}, {0604, root ? 65534u : getuid()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const std::string target = Write("x.nand", "old");
+    ASSERT_EQ(chmod(target.c_str(), c.mode), 0);
+    ASSERT_EQ(chown(target.c_str(), c.owner, static_cast<gid_t>(-1)), 0);
+    TemporaryFile file(target);
+    ASSERT_TRUE(file.Create() && file.Write("new", 3) && file.Commit()) << file.Error();
+    struct stat now {};
+    ASSERT_EQ(stat(target.c_str(), &now), 0);
+    EXPECT_EQ(Read(target), "new");
+    EXPECT_EQ(now.st_mode & 07777, c.mode);
+    EXPECT_EQ(now.st_uid, c.owner);
+  }
+}
+#endif
 
 TEST_F(FileTest, TemporaryFilesNeverTouchAFileTheyDidNotCreate) {
   struct Case {
