@@ -8,7 +8,7 @@ class Module1;
 
 // The terminal as the user's side of a transfer: every message and question
 // is printed; questions read y/n from a terminal and count as No in batch
-// mode or when no terminal is attached. An interruption (Ctrl-C, SIGTERM,
+// mode or when no terminal is attached. An interruption (Ctrl-C, Ctrl-\, SIGTERM,
 // SIGHUP) cancels the transfer, also while a question or the reset prompt
 // waits for an answer.
 class ConsoleHost final : public Host {

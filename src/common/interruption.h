@@ -1,10 +1,11 @@
 #pragma once
 
-// SIGINT, SIGTERM and SIGHUP (a terminal closed); on Windows Ctrl-C,
-// Ctrl-Break and the console window closing. Once caught, they no longer end
-// the program on the spot: they are noted, and the program polls Interrupted()
-// to stop what it does the way a cancel does (the temporary file it created
-// removed, the old target left as it was, the port closed) and then exits.
+// SIGINT, SIGTERM, SIGHUP (a terminal closed) and SIGQUIT (Ctrl-\ on a
+// terminal); on Windows Ctrl-C, Ctrl-Break and the console window closing.
+// Once caught, they no longer end the program on the spot: they are noted,
+// and the program polls Interrupted() to stop what it does the way a cancel
+// does (the temporary file it created removed, the old target left as it
+// was, the port closed) and then exits.
 // A read waiting for an answer on the terminal returns at once.
 void CatchInterruptions();
 

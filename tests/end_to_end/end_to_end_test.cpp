@@ -408,8 +408,8 @@ TEST_F(EndToEnd, RepairFaultsEndTheRepairAndKeepTheImage) {
   }
 }
 
-// Ctrl-C, SIGTERM or a closed terminal (SIGHUP) cancels: the temporary file
-// is gone, the old file kept, and the cancel says so in words.
+// Ctrl-C, Ctrl-\, SIGTERM or a closed terminal (SIGHUP) cancels: the
+// temporary file is gone, the old file kept, and the cancel says so in words.
 TEST_F(EndToEnd, InterruptionsAtARandomFrameCancel) {
   std::random_device seedSource;
   const unsigned seed = seedSource();
@@ -417,7 +417,7 @@ TEST_F(EndToEnd, InterruptionsAtARandomFrameCancel) {
   auto pick = [&](int frames) { return std::uniform_int_distribution<int>(1, frames - 2)(random); };
   SCOPED_TRACE("seed " + std::to_string(seed));
   const std::string backupWords = "已取消: 没有保存任何数据", repairWords = "文曲星只写入了一部分, 必须重新运行修复";
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     SCOPED_TRACE(strsignal(signal));
     for (const Kind kind : {Kind::BackupNor, Kind::BackupNand}) {
       const Outcome out = Run({kind, {}, {}, 1, 1, pick(kind == Kind::BackupNor ? kNorFrames : kNandFrames), signal});
@@ -484,7 +484,7 @@ TEST_F(EndToEnd, AnInterruptionAnswersAWaitingQuestion) {
 TEST_F(EndToEnd, CorvaneInterruptedMidWayKeepsTheOldTarget) {
   const fs::path data = dir / "big.dat", target = dir / "big.nand", temporary = dir / "big.nand.temp";
   WriteFile(data, RandomBytes(4000 * 16384, 3));
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     SCOPED_TRACE(strsignal(signal));
     WriteFile(target, Bytes{'o', 'l', 'd'});
     Child corvane = Spawn({CORVANE_PROGRAM, "data2nand", "--start", "2", "--force", data.string(), target.string()},
@@ -514,7 +514,7 @@ TEST_F(EndToEnd, IdleWindowsEndWhenInterrupted) {
   programs.push_back(CORVANE_PROGRAM);
 #endif
   for (const std::string& program : programs) {
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
       SCOPED_TRACE(program + " " + strsignal(signal));
       Child window = Spawn({program}, (dir / "window.log").string());
       std::this_thread::sleep_for(500ms);

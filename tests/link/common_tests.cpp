@@ -322,7 +322,7 @@ TEST_F(FileTest, AFailedWriteGivesTheSystemsReasonAndLeavesNothing) {
 #ifndef _WIN32
 TEST(Interruption, IsNotedInsteadOfEndingTheProgram) {
   CatchInterruptions();
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     SCOPED_TRACE(signal);
     EXPECT_FALSE(Interrupted());
     raise(signal);
@@ -347,6 +347,6 @@ TEST(Interruption, IsNotedInsteadOfEndingTheProgram) {
   ForgetInterruption();
   close(fds[0]);
   close(fds[1]);
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, SIG_DFL);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) std::signal(signal, SIG_DFL);
 }
 #endif
