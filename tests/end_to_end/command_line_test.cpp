@@ -7,8 +7,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <utility>
 #include <iterator>
 
+#include "common/handheld_layout.h"
 #include "processes.h"
 #include "support/files.h"
 
@@ -103,7 +106,12 @@ TEST_F(CommandLine, Tolvar) {
 }
 
 TEST_F(CommandLine, HandheldSim) {
+  fs::create_directory(dir / "folder");
   Check(HANDHELD_SIM_PROGRAM, {
+                                  {{"--nand", At("folder")}, 1, {At("folder"), "这是一个文件夹"}},
+                                  {{"--nor", "/dev/null"}, 1, {"/dev/null: 这是一个设备"}},
+                                  {{"--save-nand", At("folder")}, 1, {At("folder") + " 是文件夹"}},
+                                  {{"--save-nor", At("none/x.nor")}, 1, {"文件夹 " + At("none") + " 不存在"}},
                                   {{"--help"}, 0, {"usage: handheld-sim", "--nak-at"}},
                                   {{"--nor-pages", "0"}, 2, {"--nor-pages", "usage: handheld-sim"}},
                                   {{"--model", "3000"}, 2, {"--model"}},
@@ -111,6 +119,33 @@ TEST_F(CommandLine, HandheldSim) {
                                   {{"--bad-header", "x1"}, 2, {"--bad-header"}},
                                   {{"--trace", "extra"}, 2, {"extra"}},
                               });
+}
+
+// A session's flash outlives a save place that went away while it ran: it
+// goes to the system's temporary folder, and the output says where.
+TEST_F(CommandLine, HandheldSimKeepsItsFlashWhenItCannotBeSavedWhereAsked) {
+  const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+      {"the folder is gone", [this] { fs::remove_all(dir / "place"); }},
+      {"a folder took the name", [this] { fs::create_directory(dir / "place" / "x.nand"); }},
+  };
+  for (const auto& [name, meanwhile] : cases) {
+    SCOPED_TRACE(name);
+    fs::create_directory(dir / "place");
+    fs::remove(At("sim.log"));
+    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--save-nand", At("place/x.nand")}, At("sim.log"));
+    ASSERT_TRUE(sim.Ok());
+    meanwhile();
+    EXPECT_EQ(sim.Stop(), 1);
+    std::ifstream in(At("sim.log"));
+    const std::string output{std::istreambuf_iterator<char>(in), {}};
+    const std::string saved = "; the flash is saved in ";
+    const std::size_t from = output.find(saved);
+    ASSERT_NE(from, std::string::npos) << output;
+    const std::string file = output.substr(from + saved.size(), output.find(" instead", from) - from - saved.size());
+    EXPECT_EQ(ReadFile(file).size(), 4 * nand::kBlockSize + nand::kTrailerSize) << output;  // the default 4 blocks
+    fs::remove(file);
+    fs::remove_all(dir / "place");
+  }
 }
 
 }  // namespace

@@ -1,28 +1,31 @@
 #include "emulated_flash.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
 
-#include "common/safe_replace.h"
+#include "common/binary_file.h"
+#include "common/file_exists.h"
+#include "common/target_check.h"
+#include "common/temporary_file.h"
 #include "converter/spare_area.h"
 
 namespace {
 
+// Larger than any image: a NAND of 0x2000 blocks and its trailer.
+constexpr std::uint64_t kLargestImage = 0x2000 * nand::kBlockSize + nand::kTrailerSize;
+
 bool ReadWhole(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = path + ": read failed";
-    return false;
-  }
-  return true;
+  std::uint64_t size = 0;
+  std::string reason = UnreadableReason(path);  // a folder, a pipe or a device is not opened
+  if (reason.empty() && !SizeOfFile(path, size)) reason = "its size cannot be taken";
+  if (reason.empty() && size > kLargestImage) reason = "too large for an image (" + std::to_string(size) + " bytes)";
+  BinaryFile file;
+  if (reason.empty()) bytes.resize(static_cast<std::size_t>(size));
+  if (reason.empty() && !(file.OpenForReading(path) && file.Read(bytes.data(), bytes.size()))) reason = file.Error();
+  if (reason.empty()) return true;
+  error = path + ": " + reason;
+  return false;
 }
 
 // A pattern that differs from page to page and block to block.
@@ -33,22 +36,35 @@ std::uint8_t PatternByte(std::uint32_t seed, std::size_t i) {
   return static_cast<std::uint8_t>(x >> 24);
 }
 
-// Writes `path`.temp and puts it in place of `path` in one step.
-bool WriteImage(const std::string& path, const std::vector<std::uint8_t>& bytes, std::string& error) {
-  const std::string temporary = path + ".temp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      error = temporary + ": " + std::strerror(errno);
-      out.close();
-      std::remove(temporary.c_str());
-      return false;
-    }
+// Puts `bytes` in place of `path` through a temporary file beside it. When
+// that fails the flash is not lost with the program: it stays in the
+// temporary file when only the last step failed, else it goes to a new file
+// in the system's temporary folder. `error` says why and where it is.
+bool WriteImage(const std::string& path, const std::vector<std::uint8_t>& bytes, const char* kind,
+                std::string& error) {
+  const Target target = CheckTarget(path);
+  TemporaryFile file(target.path);
+  bool complete = false;
+  if (target.problem.empty() && file.Create()) {
+    complete = file.Write(bytes.data(), bytes.size());
+    if (complete && file.Commit()) return true;
   }
-  if (ReplaceWithTemporary(temporary, path, error)) return true;
-  std::remove(temporary.c_str());
+  error = target.problem.empty() ? file.path() + ": " + file.Error() : target.problem;
+  if (complete && file.Holds()) {
+    file.Keep();
+    error += "; the flash is kept in " + file.path();
+    return false;
+  }
+  file.Discard();
+  std::error_code ec;
+  TemporaryFile refuge(Utf8FromPath(std::filesystem::temp_directory_path(ec) / "handheld-sim-flash") + "." + kind);
+  if (refuge.Create() && refuge.Write(bytes.data(), bytes.size())) {
+    refuge.Keep();
+    error += "; the flash is saved in " + refuge.path() + " instead";
+  } else {
+    error += "; the flash (" + std::to_string(bytes.size()) + " bytes) is lost: " + refuge.path() + ": " +
+             refuge.Error();
+  }
   return false;
 }
 
@@ -134,7 +150,7 @@ std::vector<std::uint8_t> EmulatedFlash::NandImage() const {
 }
 
 bool EmulatedFlash::SaveNor(const std::string& path, std::string& error) const {
-  return WriteImage(path, NorImage(), error);
+  return WriteImage(path, NorImage(), "nor", error);
 }
 
 bool EmulatedFlash::SaveNand(const std::string& path, std::string& error) const {
@@ -142,5 +158,5 @@ bool EmulatedFlash::SaveNand(const std::string& path, std::string& error) const 
   const int first = FirstNandBlock();
   bytes.push_back(static_cast<std::uint8_t>(first & 0xFF));
   bytes.push_back(static_cast<std::uint8_t>(first >> 8));
-  return WriteImage(path, bytes, error);
+  return WriteImage(path, bytes, "nand", error);
 }

@@ -2,8 +2,8 @@
 //
 // Prints the device node of the pseudo-terminal's slave side on its first line
 // of output; the computer opens that node (or a symbolic link to it) like a
-// serial port. Runs until it is interrupted (Ctrl-C, SIGTERM), then saves the
-// emulated flash where asked.
+// serial port. Runs until it is interrupted (Ctrl-C, Ctrl-\, SIGTERM, SIGHUP),
+// then saves the emulated flash where asked.
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "common/command_line_parser.h"
+#include "common/target_check.h"
 #include "emulated_flash.h"
 #include "line_model.h"
 #include "pty_line.h"
@@ -167,6 +168,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "handheld-sim: %s\n", error.c_str());
     return 1;
   }
+  // Where the flash goes at exit is checked now, before a session's repairs
+  // could be lost to a folder or a missing folder there.
+  for (const std::string* save : {&o.saveNor, &o.saveNand}) {
+    const Target target = save->empty() ? Target{} : CheckTarget(*save);
+    if (!target.problem.empty()) {
+      std::fprintf(stderr, "handheld-sim: %s\n", target.problem.c_str());
+      return 1;
+    }
+  }
 
   SimulatedHandheld handheld(flash, o.settings);
   LineModel model(handheld, o.line);
@@ -195,6 +205,16 @@ int main(int argc, char** argv) {
     if (o.stallAt >= 0 && text == stallEvent) std::this_thread::sleep_for(std::chrono::milliseconds(o.stallMs));
   };
 
+  // Whoever read the device's name may stop the program at once: the flash
+  // is saved then too.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    struct sigaction action {};
+    action.sa_handler = OnSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+
   // The link stands before the device is named, so that whoever reads the
   // first line may use either.
   if (!o.link.empty()) {
@@ -210,14 +230,6 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "handheld-sim: NOR %zu pages, NAND %zu blocks from logical block %d, %ld bit/s%s%s\n",
                flash.norPages.size(), flash.nandBlocks.size(), flash.FirstNandBlock(), o.settings.transferSpeed,
                lineNote.c_str(), o.manual ? "; press Enter to start a backup" : "");
-
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
 
   line.onPass = [&] {
     pollfd p{STDIN_FILENO, POLLIN, 0};
