@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package as users get it: CPack makes it from this build; it must
 # declare the Qt libraries, the CJK font and Qt's translations as dependencies,
-# carry exactly the programs, menu entries and icons, and its programs must run
-# from an unpacked copy.
+# carry exactly the programs, menu entries, icons and copyright statement, and
+# its programs must run from an unpacked copy.
 #   package_test.sh BUILD_FOLDER
 set -euo pipefail
 build="$1"
@@ -28,6 +28,7 @@ expected="./usr/bin/corvane
 ./usr/bin/tolvar
 ./usr/share/applications/corvane.desktop
 ./usr/share/applications/tolvar.desktop
+./usr/share/doc/tolvar/copyright
 ./usr/share/icons/hicolor/scalable/apps/corvane.svg
 ./usr/share/icons/hicolor/scalable/apps/tolvar.svg"
 files="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)"
@@ -35,6 +36,9 @@ files="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)"
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
+copyright="$root/usr/share/doc/tolvar/copyright"
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' &&
+  grep -qx 'Upstream-Name: Tolvar' "$copyright" || fail "copyright is not in Debian's machine-readable format"
 for program in tolvar corvane; do
   entry="$root/usr/share/applications/$program.desktop"
   desktop-file-validate "$entry" || fail "$program.desktop is not a valid menu entry"
