@@ -11,7 +11,7 @@ std::string DeviceOfPort(int port) { return "COM" + std::to_string(port); }
 }  // namespace
 #else
 std::string DeviceLocation(const std::string& device) {
-  if (device.find('/') != std::string::npos) return std::filesystem::absolute(device).string();
+  if (device.find('/') != std::string::npos) return std::filesystem::absolute(device).lexically_normal().string();
   return "/dev/" + device;
 }
 

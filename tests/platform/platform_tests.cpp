@@ -59,6 +59,7 @@ TEST(Platform, PortNumbersNameTheSystemsDevices) {
 #else
   EXPECT_EQ(DeviceLocation("ttyUSB0"), "/dev/ttyUSB0");
   EXPECT_EQ(DeviceLocation("/dev/pts/3"), "/dev/pts/3");
+  EXPECT_EQ(DeviceLocation("./x/../com1"), (fs::current_path() / "com1").string());
   SetEnvironment("TOLVAR_COM1", "");
   EXPECT_EQ(SerialDeviceName(1), "/dev/ttyS0");
   SetEnvironment("TOLVAR_COM1", "/dev/ttyUSB0");
