@@ -10,8 +10,8 @@
 namespace {
 
 // Answers for a conversion that runs without a person: the starting block
-// question is shown and taken as Yes; an existing target is replaced only
-// with --force.
+// question is taken as Yes; an existing target is replaced only with
+// --force. Each question is printed with the answer taken.
 class CommandLineHost final : public ConverterHost {
  public:
   CommandLineHost(std::ostream& out, bool force, std::string major, std::string minor)
@@ -22,10 +22,10 @@ class CommandLineHost final : public ConverterHost {
     if (!reason.empty()) Print(reason);
   }
   bool Ask(Question question, const std::string& text) override {
-    if (question == Question::Overwrite && force_) return true;
-    Print(text);
-    if (question == Question::Overwrite) Print("没有覆盖: 加上 --force 才会替换已有的文件.");
-    return question == Question::StartBlock;
+    const bool yes = question == Question::StartBlock || force_;
+    Print(text + (yes ? " 是" : " 否"));
+    if (!yes) Print("没有覆盖: 加上 --force 才会替换已有的文件.");
+    return yes;
   }
   void SetProgressRange(int, int) override {}
   void SetProgressValue(int) override {}
@@ -58,16 +58,23 @@ struct Options {
   std::string source, target;
 };
 
-std::string StartProblem(const std::string& text) {
+// One to four hexadecimal digits, and an "h" after them as block numbers are
+// shown ("C32h"), which is dropped.
+std::string StartDigits(const std::string& given) {
+  std::string text = given;
+  if (!text.empty() && (text.back() == 'h' || text.back() == 'H')) text.pop_back();
   bool digits = !text.empty() && text.size() <= 4;
   for (const char c : text) digits = digits && std::isxdigit(static_cast<unsigned char>(c));
-  return digits ? "" : "takes one to four hexadecimal digits";
+  if (!digits)
+    throw CLI::ValidationError(given + " is not a block number: give one to four hexadecimal digits, "
+                               "optionally followed by h, such as 2 or C32h");
+  return text;
 }
 
 std::string VersionProblem(const std::string& text) {
   const bool ok = text.size() == 3 && std::isdigit(static_cast<unsigned char>(text[0])) && text[1] == '.' &&
                   std::isdigit(static_cast<unsigned char>(text[2]));
-  return ok ? "" : "takes two digits as M.N";
+  return ok ? "" : text + " is not a version: give two digits as M.N, such as 3.1";
 }
 
 enum class Verb { None, Nand2Data, Data2Nand, Verify };
@@ -88,9 +95,9 @@ void DefineVerbs(CLI::App& app, Options& o, Verb& verb) {
   v->add_option("DST", o.target, "the data file to write (.dat)")->required()->type_name("");
 
   v = add("data2nand", "data file -> NAND image with rebuilt spare areas", Verb::Data2Nand);
-  v->add_option("--start", o.start, "the starting logical block number, hexadecimal")
+  v->add_option("--start", o.start, "the starting logical block number, hexadecimal (2, C32 or C32h)")
       ->required()
-      ->check(StartProblem)
+      ->transform(StartDigits)
       ->type_name("HEX");
   v->add_option_function<std::string>(
        "--version",

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <map>
-#include <sstream>
 
 #include "link/port_text.h"
 #include "link/present_ports.h"
@@ -11,20 +9,29 @@
 
 namespace {
 
-// "00,01,02-" into the page choices; false for anything else.
+// "00,01,02-" into the page choices; false for anything else, an empty item
+// included.
 bool ParsePages(const std::string& list, NorRepairOptions& options) {
   options.page00 = options.page01 = options.pagesFrom02 = false;
-  std::stringstream items(list);
-  std::string item;
-  int count = 0;
-  while (std::getline(items, item, ',')) {
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = list.find(',', from);
+    const std::string item = list.substr(from, comma - from);
     if (item == "00") options.page00 = true;
     else if (item == "01") options.page01 = true;
     else if (item == "02-") options.pagesFrom02 = true;
     else return false;
-    ++count;
+    if (comma == std::string::npos) return true;
+    from = comma + 1;
   }
-  return count > 0;
+}
+
+// "NC3000" in any case, "2000系列" or "2000" into the model's name as the
+// window's list shows it.
+std::string ModelName(const std::string& text) {
+  if (QString::fromStdString(text).compare("NC3000", Qt::CaseInsensitive) == 0) return "NC3000";
+  if (text == "2000系列" || text == "2000") return "2000系列";
+  throw CLI::ValidationError(text + " is not a model: give NC3000 or 2000系列 (or 2000)");
 }
 
 bool AllDigits(const std::string& text) {
@@ -49,14 +56,14 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
   const auto transfer = [&](CLI::App* v) {
     v->add_option("--port", a.port, "comN, a device (a name with a slash is a path), or auto: the only USB adapter")
         ->required()
-        ->check([](const std::string& port) {
-          return ConsoleSession::IsPortName(port) ? "" : port + " is neither comN nor a device";
+        ->check([](const std::string& port) -> std::string {
+          if (ConsoleSession::IsPortName(port)) return "";
+          return port + " is not a port: give com1 to com" + std::to_string(kHighestPort) +
+                 ", a device such as /dev/ttyUSB0, or auto";
         })
         ->type_name("PORT");
-    const std::map<std::string, std::string> models = {
-        {"NC3000", "NC3000"}, {"2000系列", "2000系列"}, {"2000", "2000系列"}};
     v->add_option("--model", a.model, "NC3000 (921600 bit/s, the default) or 2000系列 (also 2000, 230400 bit/s)")
-        ->transform(CLI::CheckedTransformer(models).description(""))
+        ->transform(ModelName)
         ->type_name("MODEL");
     v->add_flag("--batch", a.batch, "answer every question No and do not wait for Enter");
   };
@@ -65,7 +72,9 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
          "--pages",
          [&a](const std::string& list) {
            a.somePages = true;
-           if (!ParsePages(list, a.pages)) throw CLI::ValidationError("--pages", "takes a comma list of 00, 01 and 02-");
+           if (!ParsePages(list, a.pages))
+             throw CLI::ValidationError(
+                 "--pages", list + " is not a page list: give 00, 01 and 02- separated by commas, such as 00,02-");
          },
          what)
         ->type_name("LIST");
@@ -79,7 +88,8 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
            a.firstBlock = range.substr(0, dash);
            a.lastBlock = range.substr(dash + 1);
            if (dash == std::string::npos || !AllDigits(a.firstBlock) || !AllDigits(a.lastBlock))
-             throw CLI::ValidationError("--blocks", "takes FIRST-LAST, two block numbers such as 2-5");
+             throw CLI::ValidationError(
+                 "--blocks", range + " is not a block range: give FIRST-LAST, two block numbers such as 2-5");
          },
          what)
         ->type_name("FIRST-LAST");

@@ -1,18 +1,64 @@
 #include "common/command_line_parser.h"
 
+const char* const kProgramVersion = PROGRAM_VERSION;
+
+namespace {
+
+// The program's name, what is wrong, then the help of the verb concerned
+// (help() shows the verb that was given, else the whole program).
+std::string UsageError(const CLI::App& app, const std::string& problem) {
+  return app.get_name() + ": " + problem + "\n" + app.help();
+}
+
+bool TakesFiles(const CLI::App& verb) {
+  return !verb.get_options([](const CLI::Option* o) { return o->get_positional(); }).empty();
+}
+
+// A dot or a slash: more likely a file's name than a mistyped option.
+bool LooksLikeFile(const std::string& name) { return name.find_first_of("./\\") != std::string::npos; }
+
+// What is wrong with `word`, left over by the verb `verb` (or, when `verb` is
+// null, by the program before any verb was named).
+std::string LeftoverProblem(const CLI::App* verb, const std::string& word) {
+  if (word.size() < 2 || word[0] != '-') return verb ? "unexpected argument " + word : "unknown command " + word;
+  const std::string name = word.rfind("--", 0) == 0 ? word.substr(0, word.find('=')) : word;
+  std::string problem = "unknown option " + name;
+  if (verb && TakesFiles(*verb) && LooksLikeFile(name))
+    problem += "\n(to name a file that starts with '-', put -- before the files: " + verb->get_parent()->get_name() +
+               " " + verb->get_name() + " [OPTIONS] -- " + word + ")";
+  return problem;
+}
+
+// The first word that neither an option nor a verb took: the program's own
+// leftovers come before the verb's.
+std::optional<std::string> FirstLeftover(const CLI::App& app) {
+  if (const auto words = app.remaining(); !words.empty()) return LeftoverProblem(nullptr, words.front());
+  for (const CLI::App* verb : app.get_subcommands())
+    if (const auto words = verb->remaining(); !words.empty()) return LeftoverProblem(verb, words.front());
+  return std::nullopt;
+}
+
+}  // namespace
+
 std::optional<int> ParseCommandLine(CLI::App& app, const std::vector<std::string>& words, std::ostream& out,
                                     std::ostream& err) {
   app.get_formatter()->label("Usage", "usage");
-  app.failure_message([](const CLI::App* failed, const CLI::Error& e) {
-    // help() shows the verb that was given, else the whole program.
-    return failed->get_name() + ": " + e.what() + "\n" + failed->help();
-  });
+  app.set_version_flag("--version", app.get_name() + " " + kProgramVersion, "print the version and exit");
+  app.failure_message([](const CLI::App* failed, const CLI::Error& e) { return UsageError(*failed, e.what()); });
   std::vector<std::string> reversed(words.rbegin(), words.rend());  // CLI11 takes them last first
   try {
     app.parse(reversed);
   } catch (const CLI::ParseError& e) {
-    const int status = app.exit(e, out, err);
-    return status == 0 ? 0 : kExitUsage;
+    // Help and the version come first. Then a word nobody took: the errors
+    // that follow from it (a file taken for an option's value, a file
+    // missing) would only mislead.
+    if (e.get_exit_code() == 0) return app.exit(e, out, err);
+    if (const auto leftover = FirstLeftover(app)) {
+      err << UsageError(app, *leftover) << std::flush;
+      return kExitUsage;
+    }
+    app.exit(e, out, err);
+    return kExitUsage;
   }
   return std::nullopt;
 }

@@ -9,13 +9,19 @@
 // (or `-h`) prints the help of the verb it follows and ends with status 0; a
 // usage error names the problem, shows the help of the verb concerned and
 // ends with status 2; `--` ends the options, so that a file named `-x.nand`
-// can be given.
+// can be given; `--version` prints the program's name and version and ends
+// with status 0. A word that no option or verb takes is the usage error
+// reported, by name ("unknown command bogus", "unknown option --prot",
+// "unexpected argument y.dat"), before anything it may have caused.
 //
 // Parses `words` (the arguments after the program name). Returns nothing when
 // the line is well formed and the program goes on; otherwise the exit status,
 // after the help went to `out` or the usage error to `err`.
 std::optional<int> ParseCommandLine(CLI::App& app, const std::vector<std::string>& words, std::ostream& out,
                                     std::ostream& err);
+
+// The version of the programs and of their package: the project's version.
+extern const char* const kProgramVersion;
 
 // Exit statuses of every verb: the task succeeded; any other ending; a usage error.
 inline constexpr int kExitSuccess = 0;

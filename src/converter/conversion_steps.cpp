@@ -1,8 +1,10 @@
 #include "converter/conversion_steps.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "common/file_exists.h"
+#include "common/length_reason.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
 #include "common/binary_file.h"
@@ -16,6 +18,18 @@ bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_
   if (reason.empty() && SizeOfFile(source, size)) return true;
   host.ShowMessage(text::kSourcePathWrong);
   host.ShowReason(reason);
+  return false;
+}
+
+bool WholeBlocks(ConverterHost& host, std::uint64_t size, std::uint64_t blockSize, std::uint64_t extra,
+                 std::uint64_t& blocks) {
+  blocks = size / blockSize;
+  const bool whole = size >= blockSize + extra && (size - extra) % blockSize == 0;
+  // The progress bar counts blocks in an int.
+  const bool countable = blocks <= static_cast<std::uint64_t>(std::numeric_limits<int>::max());
+  if (whole && countable) return true;
+  host.ShowMessage(text::kSourceSizeWrong);
+  host.ShowReason(LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra)));
   return false;
 }
 

@@ -44,11 +44,8 @@ ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const
                            const std::string& startText) {
   std::uint64_t size = 0;
   if (!steps::SourceReadable(host, source, size)) return ConversionResult::Refused;
-  if (size == 0 || size % kDataBlockSize != 0) {
-    host.ShowMessage(text::kSourceSizeWrong);
-    return ConversionResult::Refused;
-  }
-  const std::uint64_t blocks = size / kDataBlockSize;
+  std::uint64_t blocks = 0;
+  if (!steps::WholeBlocks(host, size, kDataBlockSize, 0, blocks)) return ConversionResult::Refused;
   if (!steps::TargetUsable(host, source, target)) return ConversionResult::Refused;
   const unsigned start = BlockNumberFromText(startText);
   if (blocks >= kNumberLimit) {

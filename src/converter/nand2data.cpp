@@ -1,5 +1,4 @@
 #include <cstring>
-#include <limits>
 #include <vector>
 
 #include "common/binary_file.h"
@@ -34,12 +33,8 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
     host.ShowMessage(text::ReadFailed(source, error));
     return ConversionResult::Failed;
   }
-  const std::uint64_t blocks = size / kBlockSize;
-  if (size % kBlockSize != kTrailerSize || size == kTrailerSize ||
-      blocks > static_cast<std::uint64_t>(std::numeric_limits<int>::max())) {
-    host.ShowMessage(text::kSourceSizeWrong);
-    return ConversionResult::Refused;
-  }
+  std::uint64_t blocks = 0;
+  if (!steps::WholeBlocks(host, size, kBlockSize, kTrailerSize, blocks)) return ConversionResult::Refused;
   if (!steps::TargetUsable(host, source, target)) return ConversionResult::Refused;
   if (!host.Ask(ConverterHost::Question::StartBlock, text::StartBlockQuestion(start)))
     return ConversionResult::Declined;

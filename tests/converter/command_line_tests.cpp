@@ -25,38 +25,50 @@ class CommandLineTest : public TempFolderTest {
 
 }  // namespace
 
-TEST_F(CommandLineTest, UsageErrorsExitWith2) {
+TEST_F(CommandLineTest, UsageErrorsExitWith2AndSayWhatIsWrong) {
   WriteFile(At("x.dat"), Bytes(kDataBlockSize, 0));
-  const std::vector<std::vector<std::string>> wrong = {
-      {},
-      {"convert", At("x.dat"), At("x.nand")},
-      {"data2nand", At("x.dat"), At("x.nand")},                       // no --start
-      {"data2nand", "--start", "xyz", At("x.dat"), At("x.nand")},
-      {"data2nand", "--start", "12345", At("x.dat"), At("x.nand")},
-      {"data2nand", "--start", "2", "--version", "31", At("x.dat"), At("x.nand")},
-      {"data2nand", "--start", "2", At("x.dat")},
-      {"nand2data", "--start", "2", At("x.nand"), At("x.dat")},
-      {"nand2data", "--quick", At("x.nand"), At("x.dat")},
-      {"nand2data", At("x.nand"), At("x.dat"), At("y.dat")},
+  const std::string notAStart = "is not a block number: give one to four hexadecimal digits, optionally followed by h";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+      {{}, "A subcommand is required"},
+      {{"convert", At("x.dat"), At("x.nand")}, "corvane: unknown command convert"},
+      {{"data2nand", At("x.dat"), At("x.nand")}, "--start is required"},
+      {{"data2nand", "--start", "xyz", At("x.dat"), At("x.nand")}, "--start: xyz " + notAStart},
+      {{"data2nand", "--start", "12345", At("x.dat"), At("x.nand")}, "--start: 12345 " + notAStart},
+      {{"data2nand", "--start", "h", At("x.dat"), At("x.nand")}, "--start: h " + notAStart},
+      {{"data2nand", "--start", "2", "--version", "31", At("x.dat"), At("x.nand")},
+       "--version: 31 is not a version: give two digits as M.N"},
+      {{"data2nand", "--start", "2", At("x.dat")}, "DST is required"},
+      {{"nand2data", "--start", "2", At("x.nand"), At("x.dat")}, "unknown option --start"},
+      {{"nand2data", "--quick", At("x.nand"), At("x.dat")}, "unknown option --quick\nNAND image"},  // no file hint
+      {{"nand2data", At("x.nand"), At("x.dat"), At("y.dat")}, "unexpected argument " + At("y.dat")},
+      // Taken for an option, not a file: named, with the way to give such a file.
+      {{"nand2data", "-x.nand", "y.dat"},
+       "unknown option -x.nand\n(to name a file that starts with '-', put -- before the files: "
+       "corvane nand2data [OPTIONS] -- -x.nand)"},
   };
-  for (const auto& arguments : wrong) {
+  for (const auto& [arguments, says] : wrong) {
     EXPECT_EQ(Run(arguments), 2) << (arguments.empty() ? "" : arguments[0]);
+    EXPECT_NE(err.str().find(says), std::string::npos) << err.str();
     EXPECT_NE(err.str().find("usage:"), std::string::npos);
   }
   EXPECT_FALSE(fs::exists(dir / "x.nand"));
+
+  EXPECT_EQ(Run({"--version"}), 0);
+  EXPECT_EQ(out.str(), std::string("corvane ") + PROGRAM_VERSION + "\n");
 }
 
 TEST_F(CommandLineTest, ConvertsBothWaysAndPrintsTheStartingBlock) {
   const Bytes data = RandomBytes(2 * kDataBlockSize, 5);
   WriteFile(At("x.dat"), data);
-  EXPECT_EQ(Run({"data2nand", "--start", "c32", "--version", "2.0", At("x.dat"), At("x.nand")}), 0);
+  EXPECT_EQ(Run({"data2nand", "--start", "c32h", "--version", "2.0", At("x.dat"), At("x.nand")}), 0);
   EXPECT_EQ(out.str(), "转换成功!\n");
   const Bytes image = ReadFile(At("x.nand"));
   ASSERT_EQ(image.size(), 2 * kBlockSize + 2);
   EXPECT_EQ(image[kBlockSize - 3], 0x20);  // version byte of page 32
 
   EXPECT_EQ(Run({"nand2data", At("x.nand"), At("y.dat")}), 0);
-  EXPECT_EQ(out.str(), "文件对应的开始逻辑块号为C32h,转换?\n转换成功!\n");
+  // The question is answered Yes without a person, and says so.
+  EXPECT_EQ(out.str(), "文件对应的开始逻辑块号为C32h,转换? 是\n转换成功!\n");
   EXPECT_EQ(ReadFile(At("y.dat")), data);
 }
 
@@ -64,14 +76,14 @@ TEST_F(CommandLineTest, AnExistingTargetNeedsForce) {
   WriteFile(At("x.dat"), Bytes(kDataBlockSize, 0));
   WriteFile(At("x.nand"), {'o', 'l', 'd'});
   EXPECT_EQ(Run({"data2nand", "--start", "2", At("x.dat"), At("x.nand")}), 1);
-  EXPECT_EQ(out.str(), "文件已存在,要覆盖吗?\n没有覆盖: 加上 --force 才会替换已有的文件.\n");
+  EXPECT_EQ(out.str(), "文件已存在,要覆盖吗? 否\n没有覆盖: 加上 --force 才会替换已有的文件.\n");
   EXPECT_EQ(ReadFile(At("x.nand")), (Bytes{'o', 'l', 'd'}));
 
   EXPECT_EQ(Run({"data2nand", "--start", "FFF", "--force", At("x.dat"), At("x.nand")}), 0);
   EXPECT_EQ(Run({"data2nand", "--start", "FFF", At("x.nand"), At("y.nand")}), 1);
-  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n");
+  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n文件长度为16898字节,应为整块(每块16384字节)\n");
   EXPECT_EQ(Run({"data2nand", "--force", "--start", "2", At("x.dat"), At("x.nand")}), 0);
-  EXPECT_EQ(out.str(), "转换成功!\n");
+  EXPECT_EQ(out.str(), "文件已存在,要覆盖吗? 是\n转换成功!\n");
   EXPECT_EQ(ReadFile(At("x.nand")).size(), kBlockSize + 2);
 }
 
@@ -100,7 +112,7 @@ TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImage) {
   EXPECT_EQ(Run({"verify", "--repair", At("x.nand")}), 2);
   EXPECT_EQ(Run({"verify", "--force", At("x.nand")}), 2);
   EXPECT_EQ(Run({"verify", At("x.dat")}), 1);
-  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n");
+  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n文件长度为32768字节,应为整块(每块16896字节)再加2字节\n");
 }
 
 TEST_F(CommandLineTest, SaysWhatTheWindowLeavesOutAndTakesFilesAfterDoubleDash) {
@@ -119,7 +131,7 @@ TEST_F(CommandLineTest, SaysWhatTheWindowLeavesOutAndTakesFilesAfterDoubleDash) 
       {{"nand2data", At("folder"), At("y.dat")}, 1, pathWrong + "这是一个文件夹 (Is a directory)\n"},
       {{"nand2data", At("missing"), At("y.dat")}, 1, pathWrong + "文件或文件夹不存在 (No such file or directory)\n"},
       {{"data2nand", "--start", "1", At("big.dat"), At("y.nand")}, 1, "打开的文件块数太多,最多4095块!\n请重新填写.\n"},
-      {{"nand2data", "--", At("-x.nand"), At("y.dat")}, 0, "文件对应的开始逻辑块号为FFFFh,转换?\n转换成功!\n"},
+      {{"nand2data", "--", At("-x.nand"), At("y.dat")}, 0, "文件对应的开始逻辑块号为FFFFh,转换? 是\n转换成功!\n"},
   };
 #ifndef _WIN32
   ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);  // refused without waiting for a writer
