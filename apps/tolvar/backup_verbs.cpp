@@ -10,7 +10,8 @@ namespace {
 int RunBackup(const Arguments& args, BackupEnding (*save)(Module1&)) {
   const auto session = OpenSession(args);
   const BackupEnding ending = save(session->m);
-  if (ending == BackupEnding::Cancel || Interrupted()) session->host.SayCancelled(Host::Task::Backup, session->m.ImagePath);
+  if (ending == BackupEnding::Cancel || Interrupted())
+    session->host.ShowMessage("已取消: 没有保存任何数据, " + session->m.ImagePath + " 没有改变.");
   if (ending != BackupEnding::Success) return kExitFailure;
   std::cout << ImageSummary(session->m.ImagePath) << std::endl;
   return kExitSuccess;

@@ -63,16 +63,6 @@ bool ConsoleHost::Ask(const std::string& question, bool) {
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 
-void ConsoleHost::SayCancelled(Task task, const std::string& file) {
-  progress_.Clear();
-  if (task == Task::Backup)
-    std::cout << "已取消: 没有保存任何数据, " << file << " 没有改变." << std::endl;
-  else if (moved_)
-    std::cout << "已取消: 文曲星只写入了一部分, 必须重新运行修复." << std::endl;
-  else
-    std::cout << "已取消: 没有向文曲星写入任何数据." << std::endl;
-}
-
 void ConsoleHost::ProcessEvents() {
   QCoreApplication::processEvents();
   if (Interrupted() && module_) module_->RequestCancel();

@@ -18,28 +18,17 @@ class ConsoleHost final : public Host {
 
   void SetStatus(const std::string& text) override;
   void SetBarRange(Bar bar, int minimum, int maximum) override { progress_.Range(bar, minimum, maximum); }
-  void SetBarValue(Bar bar, int value) override {
-    moved_ = moved_ || (bar == Bar::Current && value > 0);
-    progress_.Value(bar, value);
-  }
+  void SetBarValue(Bar bar, int value) override { progress_.Value(bar, value); }
   void ShowMessage(const std::string& text) override;
   void ShowResetPrompt(const std::string& text) override;
   void ShowPortFailure(const std::string& message, const std::string& reason) override;
   bool Ask(const std::string& question, bool noIsDefault) override;
   void HideCancelDialog() override {}
   void UnloadCancelDialog() override {}
-  void LockForTransfer(Task) override {
-    progress_.Start();
-    moved_ = false;
-  }
+  void LockForTransfer(Task) override { progress_.Start(); }
   void RestoreAfterTransfer(Task) override { progress_.Clear(); }
   std::string ModelText() override { return model_; }
   void ProcessEvents() override;
-
-  // Says in words what a cancelled transfer left behind: a backup saved
-  // nothing and left `file` as it was; a repair that had sent some data left
-  // the handheld partly written.
-  void SayCancelled(Task task, const std::string& file);
 
  private:
   bool Interactive() const;
@@ -47,6 +36,5 @@ class ConsoleHost final : public Host {
   std::string model_;
   std::string status_;
   Module1* module_ = nullptr;
-  bool moved_ = false;
   TerminalProgress progress_ = TerminalProgress::ForStandardError();
 };

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "command_line.h"
+#include "common/binary_file.h"
 #include "common/interruption.h"
 #include "repair/nand_repair.h"
 #include "repair/nor_check_values.h"
@@ -19,16 +20,34 @@ std::string Pair(std::uint16_t value) {
   return text;
 }
 
-void PrintValue(const char* name, const CheckFix& fix, const char* action) {
-  std::cout << name << ": stored " << Pair(fix.stored) << ", computed " << Pair(fix.computed);
-  if (fix.written) std::cout << ", " << action;
-  std::cout << std::endl;
+void PrintValue(const char* name, const CheckFix& fix) {
+  std::cout << name << ": 文件中为 " << Pair(fix.stored) << ", 计算值为 " << Pair(fix.computed)
+            << (fix.written ? ", 已改写." : ", 无需改写.") << std::endl;
 }
 
-// The exit status of a repair; a cancel also says what it left behind.
-int Ended(ConsoleSession& session, RepairEnding ending) {
-  if (ending == RepairEnding::Cancel || Interrupted()) session.host.SayCancelled(Host::Task::Repair, session.m.ImagePath);
-  return ending == RepairEnding::Success ? kExitSuccess : kExitFailure;
+// The bytes of both check values as they lie in a NOR image; empty when they
+// cannot be read.
+std::string StoredCheckBytes(const std::string& path) {
+  BinaryFile file;
+  char area[nor::kCheckSumOffset + 2 - nor::kCrcOffset];
+  if (!file.OpenForReading(path) || !file.SeekTo(nor::kCrcOffset) || !file.Read(area, sizeof area)) return {};
+  return {area[0], area[1], area[sizeof area - 2], area[sizeof area - 1]};
+}
+
+// The exit status of a repair. One that did not succeed also says what it
+// left behind: a handheld partly written must be repaired again; an
+// untouched one is said so, and so are the image's check values when the
+// repair rewrote them before it ended.
+int Ended(ConsoleSession& session, RepairEnding ending, bool checksRewritten = false) {
+  if (ending == RepairEnding::Success) return kExitSuccess;
+  std::string line = ending == RepairEnding::Cancel || Interrupted() ? "已取消: " : "";
+  if (session.m.HandheldWritten)
+    line += kRunRepairAgain;
+  else
+    line += std::string("没有向文曲星写入任何数据") +
+            (checksRewritten ? ", 但映像文件中的校验值已经校正 (0x1FFF0-0x1FFF1, 0x1FFFE-0x1FFFF)." : ".");
+  session.host.ShowMessage(line);
+  return kExitFailure;
 }
 
 }  // namespace
@@ -40,7 +59,9 @@ int RepairNorVerb(const Arguments& args) {
   const auto session = OpenSession(args);
   if (const std::string problem = NorImageProblem(args.file); !problem.empty())
     return RefuseImage(session->host, kFileErrorReselect, problem);
-  return Ended(*session, BackNor(session->m, options));
+  const std::string checksBefore = StoredCheckBytes(args.file);
+  const RepairEnding ending = BackNor(session->m, options);
+  return Ended(*session, ending, StoredCheckBytes(args.file) != checksBefore);
 }
 
 int RepairNandVerb(const Arguments& args) {
@@ -66,12 +87,12 @@ int FixNorChecksVerb(const Arguments& args) {
     std::cout << "无法写入文件,不能校正文件的校验值!" << std::endl;
     return kExitFailure;
   }
-  PrintValue("NorCheckSum (0x1FFFE)", sum, "rewritten");
-  PrintValue("CRC (0x1FFF0)", crc, "rewritten");
+  PrintValue("NorCheckSum (0x1FFFE)", sum);
+  PrintValue("CRC (0x1FFF0)", crc);
   // Read back: what the file now holds must agree with its bytes.
   const CheckFix sumAfter = VerifyNorCheckSum(path);
   const CheckFix crcAfter = VerifyNorCrc(path);
   const bool consistent = sumAfter.ok && crcAfter.ok && sumAfter.stored == sumAfter.computed && crcAfter.stored == crcAfter.computed;
-  if (!consistent) std::cout << "The check values read back from the file do not match its bytes." << std::endl;
+  if (!consistent) std::cout << "改写后从文件读回的校验值与文件内容不符!" << std::endl;
   return consistent ? kExitSuccess : kExitFailure;
 }

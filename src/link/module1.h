@@ -33,6 +33,7 @@ class Module1 {
   std::uint8_t RunningXor = 0;
   bool FirstPageSeen = false; // NOR backup: the first data frame passed the page 00 test
   int TransferKind = 0;       // 1 while a backup runs, 0 while a repair runs
+  bool HandheldWritten = false; // the repair running or ended last has sent the handheld a frame
   std::array<std::uint8_t, wire::kHeaderSize> HeaderBuffer{};
   std::array<std::uint8_t, wire::kNandFrameSize> TransferBuffer{};  // the largest frame
 

@@ -9,6 +9,7 @@
 
 RepairEnding BackNand(Module1& m, int firstBlock, int lastBlock, int startLogicalBlock, const NandRepairOptions& options) {
   m.host.LockForTransfer(Host::Task::Repair);
+  m.HandheldWritten = false;
   RepairEnding ending = RepairEnding::PortFailed;
   if (m.OpenPort()) ending = RepairNand(m, firstBlock, lastBlock, startLogicalBlock, options);
   m.ClosePort();

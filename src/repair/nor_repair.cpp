@@ -21,6 +21,7 @@ std::uint64_t FileLength(const std::string& path) {
 
 RepairEnding BackNor(Module1& m, const NorRepairOptions& options) {
   m.host.LockForTransfer(Host::Task::Repair);
+  m.HandheldWritten = false;
   RepairEnding ending = RepairEnding::PortFailed;
   if (m.OpenPort()) ending = RepairNor(m, options);
   m.ClosePort();

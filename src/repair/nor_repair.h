@@ -8,7 +8,8 @@
 
 // The NOR repair with the main window locked: open the port, repair, close
 // the port, restore the window, unload the cancel dialog. ImagePath and
-// ComPort must be set.
+// ComPort must be set. Afterwards HandheldWritten tells whether any frame
+// went out.
 RepairEnding BackNor(Module1& m, const NorRepairOptions& options);
 
 // The repair alone (the port is open): correct the check values when pages 02

@@ -5,20 +5,13 @@
 
 #include "common/file_exists.h"
 #include "common/hex_text.h"
+#include "common/length_reason.h"
 #include "common/system_reason.h"
 
 bool NorImageLengthAcceptable(std::uint64_t length) {
   const std::uint64_t pages = length / nor::kPageSize;
   return length % nor::kPageSize == 0 && pages >= nor::kMinimumPages && pages <= nor::kMaximumPages;
 }
-
-namespace {
-
-std::string LengthReason(std::uint64_t length, const std::string& rule) {
-  return "文件长度为" + std::to_string(length) + "字节," + rule;
-}
-
-}  // namespace
 
 std::string NorImageProblem(const std::string& path) {
   if (std::string reason = UnreadableReason(path); !reason.empty()) return reason;
@@ -29,18 +22,33 @@ std::string NorImageProblem(const std::string& path) {
   return LengthReason(length, "应为6到256个整页(每页32768字节)");
 }
 
+namespace {
+
+// The starting logical block number found, and the numbers a file of
+// `blocks` blocks may start at: blocks 1 to 4095 exist.
+std::string StartBlockReason(int startLogicalBlock, int blocks) {
+  const std::string found = "开始逻辑块号为" + HexNoZeros(static_cast<unsigned>(startLogicalBlock)) + "h,";
+  if (blocks >= nand::kLogicalBlocks)
+    return found + "但文件有" + std::to_string(blocks) + "块,最多" + std::to_string(nand::kLogicalBlocks - 1) + "块";
+  const auto last = static_cast<unsigned>(nand::kLogicalBlocks - blocks);
+  return found + std::to_string(blocks) + "块的映像应为1h到" + HexNoZeros(last) + "h";
+}
+
+}  // namespace
+
 NandImageCheck CheckNandImage(std::uint64_t length, int startLogicalBlock) {
   NandImageCheck check;
   check.imageLength = length;
   check.startLogicalBlock = startLogicalBlock;
   if (length % nand::kBlockSize != 2 || length < nand::kBlockSize) {
     check.message = kFileErrorReselect;
-    check.reason = LengthReason(length, "应为整块(每块16896字节)再加2字节");
+    check.reason = LengthReason(length, WholeBlocksRule(nand::kBlockSize, nand::kTrailerSize));
     return check;
   }
   check.blocks = static_cast<int>(length / nand::kBlockSize);
   if (check.blocks + startLogicalBlock > nand::kLogicalBlocks || startLogicalBlock == 0) {
     check.message = kStartBlockErrorReselect;
+    check.reason = StartBlockReason(startLogicalBlock, check.blocks);
     return check;
   }
   check.accepted = true;

@@ -38,7 +38,8 @@ struct NorRepairOptions {
 struct NandImageCheck {
   bool accepted = false;
   std::string message;           // the rejection message when not accepted
-  std::string reason;            // what the message leaves unsaid: no readable file, the wrong length
+  std::string reason;            // what the message leaves unsaid: no readable file, the wrong length,
+                                 // the starting logical block number found and the ones allowed
   std::uint64_t imageLength = 0; // ImageLength
   int startLogicalBlock = 0;     // StartLogicalBlock (0 until read)
   int blocks = 0;                // k = ImageLength div 16896

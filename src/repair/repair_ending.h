@@ -12,3 +12,8 @@ enum class RepairEnding {
   NotWritable,  // the NOR check values could not be corrected in the image
   PortFailed,   // the port could not be opened
 };
+
+// What a repair that ended without success says when it had sent the handheld
+// part of the image (Module1::HandheldWritten): the handheld holds a mixture
+// of old and new data until a repair runs to the end.
+inline constexpr const char* kRunRepairAgain = "文曲星只写入了一部分, 必须重新运行修复.";

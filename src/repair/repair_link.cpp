@@ -70,6 +70,7 @@ Handshake RepairLink::ConnectByPolling() {
 }
 
 void RepairLink::WriteFrame(std::size_t size) {
+  m.HandheldWritten = true;
   m.PortResult = m.io.sio_write(m.ComPort, reinterpret_cast<const char*>(m.TransferBuffer.data()), static_cast<int>(size));
 }
 

@@ -46,7 +46,8 @@ void FormBackNand::Command1_Click() {
   FirstBlock = range.firstBlock;
   LastBlock = range.lastBlock;
   HandOverToMainWindow();
-  BackNand(m_, FirstBlock, LastBlock, StartLogicalBlock, NandRepairOptions{Check1->isChecked(), Check2->isChecked()});
+  const NandRepairOptions options{Check1->isChecked(), Check2->isChecked()};
+  SayWhatIsLeft(BackNand(m_, FirstBlock, LastBlock, StartLogicalBlock, options));
   Unload();
 }
 

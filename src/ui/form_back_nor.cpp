@@ -40,7 +40,7 @@ void FormBackNor::Command1_Click() {
     return;
   }
   HandOverToMainWindow();
-  BackNor(m_, options);
+  SayWhatIsLeft(BackNor(m_, options));
   Unload();
 }
 

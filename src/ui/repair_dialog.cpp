@@ -18,6 +18,10 @@ void RepairDialog::HandOverToMainWindow() {
   hide();
 }
 
+void RepairDialog::SayWhatIsLeft(RepairEnding ending) {
+  if (ending != RepairEnding::Success && m_.HandheldWritten) m_.host.SetStatus(kRunRepairAgain);
+}
+
 void RepairDialog::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
     Command2_Click();

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "repair/repair_ending.h"
+
 class Module1;
 class QKeyEvent;
 
@@ -40,6 +42,10 @@ class RepairDialog : public QWidget {
   // Brings the main window to the front, hides this dialog for the repair
   // and makes the image this dialog checked the one the repair sends.
   void HandOverToMainWindow();
+  // After a repair that ended without success once the handheld had been
+  // sent part of the image, the status line says that the repair must run
+  // again (instead of "等待开始..."); the ending's own message stays as it is.
+  void SayWhatIsLeft(RepairEnding ending);
   // Escape closes the dialog like "取消", as it does every other dialog.
   void keyPressEvent(QKeyEvent* event) override;
 

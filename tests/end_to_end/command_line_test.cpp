@@ -75,6 +75,7 @@ TEST_F(CommandLine, Tolvar) {
     image.back() = 0;
     return image;
   }());
+  WriteFile(dir / "start0.nand", Bytes(3 * 16896 + 2, 0));  // starting logical block 0
   fs::create_directory(dir / "folder");
   ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);
   const std::string fileError = "文件错误!";
@@ -102,11 +103,15 @@ TEST_F(CommandLine, Tolvar) {
             {{"repair-nand", "--port", port, "--blocks", "2-4", At("x.nand")}, 2, {"修复的块应该在1到 3之间,请重新填写."}},
             {{"repair-nand", "--port", port, At("missing.nand")}, 1, {fileError, "文件或文件夹不存在"}},
             {{"repair-nand", "--port", port, At("-x.nor")}, 1, {fileError, "文件长度为196608字节"}},
+            {{"repair-nand", "--port", port, At("start0.nand")}, 1,
+             {"文件对应的开始逻辑块号错误,无法修复!", "开始逻辑块号为0h,3块的映像应为1h到FFDh"}},
             {{"repair-nor", "--port", port, At("folder")}, 1, {fileError, "这是一个文件夹"}},
             {{"repair-nor", "--port", port, At("fifo")}, 1, {fileError, "管道"}},
             {{"repair-nor", "--port", port, At("257.nor")}, 1, {fileError, "文件长度为8421376字节"}},
             {{"fix-nor-checks", At("huge.nor")}, 1, {fileError, "文件长度为75161927680字节"}},
-            {{"fix-nor-checks", "--", At("-x.nor")}, 0, {"CRC (0x1FFF0): stored 00 00", "rewritten"}},  // consistent after one run
+            {{"fix-nor-checks", "--", At("-x.nor")}, 0, {"NorCheckSum (0x1FFFE): 文件中为 00 00, 计算值为 ", ", 已改写.",
+                                                           "CRC (0x1FFF0): 文件中为 00 00, 计算值为 ", ", 已改写."}},
+            {{"fix-nor-checks", "--", At("-x.nor")}, 0, {"NorCheckSum (0x1FFFE): ", ", 无需改写.", "CRC (0x1FFF0): ", ", 无需改写."}},
             {{"verify-nand", "--port", port, "--blocks", "2-4", At("x.nand")}, 2, {"修复的块应该在1到 3之间,请重新填写."}},
             {{"verify-nor", "--port", port, At("x.nand")}, 1, {fileError, "这是一个Nand映像,不是Nor映像"}},
             {{"compare", At("x.nand")}, 2, {"B is required", "usage: tolvar compare"}},

@@ -398,12 +398,14 @@ TEST_F(EndToEnd, RepairFaultsEndTheRepairAndKeepTheImage) {
     for (int k : FirstMiddleLast(frames)) {
       SCOPED_TRACE("frame " + std::to_string(k));
       // A check error before the first frame is not looked at; later ones end the repair.
+      // Every ending says what the handheld holds: untouched, or partly written.
+      const std::string left = k == 0 ? "没有向文曲星写入任何数据." : "文曲星只写入了一部分, 必须重新运行修复.";
       const Outcome nak = Run({kind, {"--nak-at", std::to_string(k)}, {}, k == 0 ? 0 : 1, 1});
       if (k > 0) {
-        EXPECT_NE(nak.output.find("文曲星端校验错!"), std::string::npos) << nak.output;
+        EXPECT_NE(nak.output.find("文曲星端校验错!\n" + left), std::string::npos) << nak.output;
       }
       const Outcome silent = Run({kind, {"--silent-from", std::to_string(k)}, {}, 1, 1});
-      EXPECT_NE(silent.output.find("请求超时,重试吗?"), std::string::npos) << silent.output;
+      EXPECT_NE(silent.output.find("请求超时,重试吗? (y/n) n\n" + left), std::string::npos) << silent.output;
     }
   }
 }
@@ -439,27 +441,39 @@ TEST_F(EndToEnd, AnInterruptionAnswersAWaitingQuestion) {
   const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_TRUE(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
   const std::string input = ptsname(terminal);
+  // An edited NOR image: the repair corrects its check values before the
+  // prompt, as fix-nor-checks does, and a cancel there says so.
+  const fs::path edited = dir / "edited.nor", corrected = dir / "corrected.nor";
+  Bytes image = ReadFile(NorImage());
+  image[5 * nor::kPageSize] ^= 0xFF;
+  WriteFile(edited, image);
+  WriteFile(corrected, image);
+  Child fix = Spawn({TOLVAR_PROGRAM, "fix-nor-checks", corrected.string()}, (dir / "fix.log").string());
+  ASSERT_EQ(Wait(fix, 30s), 0) << Text(dir / "fix.log");
+  const fs::path backupFile = dir / "x.nand";
+  WriteFile(backupFile, Bytes{'o', 'l', 'd'});
   struct Waiting {
     const char* verb;
     std::vector<std::string> simArgs;
     const char* prompt;
-    const char* words;
+    std::string words;
+    fs::path file;
+    Bytes after;  // the file afterwards
   };
   const Waiting cases[] = {
-      {"backup-nand", {"--silent-from", "3"}, "(y/n)", "已取消: 没有保存任何数据"},
-      {"repair-nand", {}, "(Enter)", "已取消: 没有向文曲星写入任何数据"},
+      {"backup-nand", {"--silent-from", "3"}, "(y/n)", "已取消: 没有保存任何数据", backupFile, ReadFile(backupFile)},
+      {"repair-nand", {}, "(Enter)", "已取消: 没有向文曲星写入任何数据.", NandImage(), ReadFile(NandImage())},
+      {"repair-nor", {}, "(Enter)",
+       "已取消: 没有向文曲星写入任何数据, 但映像文件中的校验值已经校正 (0x1FFF0-0x1FFF1, 0x1FFFE-0x1FFFF).", edited,
+       ReadFile(corrected)},
   };
   for (const Waiting& w : cases) {
     SCOPED_TRACE(w.verb);
     SimProcess sim(HANDHELD_SIM_PROGRAM, w.simArgs, (dir / "sim.log").string());
     ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
-    const bool backup = std::string(w.verb) == "backup-nand";
-    const fs::path file = backup ? dir / "x.nand" : NandImage();
-    if (backup) WriteFile(file, Bytes{'o', 'l', 'd'});
-    const Bytes before = ReadFile(file);
     const fs::path log = dir / "tolvar.log";
     fs::remove(log);
-    Child tolvar = Spawn({TOLVAR_PROGRAM, w.verb, "--port", sim.device, file.string()}, log.string(), false, input);
+    Child tolvar = Spawn({TOLVAR_PROGRAM, w.verb, "--port", sim.device, w.file.string()}, log.string(), false, input);
     bool asked = false;
     for (int i = 0; i < 3000 && !asked; ++i) {
       asked = Text(log).find(w.prompt) != std::string::npos;
@@ -470,8 +484,8 @@ TEST_F(EndToEnd, AnInterruptionAnswersAWaitingQuestion) {
     kill(tolvar.pid, SIGINT);
     EXPECT_EQ(Wait(tolvar, 5s), 1) << "still waiting for an answer: " << Text(log);
     EXPECT_NE(Text(log).find(w.words), std::string::npos) << Text(log);
-    EXPECT_EQ(ReadFile(file), before);
-    EXPECT_FALSE(fs::exists(file.string() + ".temp"));
+    EXPECT_EQ(ReadFile(w.file), w.after);
+    EXPECT_FALSE(fs::exists(w.file.string() + ".temp"));
     ++summary.cases;
   }
   close(terminal);

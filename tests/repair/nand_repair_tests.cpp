@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "repair/nand_repair.h"
 #include "repair/repair_checks.h"
@@ -28,6 +29,11 @@ TEST(NandChecks, FileLengthAndStartingBlock) {
   for (int start : {4096, 0, 0x8000})
     EXPECT_EQ(CheckNandImage(16898, start).message, "文件对应的开始逻辑块号错误,无法修复!\n\r请重新选择文件!") << start;
   EXPECT_FALSE(CheckNandImage(3 * 16896 + 2, 4094).accepted);
+  // The command line says what was found and what was allowed.
+  EXPECT_EQ(CheckNandImage(16898, 0).reason, "开始逻辑块号为0h,1块的映像应为1h到FFFh");
+  EXPECT_EQ(CheckNandImage(3 * 16896 + 2, 4094).reason, "开始逻辑块号为FFEh,3块的映像应为1h到FFDh");
+  EXPECT_EQ(CheckNandImage(4096 * 16896ull + 2, 1).reason, "开始逻辑块号为1h,但文件有4096块,最多4095块");
+  EXPECT_EQ(CheckNandImage(16899, 1).reason, "文件长度为16899字节,应为整块(每块16896字节)再加2字节");
 }
 
 TEST(NandChecks, RangeRules) {
@@ -153,6 +159,42 @@ TEST_F(NandRepairTest, TimeoutAnsweredNoEnds) {
   EXPECT_EQ(host.total.value, 1);  // back to its minimum
   EXPECT_TRUE(host.messages.empty());
   EXPECT_EQ(port.flushes, 1);
+}
+
+// Whether a repair that ended had sent the handheld anything, as the front
+// ends need to know: a partly written handheld must be repaired again.
+TEST_F(NandRepairTest, HandheldWrittenTellsWhetherAnyFrameWentOut) {
+  struct Case {
+    const char* what;
+    std::function<void()> fault;
+    RepairEnding ending;
+    bool written;
+  };
+  const Case cases[] = {
+      {"silent from the start", [&] { handheld.faults.silentFrom = 0; }, RepairEnding::Timeout, false},
+      {"silent in block 2", [&] { handheld.faults.silentFrom = 40; }, RepairEnding::Timeout, true},
+      {"check error in block 2", [&] { handheld.faults.checkErrorAt = 33; }, RepairEnding::CheckError, true},
+      {"image cut short in block 2",
+       [&] {
+         host.onEvents = [&] {
+           if (handheld.framesReceived == 20) fs::resize_file(file, kBlock + 100);
+         };
+       },
+       RepairEnding::FileError, true},
+      {"port not opened", [&] { port.failOpen = true; }, RepairEnding::PortFailed, false},
+      {"all sent", [] {}, RepairEnding::Success, true},
+  };
+  m.HandheldWritten = true;  // left from an earlier repair
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Image(3, 2);
+    handheld = RepairReceiver(Flash::Nand);
+    host = FakeHost();
+    port.failOpen = false;
+    c.fault();
+    EXPECT_EQ(Run(1, 3), c.ending);
+    EXPECT_EQ(m.HandheldWritten, c.written);
+  }
 }
 
 TEST_F(NandRepairTest, CheckErrorOnALaterFrameEndsTheRepair) {

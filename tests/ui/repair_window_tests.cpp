@@ -261,6 +261,24 @@ class RepairWindowTest : public QObject {
     QVERIFY(rig.handheld.nandBlocks.count(3) && rig.handheld.nandBlocks.count(4));
     QVERIFY(Open<FormBackNand>().isEmpty());
   }
+
+  void aRepairEndedPartWaySaysOnTheStatusLineThatItMustRunAgain() {
+    // Answering No to the time-out question ends without a message of its own.
+    for (const auto& [silentFrom, status] : {std::pair{0, "等待开始..."}, {40, "文曲星只写入了一部分, 必须重新运行修复."}}) {
+      RepairRig rig(RepairReceiver::Flash::Nand);
+      rig.handheld.faults.silentFrom = silentFrom;
+      WriteFile(rig.Path("x.nand"), NandImage(3, 2));
+      rig.form.files = {rig.Path("x.nand")};
+      rig.form.CommandSatrt_Click();
+      FormBackNand* dialog = Open<FormBackNand>().value(0);
+      QVERIFY(dialog);
+      dialog->Command1->click();
+      DeleteClosedDialogs();
+      QCOMPARE(rig.form.questions.size(), std::size_t{1});
+      QCOMPARE(rig.form.LabelStatus->line(), U(status));
+      QCOMPARE(rig.form.CommandSatrt->text(), U("开始通信"));
+    }
+  }
 };
 
 QTEST_MAIN(RepairWindowTest)
