@@ -27,14 +27,10 @@ class CommandLineHost final : public ConverterHost {
     if (!yes) Print("没有覆盖: 加上 --force 才会替换已有的文件.");
     return yes;
   }
-  void SetProgressRange(int, int) override {}
-  void SetProgressValue(int) override {}
-  void SetConvertEnabled(bool) override {}
   void ReadVersionDigits(std::string& major, std::string& minor) override {
     major = major_;
     minor = minor_;
   }
-  void ProcessEvents() override {}
   bool CancelRequested() override { return Interrupted(); }
 
  private:

@@ -23,8 +23,6 @@ class ConsoleHost final : public Host {
   void ShowResetPrompt(const std::string& text) override;
   void ShowPortFailure(const std::string& message, const std::string& reason) override;
   bool Ask(const std::string& question, bool noIsDefault) override;
-  void HideCancelDialog() override {}
-  void UnloadCancelDialog() override {}
   void LockForTransfer(Task) override { progress_.Start(); }
   void RestoreAfterTransfer(Task) override { progress_.Clear(); }
   std::string ModelText() override { return model_; }

@@ -24,8 +24,8 @@
 #include "backup_sender.h"
 #include "common/handheld_layout.h"
 #include "link/qt_serial_io.h"
-#include "quiet_host.h"
 #include "sim_port.h"
+#include "support/null_host.h"
 
 #ifdef __unix__
 #include <fcntl.h>
@@ -56,7 +56,8 @@ double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::dura
 
 // Runs SaveNand over `io`; returns the payload rate in bytes per second, or 0 on failure.
 double TimedBackup(SerialIo& io, const std::vector<std::uint8_t>& image, const std::string& path) {
-  QuietHost host;
+  NullHost host;
+  host.print = true;
   SystemTickClock clock;
   Module1 m(io, clock, host);
   m.ComPort = 1;
@@ -176,7 +177,8 @@ int main(int argc, char** argv) {
     QtSerialIo io;
     io.SetDevice(1, line.SlavePath());
     line.Start();
-    QuietHost host;
+    NullHost host;
+  host.print = true;
     SystemTickClock clock;
     Module1 m(io, clock, host);
     m.ComPort = 1;

@@ -24,8 +24,8 @@
 #include "emulated_flash.h"
 #include "link/qt_serial_io.h"
 #include "processes.h"
-#include "quiet_host.h"
 #include "repair/nand_repair.h"
+#include "support/null_host.h"
 
 namespace fs = std::filesystem;
 
@@ -63,9 +63,8 @@ Figures Measure(const std::vector<std::string>& simArgs, const fs::path& dir, Tr
   if (!sim.Ok()) return f;
   QtSerialIo io;
   SystemTickClock clock;
-  QuietHost host;
-  host.qtEvents = true;
-  host.showMessages = false;
+  NullHost host;
+  host.onEvents = [] { QCoreApplication::processEvents(); };  // as the command line does
   Module1 m(io, clock, host);
   m.UseDevice(sim.device);
   const double cpu0 = CpuSeconds();
@@ -88,7 +87,7 @@ std::vector<std::string> SimArgs(int blocks, long rate, int latencyMs, bool back
 
 Figures Backup(int blocks, long rate, int latencyMs, const fs::path& dir) {
   const int frames = blocks * nand::kPagesPerBlock;
-  Figures f = Measure(SimArgs(blocks, rate, latencyMs, true), dir, [&](Module1& m, QuietHost& host) {
+  Figures f = Measure(SimArgs(blocks, rate, latencyMs, true), dir, [&](Module1& m, NullHost& host) {
     host.model = rate == 230400 ? "2000系列" : "NC3000";
     m.ImagePath = (dir / "bench.nand").string();
     const bool ok = SaveNand(m) == BackupEnding::Success &&
@@ -114,7 +113,7 @@ Figures Repair(int blocks, long rate, int latencyMs, const fs::path& dir) {
     std::fwrite(bytes.data(), 1, bytes.size(), out);
     std::fclose(out);
   }
-  Figures f = Measure(SimArgs(blocks, rate, latencyMs, false), dir, [&](Module1& m, QuietHost& host) {
+  Figures f = Measure(SimArgs(blocks, rate, latencyMs, false), dir, [&](Module1& m, NullHost& host) {
     host.model = rate == 230400 ? "2000系列" : "NC3000";
     m.ImagePath = image.string();
     return BackNand(m, 1, blocks, 2, NandRepairOptions{}) == RepairEnding::Success;

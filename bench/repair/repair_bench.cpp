@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "repair/nor_check_values.h"
-#include "support/silent_hosts.h"
+#include "support/null_host.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
@@ -43,7 +43,7 @@ int main() {
     for (char& b : image) b = static_cast<char>(random());
     std::ofstream(path, std::ios::binary).write(image.data(), static_cast<std::streamsize>(image.size()));
   }
-  SilentHost host;
+  NullHost host;
   const int rounds = 15;
   double bestRead = 1e9, bestFix = 1e9, firstFix = 0, bestPasses = 1e9;
   unsigned fold = 0;

@@ -20,18 +20,18 @@ class ConverterHost {
   // Yes and No with the question icon, No being the default; true for Yes.
   virtual bool Ask(Question question, const std::string& text) = 0;
 
-  // ProgressBar1, counting blocks.
-  virtual void SetProgressRange(int minimum, int maximum) = 0;
-  virtual void SetProgressValue(int value) = 0;
+  // ProgressBar1, counting blocks. Nothing without a window.
+  virtual void SetProgressRange(int /*minimum*/, int /*maximum*/) {}
+  virtual void SetProgressValue(int /*value*/) {}
 
   // The convert button: disabled while a conversion runs.
-  virtual void SetConvertEnabled(bool enabled) = 0;
+  virtual void SetConvertEnabled(bool /*enabled*/) {}
 
   // The two version digits as they stand now (read again for every block).
   virtual void ReadVersionDigits(std::string& major, std::string& minor) = 0;
 
   // Lets pending user-interface events run; called after every page.
-  virtual void ProcessEvents() = 0;
+  virtual void ProcessEvents() {}
 
   // True once the conversion is to stop (the program was interrupted, or its
   // window closed): it then stops at the next block, removes its temporary

@@ -3,6 +3,9 @@
 
 // What a transfer needs from whoever shows it to the user: the main window,
 // the command-line front end, or a test. The transfers never see a widget.
+// What only a window has (status line, progress bars, cancel dialog, locked
+// controls, events to run) does nothing unless a host shows it; reports,
+// questions and the model always need an answer of the host's own.
 class Host {
  public:
   enum class Bar { Current, Total };  // "当前进度:" and "总 进 度:"
@@ -11,10 +14,10 @@ class Host {
   virtual ~Host() = default;
 
   // LabelStatus.
-  virtual void SetStatus(const std::string& text) = 0;
+  virtual void SetStatus(const std::string& /*text*/) {}
   // Progress bars. A range keeps the value inside it.
-  virtual void SetBarRange(Bar bar, int minimum, int maximum) = 0;
-  virtual void SetBarValue(Bar bar, int value) = 0;
+  virtual void SetBarRange(Bar /*bar*/, int /*minimum*/, int /*maximum*/) {}
+  virtual void SetBarValue(Bar /*bar*/, int /*value*/) {}
 
   // A report with an OK button only.
   virtual void ShowMessage(const std::string& text) = 0;
@@ -29,17 +32,17 @@ class Host {
 
   // The cancel confirmation: hidden when a transfer stops to ask or report,
   // unloaded when the transfer ends.
-  virtual void HideCancelDialog() = 0;
-  virtual void UnloadCancelDialog() = 0;
+  virtual void HideCancelDialog() {}
+  virtual void UnloadCancelDialog() {}
 
   // Locks the main window for a transfer (exit button, purpose and port
   // frames disabled, start button reads "取  消") and restores it afterwards.
-  virtual void LockForTransfer(Task task) = 0;
-  virtual void RestoreAfterTransfer(Task task) = 0;
+  virtual void LockForTransfer(Task /*task*/) {}
+  virtual void RestoreAfterTransfer(Task /*task*/) {}
 
   // The model chosen in ComboKind ("NC3000", "2000系列", or whatever was typed).
   virtual std::string ModelText() = 0;
 
   // Lets pending user-interface events run (the cancel dialog lives on them).
-  virtual void ProcessEvents() = 0;
+  virtual void ProcessEvents() {}
 };

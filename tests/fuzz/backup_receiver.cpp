@@ -10,7 +10,7 @@
 #include "fuzz_target.h"
 #include "sim_port.h"
 #include "support/fake_clock.h"
-#include "support/silent_hosts.h"
+#include "support/null_host.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   StreamDevice device(port, data + 1, size - 1);
   port.Attach(&device);
   FakeClock clock;
-  SilentHost host;
+  NullHost host;
   host.answer = [&device] { return !device.Exhausted(); };
   Module1 m(port, clock, host);
   m.ComPort = 1;
