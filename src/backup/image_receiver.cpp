@@ -44,6 +44,8 @@ class BackupRun {
   bool CheckFirstFrame(const char*& error);
 
   AttemptResult Ask(const char* question, BackupEnding ifNo);
+  // The ending of a wait that brought no byte.
+  AttemptResult NoByte(Got got) { return got == Got::Cancel ? Cancel() : Timeout(); }
   AttemptResult Timeout() { return Ask(kTimeoutQuestion, BackupEnding::Timeout); }
   AttemptResult Error(const std::string& message);
   AttemptResult Cancel();
@@ -136,14 +138,12 @@ AttemptResult BackupRun::Attempt() {
     if (frame >= flavor_.framesPerBar) frame = 0;
 
     const Got announced = AwaitByte(flavor_.announcement);
-    if (announced == Got::Cancel) return Cancel();
-    if (announced == Got::Timeout) return Timeout();
+    if (announced != Got::Byte) return NoByte(announced);
     if (!m_.SpeedSwitched && !m_.SwitchToModelSpeed()) return SpeedError();
     if (!m_.SendByte(wire::kGoAhead)) return Timeout();
 
     const Got header = ReceiveHeader();
-    if (header == Got::Cancel) return Cancel();
-    if (header == Got::Timeout) return Timeout();
+    if (header != Got::Byte) return NoByte(header);
     if (m_.RunningXor != 0) return Error(kHeaderCheckError);
     if (m_.HeaderBuffer[0] == wire::kEndFrame) {
       const std::optional<BackupEnding> ending = sink_.Complete(host_);
@@ -154,8 +154,7 @@ AttemptResult BackupRun::Attempt() {
 
     bool checkOk = false;
     const Got payload = ReceivePayload(checkOk);
-    if (payload == Got::Cancel) return Cancel();
-    if (payload == Got::Timeout) return Timeout();
+    if (payload != Got::Byte) return NoByte(payload);
     if (!checkOk) return Error(kPayloadCheckError);
     if (!sink_.Add(m_.TransferBuffer.data(), flavor_.payloadSize)) return SinkError();
 

@@ -36,7 +36,7 @@ std::uint8_t Module1::ReceiveByte() {
       TimedOut();
       return 0;
     }
-    const int value = io.sio_getch(ComPort);
+    const int value = PollByte();
     if (CancelFlag) return 0;  // a byte read by this poll is dropped
     YieldAfterPoll(value >= 0);
     if (value >= 0) return static_cast<std::uint8_t>(value);
@@ -47,7 +47,7 @@ std::uint8_t Module1::ReceiveByte() {
 bool Module1::SendByte(std::uint8_t byte) {
   TickCounter ticks(clock);
   for (;;) {
-    PortResult = io.sio_putch(ComPort, byte);
+    PortResult = io_.sio_putch(ComPort, byte);
     if (PortResult == 1) return true;
     if (ticks.Update() >= kReceiveTicks) {
       TimedOut();
@@ -58,31 +58,35 @@ bool Module1::SendByte(std::uint8_t byte) {
 
 bool Module1::OpenPort() {
   SpeedSwitched = false;
-  PortResult = io.sio_open(ComPort);
+  PortResult = io_.sio_open(ComPort);
   if (PortResult == 0) {
-    PortResult = io.sio_ioctl(ComPort, kBaudCode115200, kMode8N1);
+    PortResult = io_.sio_ioctl(ComPort, kBaudCode115200, kMode8N1);
     if (PortResult == 0) return true;
   }
-  host.ShowPortFailure("串口打开失败!", io.LastError());
+  host.ShowPortFailure("串口打开失败!", io_.LastError());
   return false;
 }
 
-void Module1::ClosePort() { io.sio_close(ComPort); }
+void Module1::ClosePort() { io_.sio_close(ComPort); }
 
 bool Module1::SwitchToModelSpeed() {
   ModelBaud = BaudOfModel(host.ModelText());
-  PortResult = io.sio_baud(ComPort, ModelBaud);
+  PortResult = io_.sio_baud(ComPort, ModelBaud);
   SpeedSwitched = true;
   return PortResult == 0;
 }
 
-void Module1::SetBaseSpeed() { PortResult = io.sio_baud(ComPort, kBaseBaud); }
+void Module1::SetBaseSpeed() { PortResult = io_.sio_baud(ComPort, kBaseBaud); }
 
 void Module1::SendFormatCommand() {
   std::fill_n(TransferBuffer.begin(), wire::kHeaderSize, 0);
   TransferBuffer[0] = wire::kEndFrame;
   wire::SealHeader(TransferBuffer.data());
-  PortResult = io.sio_write(ComPort, reinterpret_cast<const char*>(TransferBuffer.data()), wire::kHeaderSize);
+  WriteFrame(wire::kHeaderSize);
 }
 
-void Module1::FlushPort() { PortResult = io.sio_flush(ComPort, 2); }
+void Module1::WriteFrame(std::size_t size) {
+  PortResult = io_.sio_write(ComPort, reinterpret_cast<const char*>(TransferBuffer.data()), static_cast<int>(size));
+}
+
+void Module1::FlushPort() { PortResult = io_.sio_flush(ComPort, 2); }

@@ -1,6 +1,7 @@
 #pragma once
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,20 +15,21 @@
 // The one serial connection with the handheld, the state that the transfers,
 // the main window and the cancel dialog share, and the byte primitives every
 // transfer is built from. It lives for the whole run of the program; the port
-// itself is open only for one task at a time.
+// itself is open only for one task at a time. Only Module1 calls the serial
+// layer.
 class Module1 {
  public:
   // When the environment variable TOLVAR_TRACE names a file, everything on
   // the line is traced into it (see SerialTrace).
   Module1(SerialIo& serial, TickClock& clock, Host& host)
-      : trace_(SerialTrace::FromEnvironment(serial)), io(trace_ ? *trace_ : serial), clock(clock), host(host) {}
+      : clock(clock), host(host), trace_(SerialTrace::FromEnvironment(serial)), io_(trace_ ? *trace_ : serial) {}
 
   // --- connection state ---
   int ComPort = 0;            // serial library port number
   std::string ImagePath;      // image file of the current backup or repair (UTF-8)
   int ModelBaud = 0;          // 921600 "NC3000", 230400 "2000系列", else 0
   int PortResult = 0;         // result of the last serial call stored
-  bool CancelFlag = false;    // the user confirmed cancelling (or a repair stops itself)
+  bool CancelFlag = false;    // the user confirmed cancelling
   bool TimeoutFlag = false;   // the last wait gave up
   bool SpeedSwitched = false; // the connection handshake of this attempt is over
   std::uint8_t RunningXor = 0;
@@ -41,16 +43,21 @@ class Module1 {
   // One byte from the port. Returns 0 with TimeoutFlag set after 200 ticks of
   // silence, and 0 with TimeoutFlag clear as soon as CancelFlag is set.
   std::uint8_t ReceiveByte();
+  // One poll of the port for waits that count their own ticks: the byte
+  // waiting (0 to 255), or a negative value when there is none. Never blocks.
+  int PollByte() { return io_.sio_getch(ComPort); }
   // Queues one byte. Returns false (and sets TimeoutFlag) when the port keeps
   // refusing it for 200 ticks, which the transfers treat as a time-out.
   bool SendByte(std::uint8_t byte);
+  // The first `size` bytes of TransferBuffer in one write; the result is stored.
+  void WriteFrame(std::size_t size);
   // Opens ComPort at 115200 bit/s 8N1; says "串口打开失败!" and returns false on failure.
   bool OpenPort();
   void ClosePort();
   // Makes ComPort the port that stands for a device chosen by its name.
   void UseDevice(const std::string& device) {
     ComPort = kNamedPort;
-    io.SetDevice(kNamedPort, device);
+    io_.SetDevice(kNamedPort, device);
   }
   // Reads the model from the main window, sets ModelBaud and switches the port to it.
   bool SwitchToModelSpeed();
@@ -73,17 +80,12 @@ class Module1 {
   // process events after every poll.
   std::chrono::microseconds eventInterval{1000};
 
-  bool tracing() const { return trace_ != nullptr; }
-
- private:
-  std::unique_ptr<SerialTrace> trace_;
-
- public:
-  SerialIo& io;
   TickClock& clock;
   Host& host;
 
  private:
+  std::unique_ptr<SerialTrace> trace_;
+  SerialIo& io_;
   std::chrono::steady_clock::time_point lastEvents_{};
   int bytesSinceClockLook_ = 0;
   static constexpr int kBytesPerClockLook = 32;

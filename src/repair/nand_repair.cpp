@@ -51,12 +51,9 @@ RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogi
   RepairLink link(m, wire::kNandAnnounce, kNandFrameTicks, options.lowSpeed);
   const RepairEnding ending = link.RunAttempts(prompt, firstBlock - 1, [&] {
     for (int b = firstBlock; b <= lastBlock; ++b) {
-      m.TimeoutFlag = false;
       const AttemptEnd end = SendNandBlock(link, image, startLogicalBlock, b);
-      if (end == AttemptEnd::FileError) return end;
-      // A cancel confirmed while a wait was giving up wins over the time-out.
-      if (m.CancelFlag) return AttemptEnd::Stop;
-      if (m.TimeoutFlag) return AttemptEnd::Timeout;
+      if (end != AttemptEnd::Done) return end;
+      if (m.CancelFlag) return AttemptEnd::Cancel;
       m.host.SetStatus("已修复第" + BlankNumber(b) + "块");
       m.host.SetBarValue(Host::Bar::Total, b);
       m.host.ProcessEvents();

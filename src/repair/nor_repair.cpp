@@ -77,14 +77,12 @@ RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
   RepairLink link(m, wire::kNorAnnounce, kNorFrameTicks, options.lowSpeed);
   const RepairEnding ending = link.RunAttempts(ResetRequest(options.lowSpeed), 0, [&] {
     for (int p = 0; p < pages; ++p) {
-      m.TimeoutFlag = false;
       if (options.Sends(p)) {
         const AttemptEnd end = SendNorPage(link, image, p);
-        if (end == AttemptEnd::FileError) return end;
+        if (end != AttemptEnd::Done) return end;
       }
-      // A cancel confirmed while a wait was giving up wins over the time-out.
-      if (m.CancelFlag) return AttemptEnd::Stop;
-      if (m.TimeoutFlag) return AttemptEnd::Timeout;
+      // Also after a page that is not sent: a cancel ends the repair here.
+      if (m.CancelFlag) return AttemptEnd::Cancel;
       m.host.SetBarValue(Host::Bar::Total, p + 1);
       m.host.ProcessEvents();
     }

@@ -13,39 +13,38 @@ std::string ResetRequest(bool lowSpeed) {
   return lowSpeed ? "文曲星端按下reset后,立刻点击确定." : "点击确定后,立刻按下文曲星端reset.";
 }
 
-Handshake RepairLink::TimedOut() {
+// A cancel confirmed while the wait was giving up wins over the time-out.
+AttemptEnd RepairLink::TimedOut() {
   m.TimedOut();
-  return Handshake::Timeout;
+  return m.CancelFlag ? AttemptEnd::Cancel : AttemptEnd::Timeout;
 }
 
-Handshake RepairLink::StopWith(RepairEnding reason, const std::string& message) {
+AttemptEnd RepairLink::StopWith(AttemptEnd end, const std::string& message) {
   m.host.ShowMessage(message);
-  stopReason = reason;
-  m.CancelFlag = true;
-  return Handshake::Stop;
+  return end;
 }
 
-Handshake RepairLink::BeforeFrame() {
+AttemptEnd RepairLink::BeforeFrame() {
   if (m.SpeedSwitched) return WaitForGoAhead(frameTicks_, true);
   m.SpeedSwitched = true;
   if (lowSpeed_) return WaitForGoAhead(kLowSpeedTicks, false);
   return ConnectByPolling();
 }
 
-Handshake RepairLink::WaitForGoAhead(int tickLimit, bool checkErrors) {
+AttemptEnd RepairLink::WaitForGoAhead(int tickLimit, bool checkErrors) {
   if (!m.SendByte(announce_)) return TimedOut();
   TickCounter ticks(m.clock);
   for (;;) {
     if (ticks.Update() >= tickLimit) return TimedOut();
-    const int value = m.io.sio_getch(m.ComPort);
-    if (m.CancelFlag) return Handshake::Stop;
-    if (checkErrors && value == wire::kCheckError) return StopWith(RepairEnding::CheckError, kCheckErrorMessage);
+    const int value = m.PollByte();
+    if (m.CancelFlag) return AttemptEnd::Cancel;
+    if (checkErrors && value == wire::kCheckError) return StopWith(AttemptEnd::CheckError, kCheckErrorMessage);
     m.YieldAfterPoll(value >= 0);
-    if (value == wire::kGoAhead) return Handshake::GoAhead;
+    if (value == wire::kGoAhead) return AttemptEnd::Done;
   }
 }
 
-Handshake RepairLink::ConnectByPolling() {
+AttemptEnd RepairLink::ConnectByPolling() {
   TickCounter ticks(m.clock);  // one count for the whole connection
   for (;;) {
     if (ticks.Update() >= kConnectTicks) return TimedOut();
@@ -53,25 +52,20 @@ Handshake RepairLink::ConnectByPolling() {
     const int sentAt = ticks.Count();
     int value = -1;
     for (;;) {
-      value = m.io.sio_getch(m.ComPort);
-      if (m.CancelFlag) return Handshake::Stop;
+      value = m.PollByte();
+      if (m.CancelFlag) return AttemptEnd::Cancel;
       m.YieldAfterPoll(value >= 0);
       if (value >= 0 || ticks.Update() - sentAt >= kPollAnswerTicks) break;
     }
-    if (m.CancelFlag) return Handshake::Stop;
+    if (m.CancelFlag) return AttemptEnd::Cancel;
     if (value == wire::kHelloAnswer) break;
   }
   if (!m.SendByte(announce_)) return TimedOut();
-  if (!m.SwitchToModelSpeed()) return StopWith(RepairEnding::SpeedError, kSpeedErrorMessage);
+  if (!m.SwitchToModelSpeed()) return StopWith(AttemptEnd::SpeedError, kSpeedErrorMessage);
   m.ReceiveByte();  // the handheld's first byte at the new speed; its value does not matter
-  if (m.CancelFlag) return Handshake::Stop;
-  if (m.TimeoutFlag) return Handshake::Timeout;
-  return Handshake::GoAhead;
-}
-
-void RepairLink::WriteFrame(std::size_t size) {
-  m.HandheldWritten = true;
-  m.PortResult = m.io.sio_write(m.ComPort, reinterpret_cast<const char*>(m.TransferBuffer.data()), static_cast<int>(size));
+  if (m.CancelFlag) return AttemptEnd::Cancel;
+  if (m.TimeoutFlag) return AttemptEnd::Timeout;
+  return AttemptEnd::Done;
 }
 
 RepairEnding RepairLink::RunAttempts(const std::string& prompt, int totalMinimum, const std::function<AttemptEnd()>& sendAll) {
@@ -84,8 +78,12 @@ RepairEnding RepairLink::RunAttempts(const std::string& prompt, int totalMinimum
     switch (sendAll()) {
       case AttemptEnd::Done:
         return RepairEnding::Success;
-      case AttemptEnd::Stop:
-        return stopReason;
+      case AttemptEnd::Cancel:
+        return RepairEnding::Cancel;
+      case AttemptEnd::CheckError:
+        return RepairEnding::CheckError;
+      case AttemptEnd::SpeedError:
+        return RepairEnding::SpeedError;
       case AttemptEnd::FileError:
         m.host.HideCancelDialog();
         m.host.ShowMessage("文件错误!");
@@ -99,7 +97,6 @@ RepairEnding RepairLink::RunAttempts(const std::string& prompt, int totalMinimum
     m.host.HideCancelDialog();
     m.FlushPort();
     if (!m.host.Ask("请求超时,重试吗?")) return RepairEnding::Timeout;
-    m.TimeoutFlag = false;
   }
 }
 

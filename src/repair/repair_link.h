@@ -11,11 +11,17 @@
 // with their reset prompt and time-out question, the closing steps, and the
 // frames themselves.
 
-// How the wait before a frame ended.
-enum class Handshake { GoAhead, Timeout, Stop };
-
-// How one pass over the pages or blocks of an attempt ended.
-enum class AttemptEnd { Done, Timeout, Stop, FileError };
+// How a step of an attempt ended: the wait before a frame (Done: go ahead),
+// a frame, a page or block, or the whole pass over them. Every step hands
+// its end on to the one that called it.
+enum class AttemptEnd {
+  Done,
+  Timeout,     // a wait ran out of ticks: the user is asked whether to start again
+  Cancel,      // the user confirmed cancelling (also while a wait was giving up)
+  CheckError,  // the handheld answered 0x15; "文曲星端校验错!" was shown
+  SpeedError,  // the port refused the model's speed; "更改串口设置时出错!" was shown
+  FileError,   // the image could not be read
+};
 
 // Tick limits of the waits.
 inline constexpr int kConnectTicks = 300;      // whole 0x08 polling connection
@@ -30,27 +36,20 @@ class RepairLink {
       : m(m), announce_(announce), frameTicks_(frameTicks), lowSpeed_(lowSpeed) {}
 
   // The wait before a frame: the connection handshake for the first frame of
-  // an attempt (SpeedSwitched clear), the short one after that. A time-out
-  // also sets TimeoutFlag; a stop leaves CancelFlag set.
-  Handshake BeforeFrame();
-
-  // Sends the frame built in TransferBuffer in one write.
-  void WriteFrame(std::size_t size);
+  // an attempt (SpeedSwitched clear), the short one after that. Done when the
+  // frame may go; a time-out also sets TimeoutFlag.
+  AttemptEnd BeforeFrame();
 
   // The wait before a frame, then the frame itself: `build` fills
   // TransferBuffer and returns the frame's size. Done once it went out.
   template <typename Build>
   AttemptEnd SendFrame(Build build) {
-    switch (BeforeFrame()) {
-      case Handshake::Timeout:
-        return AttemptEnd::Timeout;
-      case Handshake::Stop:
-        return AttemptEnd::Stop;
-      case Handshake::GoAhead:
-        break;
+    const AttemptEnd wait = BeforeFrame();
+    if (wait == AttemptEnd::Done) {
+      m.HandheldWritten = true;
+      m.WriteFrame(build(m.TransferBuffer.data()));
     }
-    WriteFrame(build(m.TransferBuffer.data()));
-    return AttemptEnd::Done;
+    return wait;
   }
 
   // Runs attempts until one is not a time-out answered Yes: reset prompt, base
@@ -64,16 +63,13 @@ class RepairLink {
   // then "恭喜，已成功修复！".
   RepairEnding Finish(bool format);
 
-  // What stopped the repair when CancelFlag was set by the repair itself.
-  RepairEnding stopReason = RepairEnding::Cancel;
-
   Module1& m;
 
  private:
-  Handshake WaitForGoAhead(int tickLimit, bool checkErrors);
-  Handshake ConnectByPolling();
-  Handshake TimedOut();
-  Handshake StopWith(RepairEnding reason, const std::string& message);
+  AttemptEnd WaitForGoAhead(int tickLimit, bool checkErrors);
+  AttemptEnd ConnectByPolling();
+  AttemptEnd TimedOut();
+  AttemptEnd StopWith(AttemptEnd end, const std::string& message);
 
   std::uint8_t announce_;
   int frameTicks_;
