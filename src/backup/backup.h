@@ -10,7 +10,8 @@ enum class BackupEnding {
   Timeout,            // silence during the frames, the user declined to start again
   Error,              // a check failed, the user declined to start again
   SpeedError,         // the port refused the model's speed
-  PortFailed,         // the port could not be opened
+  PortFailed,         // the port could not be opened (also again, after it was lost)
+  PortLost,           // the port's device went away, the user declined to start again
   TargetRefused,      // ImagePath is no file we may write (a folder, a device, no such folder...)
   ReplaceFailed,      // all frames arrived but the chosen file could not be replaced
 };

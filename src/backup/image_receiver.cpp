@@ -46,7 +46,8 @@ class BackupRun {
   AttemptResult Ask(const char* question, BackupEnding ifNo);
   // The ending of a wait that brought no byte.
   AttemptResult NoByte(Got got) { return got == Got::Cancel ? Cancel() : Timeout(); }
-  AttemptResult Timeout() { return Ask(kTimeoutQuestion, BackupEnding::Timeout); }
+  AttemptResult Timeout() { return m_.PortLost ? Lost() : Ask(kTimeoutQuestion, BackupEnding::Timeout); }
+  AttemptResult Lost();
   AttemptResult Error(const std::string& message);
   AttemptResult Cancel();
   AttemptResult SpeedError();
@@ -121,6 +122,7 @@ AttemptResult BackupRun::Attempt() {
   const Got hello = AwaitByte(wire::kHello);
   if (hello == Got::Cancel) return {false, BackupEnding::Cancel};
   if (hello == Got::Timeout || !m_.SendByte(wire::kHelloAnswer)) {
+    if (m_.PortLost) return Lost();
     host_.HideCancelDialog();
     return {host_.Ask(kTimeoutQuestion), BackupEnding::TimeoutBeforeFile};
   }
@@ -167,6 +169,16 @@ AttemptResult BackupRun::Ask(const char* question, BackupEnding ifNo) {
   const bool again = host_.Ask(question);
   sink_.Discard();
   return {again, ifNo};
+}
+
+// The port's device went away (a cable pulled out): the attempt ends at once
+// and the user may start again once it is back, on the port opened afresh.
+AttemptResult BackupRun::Lost() {
+  host_.HideCancelDialog();
+  const bool again = host_.Ask(m_.LostPortText() + "\r\n您要重新开始备份吗?");
+  sink_.Discard();
+  if (again && !m_.ReopenPort()) return {false, BackupEnding::PortFailed};
+  return {again, BackupEnding::PortLost};
 }
 
 AttemptResult BackupRun::Error(const std::string& message) {

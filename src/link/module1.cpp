@@ -14,6 +14,16 @@ void Module1::TimedOut() {
   if (trace_) trace_->TimeOut();
 }
 
+void Module1::NoteLost() {
+  PortLost = true;
+  if (trace_) trace_->Note("port lost: " + io_.LastError());
+}
+
+std::string Module1::LostPortText() const {
+  const std::string reason = io_.LastError();
+  return reason.empty() ? "串口已断开!" : "串口已断开!\r\n" + reason;
+}
+
 void Module1::YieldAfterPoll(bool gotByte) {
   // Reading the clock costs more than taking a byte that is there: while
   // bytes keep coming it is looked at only every kBytesPerClockLook of them.
@@ -38,6 +48,10 @@ std::uint8_t Module1::ReceiveByte() {
     }
     const int value = PollByte();
     if (CancelFlag) return 0;  // a byte read by this poll is dropped
+    if (PortLost) {
+      TimeoutFlag = true;
+      return 0;
+    }
     YieldAfterPoll(value >= 0);
     if (value >= 0) return static_cast<std::uint8_t>(value);
     if (!ticks) ticks.emplace(clock);
@@ -49,6 +63,11 @@ bool Module1::SendByte(std::uint8_t byte) {
   for (;;) {
     PortResult = io_.sio_putch(ComPort, byte);
     if (PortResult == 1) return true;
+    if (io_.PortLost()) {
+      if (!PortLost) NoteLost();
+      TimeoutFlag = true;
+      return false;
+    }
     if (ticks.Update() >= kReceiveTicks) {
       TimedOut();
       return false;
@@ -58,6 +77,7 @@ bool Module1::SendByte(std::uint8_t byte) {
 
 bool Module1::OpenPort() {
   SpeedSwitched = false;
+  PortLost = false;
   PortResult = io_.sio_open(ComPort);
   if (PortResult == 0) {
     PortResult = io_.sio_ioctl(ComPort, kBaudCode115200, kMode8N1);

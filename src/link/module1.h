@@ -31,6 +31,7 @@ class Module1 {
   int PortResult = 0;         // result of the last serial call stored
   bool CancelFlag = false;    // the user confirmed cancelling
   bool TimeoutFlag = false;   // the last wait gave up
+  bool PortLost = false;      // the port's device went away (see ReceiveByte); OpenPort clears it
   bool SpeedSwitched = false; // the connection handshake of this attempt is over
   std::uint8_t RunningXor = 0;
   bool FirstPageSeen = false; // NOR backup: the first data frame passed the page 00 test
@@ -41,19 +42,35 @@ class Module1 {
 
   // --- primitives ---
   // One byte from the port. Returns 0 with TimeoutFlag set after 200 ticks of
-  // silence, and 0 with TimeoutFlag clear as soon as CancelFlag is set.
+  // silence, and 0 with TimeoutFlag clear as soon as CancelFlag is set. A
+  // port whose device went away gives up at once: 0 with TimeoutFlag and
+  // PortLost set, so that a caller that knows only time-outs stops as well.
   std::uint8_t ReceiveByte();
   // One poll of the port for waits that count their own ticks: the byte
   // waiting (0 to 255), or a negative value when there is none. Never blocks.
-  int PollByte() { return io_.sio_getch(ComPort); }
+  // A negative value with PortLost set means none will come.
+  int PollByte() {
+    const int value = io_.sio_getch(ComPort);
+    if (value < 0 && !PortLost && io_.PortLost()) NoteLost();
+    return value;
+  }
   // Queues one byte. Returns false (and sets TimeoutFlag) when the port keeps
-  // refusing it for 200 ticks, which the transfers treat as a time-out.
+  // refusing it for 200 ticks, which the transfers treat as a time-out, and
+  // at once when the port is lost (PortLost set too).
   bool SendByte(std::uint8_t byte);
   // The first `size` bytes of TransferBuffer in one write; the result is stored.
   void WriteFrame(std::size_t size);
   // Opens ComPort at 115200 bit/s 8N1; says "串口打开失败!" and returns false on failure.
   bool OpenPort();
   void ClosePort();
+  // A restart after the port was lost: closes what is left of it and opens
+  // it afresh (the device may be back, under the same name).
+  bool ReopenPort() {
+    ClosePort();
+    return OpenPort();
+  }
+  // What the user is told when the port was lost: "串口已断开!" and why.
+  std::string LostPortText() const;
   // Makes ComPort the port that stands for a device chosen by its name.
   void UseDevice(const std::string& device) {
     ComPort = kNamedPort;
@@ -70,6 +87,8 @@ class Module1 {
   void RequestCancel() { CancelFlag = true; }
   // A wait gave up: sets TimeoutFlag and notes it in the trace.
   void TimedOut();
+  // The port was lost: sets PortLost and notes why in the trace.
+  void NoteLost();
 
   // For waits that poll the port themselves: lets pending events run after a
   // poll. They run after every empty poll, and about once a millisecond

@@ -3,15 +3,21 @@
 #include <QDeadlineTimer>
 #include <QSerialPort>
 #include <QtGlobal>
+#include <cerrno>
 #include <thread>
 
 #include "link/low_latency.h"
+#include "link/port_reason.h"
 #include "link/serial_device.h"
 
 namespace {
 
 // Above this many bytes waiting to leave, sio_putch answers "try again".
 constexpr qint64 kWriteBacklog = 64 * 1024;
+
+// A port is taken for lost after this many calls in a row failed with an
+// error of a lost device: one could be a read that found nothing after all.
+constexpr int kFailuresOfALostPort = 3;
 
 }  // namespace
 
@@ -40,10 +46,37 @@ std::string QtSerialIo::PortNote() const {
   return lowLatency_ && lowLatency_->switched() ? device + ", low-latency mode" : device;
 }
 
-bool QtSerialIo::IsOpen(int port) const { return openPort_ != 0 && port == openPort_ && serial_ && serial_->isOpen(); }
+bool QtSerialIo::IsOpen(int port) const {
+  return openPort_ != 0 && port == openPort_ && serial_ && serial_->isOpen() && !lost_;
+}
+
+void QtSerialIo::NoteFailure(const QSerialPort& serial, const QString& device) {
+  const int errorNumber = ErrnoAfterQtCall();
+  PortFailure failure{serial.error(), errorNumber, serial.errorString().toStdString(), {}};
+  if (failure.error == QSerialPort::PermissionError) failure.lockHolder = PortLockHolder(device.toStdString());
+  lastError_ = PortReason(device.toStdString(), failure);
+}
+
+// A device that went away fails every read and write at once from then on,
+// so that waiting for it would only burn the processor.
+void QtSerialIo::CheckLost() {
+  const QSerialPort::SerialPortError error = serial_->error();
+  if (serial_->isOpen() && !IsLossError(error)) {
+    failures_ = 0;
+    return;
+  }
+  if (++failures_ < kFailuresOfALostPort && serial_->isOpen()) {
+    serial_->clearError();
+    return;
+  }
+  lost_ = true;
+  NoteFailure(*serial_, DeviceOf(openPort_));
+}
 
 int QtSerialIo::sio_open(int port) {
   lastError_.clear();
+  lost_ = false;
+  failures_ = 0;
   if (openPort_ != 0) {
     lastError_ = "another port is open";
     return -1;
@@ -55,8 +88,9 @@ int QtSerialIo::sio_open(int port) {
   }
   auto serial = std::make_unique<QSerialPort>();
   serial->setPortName(device);
+  errno = 0;
   if (!serial->open(QIODevice::ReadWrite)) {
-    lastError_ = (device + QStringLiteral(": ") + serial->errorString()).toStdString();
+    NoteFailure(*serial, device);
     return -1;
   }
   serial->setFlowControl(QSerialPort::NoFlowControl);
@@ -75,7 +109,7 @@ int QtSerialIo::sio_ioctl(int port, int baud, int mode) {
   if (!serial_->setBaudRate(static_cast<qint32>(kBaseBaud)) || !serial_->setDataBits(QSerialPort::Data8) ||
       !serial_->setParity(QSerialPort::NoParity) || !serial_->setStopBits(QSerialPort::OneStop) ||
       !serial_->setFlowControl(QSerialPort::NoFlowControl)) {
-    lastError_ = (serial_->portName() + QStringLiteral(": ") + serial_->errorString()).toStdString();
+    NoteFailure(*serial_, DeviceOf(port));
     return -1;
   }
   return 0;
@@ -108,10 +142,12 @@ int QtSerialIo::sio_flush(int port, int func) {
 
 int QtSerialIo::sio_getch(int port) {
   if (!IsOpen(port)) return -1;
+  errno = 0;  // what a failure leaves here tells why (see CheckLost)
   if (serial_->bytesAvailable() == 0) serial_->waitForReadyRead(1);
   char c;
-  if (!serial_->getChar(&c)) return -1;
-  return static_cast<unsigned char>(c);
+  if (serial_->getChar(&c)) return static_cast<unsigned char>(c);
+  CheckLost();
+  return -1;
 }
 
 void QtSerialIo::PushOut() {
@@ -125,25 +161,33 @@ int QtSerialIo::sio_putch(int port, int byte) {
     serial_->waitForBytesWritten(1);
     if (serial_->bytesToWrite() >= kWriteBacklog) return 0;
   }
-  if (!serial_->putChar(static_cast<char>(byte))) return 0;
+  if (!serial_->putChar(static_cast<char>(byte))) {
+    CheckLost();
+    return 0;
+  }
   PushOut();
-  return 1;
+  CheckLost();
+  return lost_ ? 0 : 1;
 }
 
 int QtSerialIo::sio_write(int port, const char* buffer, int length) {
   if (!IsOpen(port) || length < 0) return -1;
   const qint64 queued = serial_->write(buffer, length);
-  if (queued < 0) return -1;
+  if (queued < 0) {
+    CheckLost();
+    return -1;
+  }
   PushOut();
+  CheckLost();
   return static_cast<int>(queued);
 }
 
 int QtSerialIo::sio_close(int port) {
-  if (!IsOpen(port)) return -1;
+  if (openPort_ == 0 || port != openPort_ || !serial_) return -1;
   // Queued bytes leave before the port closes: the format command is often
   // the last thing a repair sends.
   const QDeadlineTimer deadline(drainMilliseconds);
-  while (serial_->bytesToWrite() > 0 && !deadline.hasExpired()) {
+  while (!lost_ && serial_->isOpen() && serial_->bytesToWrite() > 0 && !deadline.hasExpired()) {
     if (!serial_->waitForBytesWritten(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 100)))) {
       if (serial_->error() != QSerialPort::NoError && serial_->error() != QSerialPort::TimeoutError) break;
     }
@@ -152,5 +196,6 @@ int QtSerialIo::sio_close(int port) {
   serial_->close();
   serial_.reset();
   openPort_ = 0;
+  lost_ = false;
   return 0;
 }

@@ -24,6 +24,9 @@ class QSerialPort;
 // Qt SerialPort moves bytes only while events are processed or inside its
 // waitFor... calls, so sio_getch waits up to about a millisecond for a byte
 // when none is buffered, and the writes push their bytes out at once.
+//
+// A device that goes away while open (see PortLost) makes every call fail at
+// once until the port is closed; sio_close then closes what is left of it.
 class QtSerialIo final : public SerialIo {
  public:
   QtSerialIo();
@@ -44,6 +47,7 @@ class QtSerialIo final : public SerialIo {
   int sio_write(int port, const char* buffer, int length) override;
   int sio_close(int port) override;
   std::string LastError() const override { return lastError_; }
+  bool PortLost() const override { return lost_; }
   std::string PortNote() const override;
 
   // Longest time sio_close waits for queued bytes to leave.
@@ -51,6 +55,8 @@ class QtSerialIo final : public SerialIo {
 
  private:
   bool IsOpen(int port) const;
+  void NoteFailure(const QSerialPort& serial, const QString& device);
+  void CheckLost();
   void PushOut();
   void LetOutputLeave();
 
@@ -63,4 +69,6 @@ class QtSerialIo final : public SerialIo {
   std::unique_ptr<LowLatency> lowLatency_;
   int openPort_ = 0;
   std::string lastError_;
+  bool lost_ = false;
+  int failures_ = 0;  // calls in a row that failed as on a lost device
 };

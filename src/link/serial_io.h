@@ -24,9 +24,15 @@ class SerialIo {
   virtual int sio_write(int port, const char* buffer, int length) = 0;
   virtual int sio_close(int port) = 0;
 
-  // The system's own words for the last failure of sio_open or sio_ioctl, for
-  // the user who has to fix a permission or a busy port. Empty when unknown.
+  // Why sio_open or sio_ioctl failed last, or why the port was lost, for the
+  // user who has to fix a permission, a busy port or a cable: "DEVICE: 中文
+  // (system text)". Empty when unknown.
   virtual std::string LastError() const { return {}; }
+
+  // True once the open port's device has gone away (a USB adapter pulled
+  // out, the other end of a pseudo-terminal closed): nothing will cross the
+  // line again until the port is closed and opened anew. LastError says why.
+  virtual bool PortLost() const { return false; }
 
   // Lets `port` stand for a device named by the user (a path or a system
   // name, UTF-8); an empty name gives the port its usual device back. A layer

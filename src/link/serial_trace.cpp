@@ -47,9 +47,11 @@ void SerialTrace::Add(Direction direction, std::uint8_t byte) {
   burst_.append(text, 3);
 }
 
-void SerialTrace::TimeOut() {
+void SerialTrace::TimeOut() { Note("time-out"); }
+
+void SerialTrace::Note(const std::string& text) {
   EndBurst();
-  Line("time-out");
+  Line(text);
 }
 
 int SerialTrace::sio_open(int port) {

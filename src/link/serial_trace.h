@@ -27,6 +27,8 @@ class SerialTrace final : public SerialIo {
   static std::unique_ptr<SerialTrace> FromEnvironment(SerialIo& inner);
 
   void TimeOut();
+  // A line of its own, such as why the port was lost.
+  void Note(const std::string& text);
 
   int sio_open(int port) override;
   int sio_ioctl(int port, int baud, int mode) override;
@@ -37,6 +39,7 @@ class SerialTrace final : public SerialIo {
   int sio_write(int port, const char* buffer, int length) override;
   int sio_close(int port) override;
   std::string LastError() const override { return inner_.LastError(); }
+  bool PortLost() const override { return inner_.PortLost(); }
   void SetDevice(int port, const std::string& device) override { inner_.SetDevice(port, device); }
   std::string PortNote() const override { return inner_.PortNote(); }
 

@@ -10,7 +10,8 @@ enum class RepairEnding {
   SpeedError,   // the port refused the model's speed
   FileError,    // the image was no longer a repairable file, or could not be read
   NotWritable,  // the NOR check values could not be corrected in the image
-  PortFailed,   // the port could not be opened
+  PortFailed,   // the port could not be opened (also again, after it was lost)
+  PortLost,     // the port's device went away and the user declined to try again
 };
 
 // What a repair that ended without success says when it had sent the handheld

@@ -13,8 +13,10 @@ std::string ResetRequest(bool lowSpeed) {
   return lowSpeed ? "文曲星端按下reset后,立刻点击确定." : "点击确定后,立刻按下文曲星端reset.";
 }
 
-// A cancel confirmed while the wait was giving up wins over the time-out.
+// A cancel confirmed while the wait was giving up wins over the time-out. A
+// wait ends this way at once when the port was lost.
 AttemptEnd RepairLink::TimedOut() {
+  if (m.PortLost) return m.CancelFlag ? AttemptEnd::Cancel : AttemptEnd::PortLost;
   m.TimedOut();
   return m.CancelFlag ? AttemptEnd::Cancel : AttemptEnd::Timeout;
 }
@@ -39,6 +41,7 @@ AttemptEnd RepairLink::WaitForGoAhead(int tickLimit, bool checkErrors) {
     const int value = m.PollByte();
     if (m.CancelFlag) return AttemptEnd::Cancel;
     if (checkErrors && value == wire::kCheckError) return StopWith(AttemptEnd::CheckError, kCheckErrorMessage);
+    if (m.PortLost) return TimedOut();
     m.YieldAfterPoll(value >= 0);
     if (value == wire::kGoAhead) return AttemptEnd::Done;
   }
@@ -54,6 +57,7 @@ AttemptEnd RepairLink::ConnectByPolling() {
     for (;;) {
       value = m.PollByte();
       if (m.CancelFlag) return AttemptEnd::Cancel;
+      if (m.PortLost) return TimedOut();
       m.YieldAfterPoll(value >= 0);
       if (value >= 0 || ticks.Update() - sentAt >= kPollAnswerTicks) break;
     }
@@ -64,7 +68,7 @@ AttemptEnd RepairLink::ConnectByPolling() {
   if (!m.SwitchToModelSpeed()) return StopWith(AttemptEnd::SpeedError, kSpeedErrorMessage);
   m.ReceiveByte();  // the handheld's first byte at the new speed; its value does not matter
   if (m.CancelFlag) return AttemptEnd::Cancel;
-  if (m.TimeoutFlag) return AttemptEnd::Timeout;
+  if (m.TimeoutFlag) return m.PortLost ? AttemptEnd::PortLost : AttemptEnd::Timeout;
   return AttemptEnd::Done;
 }
 
@@ -89,12 +93,18 @@ RepairEnding RepairLink::RunAttempts(const std::string& prompt, int totalMinimum
         m.host.ShowMessage("文件错误!");
         return RepairEnding::FileError;
       case AttemptEnd::Timeout:
+      case AttemptEnd::PortLost:
         break;
     }
     m.host.SetBarValue(Host::Bar::Current, 0);
     m.host.SetBarValue(Host::Bar::Total, totalMinimum);
     m.host.SetStatus("等待开始...");
     m.host.HideCancelDialog();
+    if (m.PortLost) {
+      if (!m.host.Ask(m.LostPortText() + "\r\n重试吗?")) return RepairEnding::PortLost;
+      if (!m.ReopenPort()) return RepairEnding::PortFailed;
+      continue;
+    }
     m.FlushPort();
     if (!m.host.Ask("请求超时,重试吗?")) return RepairEnding::Timeout;
   }

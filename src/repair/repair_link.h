@@ -21,6 +21,7 @@ enum class AttemptEnd {
   CheckError,  // the handheld answered 0x15; "文曲星端校验错!" was shown
   SpeedError,  // the port refused the model's speed; "更改串口设置时出错!" was shown
   FileError,   // the image could not be read
+  PortLost,    // the port's device went away: the user is asked whether to try again
 };
 
 // Tick limits of the waits.
@@ -55,7 +56,8 @@ class RepairLink {
   // Runs attempts until one is not a time-out answered Yes: reset prompt, base
   // speed, "正在与文曲星连接...", then `sendAll`. After a time-out the bars go
   // back (the total one to `totalMinimum`) and the user is asked whether to
-  // start again. Returns Success when `sendAll` finished; the caller then
+  // start again. After a lost port the same, and a new attempt opens the
+  // port afresh. Returns Success when `sendAll` finished; the caller then
   // closes its image and calls Finish.
   RepairEnding RunAttempts(const std::string& prompt, int totalMinimum, const std::function<AttemptEnd()>& sendAll);
 

@@ -96,9 +96,9 @@ bool SimProcess::Said(const std::string& line) {
   return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
 }
 
-int SimProcess::Stop() {
+int SimProcess::Stop(int signal) {
   if (child_.pid > 0) {
-    kill(child_.pid, SIGTERM);
+    kill(child_.pid, signal);
     status_ = Wait(child_, std::chrono::seconds(10));
   }
   if (reader_.joinable()) reader_.join();

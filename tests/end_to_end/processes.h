@@ -1,4 +1,5 @@
 #pragma once
+#include <signal.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -35,8 +36,9 @@ class SimProcess {
   // True once the handheld has said `line` (for example "frame 12").
   bool WaitForLine(const std::string& line, std::chrono::milliseconds limit);
   bool Said(const std::string& line);
-  // SIGTERM, then its exit status (it saves its flash first).
-  int Stop();
+  // SIGTERM, then its exit status (it saves its flash first); SIGKILL ends
+  // it as a cable pulled out would.
+  int Stop(int signal = SIGTERM);
 
  private:
   Child child_;

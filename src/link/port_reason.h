@@ -1,0 +1,29 @@
+#pragma once
+#include <QSerialPort>
+#include <string>
+
+// Why a serial port could not be opened or stopped working, in the form every
+// message of the programs gives a system's reason: "DEVICE: 中文 (system
+// text)", such as "/dev/ttyUSB0: 没有权限 (Permission denied)" or
+// "/dev/pts/3: 串口正被另一个程序占用 (进程 4242, tolvar)".
+
+struct PortFailure {
+  QSerialPort::SerialPortError error = QSerialPort::NoError;  // what Qt made of it
+  int errorNumber = -1;     // errno of the failed call; 0 when it set none, -1 where unknown (Windows)
+  std::string systemText;   // Qt's errorString, used when errorNumber tells nothing
+  std::string lockHolder;   // the program holding the port's lock file ("进程 4242, tolvar"), if any
+};
+
+std::string PortReason(const std::string& device, const PortFailure& failure);
+
+// True for the errors of a port whose device has gone away.
+bool IsLossError(QSerialPort::SerialPortError error);
+
+// The errno that the failed Qt call left; -1 where Qt's calls leave their
+// code elsewhere (Windows).
+int ErrnoAfterQtCall();
+
+// The program that holds the lock file Qt SerialPort keeps for `device`
+// ("进程 4242, tolvar"); empty when no such file is held (and on Windows,
+// where the system itself refuses a second open).
+std::string PortLockHolder(const std::string& device);
