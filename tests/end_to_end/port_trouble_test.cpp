@@ -127,4 +127,23 @@ TEST_F(PortTrouble, DeviceGoneMidTransferEndsTheWaitAndARestartReopensThePort) {
   }
 }
 
+// A second program on a port that one holds is told the port is in use, and
+// by whom, not sent off to fix a permission.
+TEST_F(PortTrouble, APortInUseNamesTheProgramHoldingIt) {
+  StartSim();
+  QtSerialIo holder;
+  holder.SetDevice(1, link);
+  ASSERT_EQ(holder.sio_open(1), 0) << holder.LastError();
+  const fs::path log = dir / "tolvar.log";
+  Child tolvar = Spawn({TOLVAR_PROGRAM, "backup-nand", "--port", link, "--batch", (dir / "b.nand").string()}, log.string());
+  EXPECT_EQ(Wait(tolvar, 60s), 1);
+  holder.sio_close(1);
+  std::ifstream in(log);
+  const std::string output{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_NE(output.find("串口打开失败!\n" + link + ": 串口正被另一个程序占用 (进程 " + std::to_string(getpid()) + ", "),
+            std::string::npos)
+      << output;
+  EXPECT_FALSE(fs::exists(dir / "b.nand"));
+}
+
 }  // namespace
