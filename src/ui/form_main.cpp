@@ -244,7 +244,11 @@ void FormMain::SetBarValue(Bar bar, int value) {
   target->setValue(std::clamp(value, target->minimum(), target->maximum()));
 }
 
-void FormMain::ShowMessage(const std::string& text) { ShowMessageBox(WidgetText(text)); }
+void FormMain::ShowMessage(const std::string& text) { ShowMessageBox(WidgetText(text), {}); }
+
+void FormMain::ShowPortFailure(const std::string& message, const std::string& reason) {
+  ShowMessageBox(WidgetText(message), WidgetText(reason));
+}
 
 bool FormMain::Ask(const std::string& question, bool noIsDefault) {
   return AskQuestion(WidgetText(question), noIsDefault);
@@ -300,8 +304,9 @@ QString FormMain::ChooseFile(FileDialog kind, const QString& title, const QStrin
   return chosen;
 }
 
-void FormMain::ShowMessageBox(const QString& text) {
+void FormMain::ShowMessageBox(const QString& text, const QString& detail) {
   QMessageBox box(QMessageBox::NoIcon, Text(kTitle), text, QMessageBox::Ok, this);
+  if (!detail.isEmpty()) box.setInformativeText(detail);
   box.exec();
 }
 

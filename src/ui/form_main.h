@@ -60,6 +60,7 @@ class FormMain : public QWidget, public Host, public Ui::FormMain {
   void SetBarRange(Bar bar, int minimum, int maximum) override;
   void SetBarValue(Bar bar, int value) override;
   void ShowMessage(const std::string& text) override;
+  void ShowPortFailure(const std::string& message, const std::string& reason) override;
   bool Ask(const std::string& question, bool noIsDefault = false) override;
   void HideCancelDialog() override;
   void UnloadCancelDialog() override;
@@ -83,8 +84,9 @@ class FormMain : public QWidget, public Host, public Ui::FormMain {
   // Shows the common file dialog with an empty file name; returns the chosen
   // path, or an empty text when the user cancelled. `filter` is in Qt's form.
   virtual QString ChooseFile(FileDialog kind, const QString& title, const QString& filter);
-  // A report with an OK button only, titled "Tolvar".
-  virtual void ShowMessageBox(const QString& text);
+  // A report with an OK button only, titled "Tolvar"; `detail` (the device
+  // and the system's reason) stands under the text when there is one.
+  virtual void ShowMessageBox(const QString& text, const QString& detail);
   // Yes/No with the question icon, titled "Tolvar"; true for Yes.
   virtual bool AskQuestion(const QString& question, bool noIsDefault);
   // Ends the program (the exit button).

@@ -28,6 +28,7 @@ namespace {
 
 const char kTimeoutQuestion[] = "接收数据超时,您要重新开始备份吗?";
 const char kRestartQuestion[] = "您要重新开始备份吗?";
+const char kLostQuestion[] = "串口已断开!\r\nsim: 设备已断开\r\n您要重新开始备份吗?";
 
 class BackupTest : public ::testing::Test {
  public:
@@ -205,6 +206,19 @@ const FailureCase kFailures[] = {
      BackupEnding::SpeedError, {"更改串口设置时出错!"}, {}},
     {"PortDoesNotOpen", Flash::Nor, [](auto&, auto& p, auto&, auto&) { p.failOpen = true; }, BackupEnding::PortFailed,
      {"串口打开失败!"}, {}},
+    // A device that goes away ends the wait at once, without the time-out.
+    {"DeviceGoneInAFrame", Flash::Nand,
+     [](auto&, auto& p, auto& h, auto&) {
+       p.onPoll = [&p, &h] { p.lost = p.lost || h.framesSent == 13; };
+     },
+     BackupEnding::PortLost, {}, {kLostQuestion}},
+    {"DeviceGoneAndStillGoneWhenStartedAgain", Flash::Nor,
+     [](auto& t, auto& p, auto& h, auto&) {
+       p.onPoll = [&p, &h] { p.lost = p.lost || h.framesSent == 13; };
+       t.host.answers = {true};
+       t.host.onDialog = [&p](const std::string&) { p.failOpen = true; };
+     },
+     BackupEnding::PortFailed, {"串口打开失败!"}, {kLostQuestion}},
     {"CancelDuringAFrame", Flash::Nand,
      [](auto&, auto& p, auto& h, auto& mod) {
        p.onPoll = [&h, &mod] {

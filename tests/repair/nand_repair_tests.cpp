@@ -182,6 +182,18 @@ TEST_F(NandRepairTest, HandheldWrittenTellsWhetherAnyFrameWentOut) {
        },
        RepairEnding::FileError, true},
       {"port not opened", [&] { port.failOpen = true; }, RepairEnding::PortFailed, false},
+      {"device gone in block 2, not tried again",
+       [&] {
+         port.onPoll = [&] { port.lost = port.lost || handheld.framesReceived == 40; };
+       },
+       RepairEnding::PortLost, true},
+      {"device gone in block 2, still gone when tried again",
+       [&] {
+         port.onPoll = [&] { port.lost = port.lost || handheld.framesReceived == 40; };
+         host.answers = {true};
+         host.onDialog = [&](const std::string&) { port.failOpen = true; };
+       },
+       RepairEnding::PortFailed, true},
       {"all sent", [] {}, RepairEnding::Success, true},
   };
   m.HandheldWritten = true;  // left from an earlier repair
@@ -190,10 +202,14 @@ TEST_F(NandRepairTest, HandheldWrittenTellsWhetherAnyFrameWentOut) {
     Image(3, 2);
     handheld = RepairReceiver(Flash::Nand);
     host = FakeHost();
-    port.failOpen = false;
+    port.failOpen = port.lost = false;
+    port.onPoll = nullptr;
     c.fault();
     EXPECT_EQ(Run(1, 3), c.ending);
     EXPECT_EQ(m.HandheldWritten, c.written);
+    if (port.lost) {
+      EXPECT_EQ(host.questions, std::vector<std::string>{"串口已断开!\r\nsim: 设备已断开\r\n重试吗?"});
+    }
   }
 }
 

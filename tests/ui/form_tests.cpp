@@ -215,6 +215,7 @@ void FormTests::backupStartsOnlyAfterYes() {
   rig.form.OptionSaveNand->setChecked(true);
   rig.form.ComboCom->setEditText("com2");
   rig.port.failOpen = true;  // the backup gets as far as the port
+  rig.port.openError = "/dev/ttyS1: 没有权限 (Permission denied)";
   rig.form.files = {existing};
   rig.form.answers = {true};
   rig.form.CommandSatrt_Click();
@@ -222,6 +223,8 @@ void FormTests::backupStartsOnlyAfterYes() {
   QCOMPARE(rig.module.ComPort, 2);
   QCOMPARE(rig.module.ImagePath, existing.toStdString());
   QCOMPARE(rig.form.messages, std::vector<QString>({U("串口打开失败!")}));
+  // The device and the reason stand under it.
+  QCOMPARE(rig.form.details, std::vector<QString>({U("/dev/ttyS1: 没有权限 (Permission denied)")}));
   QCOMPARE(ReadFile(existing), std::string("old image"));
   QVERIFY(!QFile::exists(existing + ".temp"));
   // The window is back to idle.

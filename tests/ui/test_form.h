@@ -34,6 +34,7 @@ class TestForm : public FormMain {
   std::deque<QString> files;  // answers to the file dialogs; cancelled when empty
   std::vector<FileRequest> fileRequests;
   std::vector<QString> messages;
+  std::vector<QString> details;  // what stands under each message (the port's device and reason)
   std::deque<bool> answers;  // answers to the questions; No when empty
   std::vector<Question> questions;
   int endProgramCalls = 0;
@@ -60,8 +61,9 @@ class TestForm : public FormMain {
     files.pop_front();
     return next;
   }
-  void ShowMessageBox(const QString& text) override {
+  void ShowMessageBox(const QString& text, const QString& detail) override {
     messages.push_back(text);
+    details.push_back(detail);
     if (onDialog) onDialog(text);
   }
   bool AskQuestion(const QString& question, bool noIsDefault) override {

@@ -34,6 +34,7 @@ int SimPort::sio_getch(int p) {
   if (p != port || !isOpen) return -1;
   ++getchCalls;
   if (onPoll) onPoll();
+  if (lost) return -1;
   if (input_.empty() && device_) device_->OnIdle(*this);
   if (input_.empty()) return -1;
   const Pending next = input_.front();
@@ -45,7 +46,7 @@ int SimPort::sio_getch(int p) {
 }
 
 int SimPort::sio_putch(int p, int byte) {
-  if (p != port || !isOpen) return -1;
+  if (p != port || !isOpen || lost) return -1;
   if (putchRefusals != 0) {
     if (putchRefusals > 0) --putchRefusals;
     return 0;
@@ -55,7 +56,7 @@ int SimPort::sio_putch(int p, int byte) {
 }
 
 int SimPort::sio_write(int p, const char* buffer, int length) {
-  if (p != port || !isOpen) return -1;
+  if (p != port || !isOpen || lost) return -1;
   for (int i = 0; i < length; ++i) FromComputer(static_cast<std::uint8_t>(buffer[i]));
   return length;
 }

@@ -37,6 +37,8 @@ class SimPort final : public SerialIo, public HandheldLine {
   // Devices named for port numbers, kept for the tests to read.
   void SetDevice(int port, const std::string& device) override { devices[port] = device; }
   std::map<int, std::string> devices;
+  std::string LastError() const override { return lost ? "sim: 设备已断开" : failOpen ? openError : std::string(); }
+  bool PortLost() const override { return isOpen && lost; }
 
   // --- the handheld's side ---
   void Send(const std::uint8_t* bytes, std::size_t count, long speed) override;
@@ -55,6 +57,8 @@ class SimPort final : public SerialIo, public HandheldLine {
   // --- faults of the port itself ---
   int port = 1;                 // the only port that opens
   bool failOpen = false;
+  std::string openError;        // what LastError says while failOpen is set
+  bool lost = false;            // the device has gone: nothing crosses the line
   bool failIoctl = false;
   std::set<long> refusedSpeeds = {0};
   int putchRefusals = 0;        // the next n sio_putch calls answer 0; negative: refuse forever
