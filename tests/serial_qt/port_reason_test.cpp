@@ -1,0 +1,68 @@
+#include "link/port_reason.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "link/qt_serial_io.h"
+
+namespace {
+
+// Every port failure reads "DEVICE: 中文 (system text)": from errno where the
+// system gave one, from Qt's error where it did not (Windows), from the lock
+// file's holder when another program has the port.
+TEST(PortReason, EveryFailureReadsDeviceChineseAndSystemText) {
+  using E = QSerialPort;
+  struct Case {
+    PortFailure failure;
+    std::string expected;
+  };
+  const auto text = [](int e) { return std::string(" (") + std::strerror(e) + ")"; };
+  const Case cases[] = {
+      {{E::PermissionError, EEXIST, "Permission error while locking the device", "进程 42, minicom"},
+       "D: 串口正被另一个程序占用 (进程 42, minicom)"},
+      {{E::PermissionError, EEXIST, "锁定设备时出现权限错误", ""}, "D: 串口正被另一个程序占用" + text(EEXIST)},
+      {{E::PermissionError, EBUSY, "", ""}, "D: 串口正被另一个程序占用" + text(EBUSY)},
+      {{E::PermissionError, EACCES, "", ""}, "D: 没有权限" + text(EACCES)},
+      {{E::DeviceNotFoundError, ENOENT, "此文件或目录不存在", ""}, "D: 文件或文件夹不存在" + text(ENOENT)},
+      {{E::UnknownError, EISDIR, "", ""}, "D: 这是一个文件夹" + text(EISDIR)},
+      {{E::UnsupportedOperationError, ENOTTY, "", ""}, "D: 这不是串口" + text(ENOTTY)},
+      {{E::UnknownError, ENXIO, "", ""}, "D: 设备不存在" + text(ENXIO)},
+      {{E::DeviceNotFoundError, ELOOP, "", ""}, "D: 设备不存在" + text(ELOOP)},  // no words of its own
+      {{E::ReadError, 0, "Unknown error", ""}, "D: 设备已断开 (hang-up)"},
+      {{E::ResourceError, EIO, "", ""}, "D: 设备已断开" + text(EIO)},
+      // Windows: no errno, Qt's error and the system's own text.
+      {{E::PermissionError, -1, "Access is denied.", ""}, "D: 串口正被另一个程序占用或没有权限 (Access is denied.)"},
+      {{E::ResourceError, -1, "The device does not recognize the command.", ""},
+       "D: 设备已断开 (The device does not recognize the command.)"},
+      {{E::DeviceNotFoundError, -1, "", ""}, "D: 设备不存在"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PortReason("D", c.failure), c.expected);
+}
+
+// Through Qt SerialPort: what a device that is no serial port gives.
+TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("reason_" + std::to_string(getpid()));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "plain").put('x');
+  const struct {
+    std::string device, reason;
+  } cases[] = {
+      {folder.string(), "这是一个文件夹"},
+      {(folder / "plain").string(), "这不是串口"},
+      {(folder / "none").string(), "文件或文件夹不存在"},
+  };
+  for (const auto& c : cases) {
+    QtSerialIo io;
+    io.SetDevice(1, c.device);
+    EXPECT_NE(io.sio_open(1), 0);
+    EXPECT_EQ(io.LastError().rfind(c.device + ": " + c.reason + " (", 0), 0u) << io.LastError();
+  }
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
