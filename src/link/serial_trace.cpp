@@ -1,12 +1,25 @@
 #include "link/serial_trace.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #include "common/file_exists.h"
+#include "common/system_reason.h"
 
-SerialTrace::SerialTrace(SerialIo& inner, const std::string& path)
-    : inner_(inner), out_(PathFromUtf8(path), std::ios::binary | std::ios::app) {}
+SerialTrace::SerialTrace(SerialIo& inner, const std::string& path) : inner_(inner), path_(path) {
+  errno = 0;
+  out_.open(PathFromUtf8(path), std::ios::binary | std::ios::app);
+  CheckWritten();
+}
+
+void SerialTrace::CheckWritten() {
+  if (broken_ || (out_.is_open() && out_.good())) return;
+  const int code = errno;
+  broken_ = true;
+  std::fprintf(stderr, "Tolvar: 无法写入串口跟踪文件 %s: %s\n", path_.c_str(),
+               code != 0 ? SystemReason(code).c_str() : "写入失败");
+}
 
 SerialTrace::~SerialTrace() { EndBurst(); }
 
@@ -21,22 +34,30 @@ double SerialTrace::Milliseconds() const {
 }
 
 void SerialTrace::Line(const std::string& text) {
+  if (broken_) return;
   char stamp[32];
   std::snprintf(stamp, sizeof stamp, "%12.3f ms  ", Milliseconds());
+  errno = 0;
   out_ << stamp << text << '\n';
+  CheckWritten();
 }
 
 void SerialTrace::EndBurst() {
   if (direction_ == Direction::None) return;
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "%12.3f ms  ", burstStart_);
-  out_ << stamp << (direction_ == Direction::In ? "<-" : "->") << burst_ << '\n';
+  if (!broken_) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%12.3f ms  ", burstStart_);
+    errno = 0;
+    out_ << stamp << (direction_ == Direction::In ? "<-" : "->") << burst_ << '\n';
+    out_.flush();
+    CheckWritten();
+  }
   burst_.clear();
   direction_ = Direction::None;
-  out_.flush();
 }
 
 void SerialTrace::Add(Direction direction, std::uint8_t byte) {
+  if (broken_) return;
   if (direction != direction_) {
     EndBurst();
     direction_ = direction;
@@ -98,6 +119,8 @@ int SerialTrace::sio_write(int port, const char* buffer, int length) {
 int SerialTrace::sio_close(int port) {
   EndBurst();
   Line("close");
+  errno = 0;
   out_.flush();
+  CheckWritten();
   return inner_.sio_close(port);
 }

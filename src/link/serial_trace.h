@@ -17,6 +17,10 @@
 //      15.625 ms  speed 115200
 //      16.100 ms  <- 08
 //      16.200 ms  -> 03
+//
+// A trace file that cannot be written (a folder, a missing folder, a full
+// disk) is said once on standard error, with the system's reason; the
+// transfer goes on untraced.
 class SerialTrace final : public SerialIo {
  public:
   SerialTrace(SerialIo& inner, const std::string& path);
@@ -49,9 +53,13 @@ class SerialTrace final : public SerialIo {
   void Line(const std::string& text);
   void EndBurst();
   double Milliseconds() const;
+  // Says once that the trace cannot be written, and stops writing it.
+  void CheckWritten();
 
   SerialIo& inner_;
+  std::string path_;
   std::ofstream out_;
+  bool broken_ = false;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   Direction direction_ = Direction::None;
   double burstStart_ = 0;

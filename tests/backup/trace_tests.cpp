@@ -95,4 +95,28 @@ TEST_F(TraceTest, NotesTimeOutsAndWritesNothingWhenNotAskedFor) {
   EXPECT_NE(text.find("time-out"), std::string::npos);
 }
 
+// A trace that cannot be written is said once, with the reason, and the
+// backup goes on as without one.
+TEST_F(TraceTest, ATraceThatCannotBeWrittenIsSaidOnceAndChangesNothingElse) {
+  const struct {
+    std::string path, reason;
+  } cases[] = {
+      {dir.string(), "这是一个文件夹"},
+      {(dir / "none" / "trace.txt").string(), "文件或文件夹不存在"},
+#ifdef __linux__
+      {"/dev/full", "磁盘空间已满"},
+#endif
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    SetEnvironment("TOLVAR_TRACE", c.path);
+    ::testing::internal::CaptureStderr();
+    Backup(3);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.rfind("Tolvar: 无法写入串口跟踪文件 " + c.path + ": " + c.reason + " (", 0), 0u) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(fs::file_size(dir / "x.nor"), 3 * 256u) << "the backup itself succeeded";
+  }
+}
+
 }  // namespace
