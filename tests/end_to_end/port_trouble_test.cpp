@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -110,8 +111,10 @@ TEST_F(PortTrouble, DeviceGoneMidTransferEndsTheWaitAndARestartReopensThePort) {
     for (const std::string& line : host.log) said += line + "\n";
     EXPECT_TRUE(killed);
     ASSERT_FALSE(host.questions.empty()) << said;
-    EXPECT_EQ(host.questions.front(), kLostQuestion + link + ": 设备已断开 (hang-up)\r\n" +
-                                          (c.backup ? "您要重新开始备份吗?" : "重试吗?"));
+    const std::string& question = host.questions.front();
+    const std::string ask = c.backup ? "\r\n您要重新开始备份吗?" : "\r\n重试吗?";
+    EXPECT_EQ(question.rfind(kLostQuestion + link + ": 设备已断开 (", 0), 0u) << question;
+    EXPECT_EQ(question.substr(question.size() - std::min(question.size(), ask.size())), ask);
     EXPECT_EQ(host.questions.size(), 1u) << said;  // no time-out question anywhere
     EXPECT_EQ(success, c.restart) << said;
     EXPECT_EQ(lost, !c.restart) << said;
