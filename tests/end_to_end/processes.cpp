@@ -59,7 +59,9 @@ SimProcess::SimProcess(const std::string& program, std::vector<std::string> args
   args.insert(args.begin(), {program, "--trace"});
   child_ = Spawn(args, logFile, true);
   if (child_.pid <= 0 || child_.outputPipe < 0) return;
-  reader_ = std::thread([this] {
+  // What it says goes into its log too, which a failing test keeps.
+  reader_ = std::thread([this, logFile] {
+    const int log = open(logFile.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     std::string pending;
     char buffer[4096];
     ssize_t n;
@@ -67,12 +69,14 @@ SimProcess::SimProcess(const std::string& program, std::vector<std::string> args
       pending.append(buffer, static_cast<std::size_t>(n));
       std::size_t end;
       while ((end = pending.find('\n')) != std::string::npos) {
+        if (log >= 0) (void)!write(log, pending.data(), end + 1);
         std::lock_guard<std::mutex> lock(mutex_);
         lines_.push_back(pending.substr(0, end));
         pending.erase(0, end + 1);
         changed_.notify_all();
       }
     }
+    if (log >= 0) close(log);
     std::lock_guard<std::mutex> lock(mutex_);
     ended_ = true;
     changed_.notify_all();
@@ -89,6 +93,14 @@ bool SimProcess::WaitForLine(const std::string& line, std::chrono::milliseconds 
   return changed_.wait_for(lock, limit, [&] {
     return ended_ || std::find(lines_.begin(), lines_.end(), line) != lines_.end();
   }) && std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+}
+
+bool SimProcess::WaitUntilLetGo(std::chrono::milliseconds limit) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_for(lock, limit, [&] {
+    return ended_ || std::count(lines_.begin(), lines_.end(), "opened") ==
+                         std::count(lines_.begin(), lines_.end(), "closed");
+  }) && !ended_;
 }
 
 bool SimProcess::Said(const std::string& line) {

@@ -36,6 +36,10 @@ class SimProcess {
   // True once the handheld has said `line` (for example "frame 12").
   bool WaitForLine(const std::string& line, std::chrono::milliseconds limit);
   bool Said(const std::string& line);
+  // True once the handheld has seen the computer close the device as often
+  // as open it: everything the computer wrote has reached the handheld. Only
+  // then may the device be opened again, as an opening empties the line.
+  bool WaitUntilLetGo(std::chrono::milliseconds limit);
   // SIGTERM, then its exit status (it saves its flash first); SIGKILL ends
   // it as a cable pulled out would.
   int Stop(int signal = SIGTERM);
