@@ -131,11 +131,12 @@ class EndToEnd : public ::testing::Test {
     for (const fs::path* p : {&savedNor, &savedNand}) fs::remove(*p);
     simArgs.insert(simArgs.end(), {"--save-nor", savedNor.string(), "--save-nand", savedNand.string(), "--nor-pages",
                                    std::to_string(c.norPages)});
+    const bool backup = c.kind == Kind::BackupNor || c.kind == Kind::BackupNand;
+    if (backup) simArgs.insert(simArgs.end(), {"--offer", c.kind == Kind::BackupNor ? "nor" : "nand"});
     SimProcess sim(HANDHELD_SIM_PROGRAM, simArgs, (dir / "sim.log").string());
     EXPECT_TRUE(sim.Ok()) << Text(dir / "sim.log");
     if (!sim.Ok()) return out;
 
-    const bool backup = c.kind == Kind::BackupNor || c.kind == Kind::BackupNand;
     static const char* const kVerbs[] = {"backup-nor", "backup-nand", "repair-nor", "repair-nand"};
     fs::path file;
     if (backup) {
@@ -224,7 +225,9 @@ TEST_F(EndToEnd, FlashLoadedFromImageFilesIsWhatTheBackupsGet) {
   const fs::path nor = NorImage(), nand = NandImage();
   const Bytes norBytes = ReadFile(nor), nandBytes = ReadFile(nand);
   for (const auto& [kind, name] : {std::pair{Kind::BackupNor, "y.nor"}, std::pair{Kind::BackupNand, "y.nand"}}) {
-    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--nor", nor.string(), "--nand", nand.string()}, (dir / "sim.log").string());
+    const char* offer = kind == Kind::BackupNor ? "nor" : "nand";
+    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--nor", nor.string(), "--nand", nand.string(), "--offer", offer},
+                   (dir / "sim.log").string());
     ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
     const fs::path file = dir / name;
     Child tolvar = Spawn({TOLVAR_PROGRAM, kind == Kind::BackupNor ? "backup-nor" : "backup-nand", "--port", sim.device,
@@ -311,8 +314,9 @@ class Verification : public EndToEnd {
   }
 };
 
+// A handheld sends the flash its user chose: one for each half.
 TEST_F(Verification, ReadsBackWhatARepairWrote) {
-  SimProcess sim(HANDHELD_SIM_PROGRAM, {}, (dir / "sim.log").string());
+  SimProcess sim(HANDHELD_SIM_PROGRAM, {"--offer", "nand"}, (dir / "sim.log").string());
   ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
   const fs::path nand = NandImage();  // logical blocks 3 to 5; the handheld holds 2 to 5
   ASSERT_EQ(Tolvar(sim, "repair-nand", {}, nand).status, 0);
@@ -333,18 +337,20 @@ TEST_F(Verification, ReadsBackWhatARepairWrote) {
         << r.output;
   }
 
+  SimProcess norSim(HANDHELD_SIM_PROGRAM, {"--offer", "nor"}, (dir / "sim.log").string());
+  ASSERT_TRUE(norSim.Ok()) << Text(dir / "sim.log");
   const fs::path nor = NorImage();
-  ASSERT_EQ(Tolvar(sim, "repair-nor", {"--pages", "00,01"}, nor).status, 0);
-  r = Tolvar(sim, "verify-nor", {"--pages", "00,01"}, nor);
+  ASSERT_EQ(Tolvar(norSim, "repair-nor", {"--pages", "00,01"}, nor).status, 0);
+  r = Tolvar(norSim, "verify-nor", {"--pages", "00,01"}, nor);
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("比较的页数: 2\n不同的页数: 0"), std::string::npos) << r.output;
-  r = Tolvar(sim, "verify-nor", {}, nor);  // pages 02 on were not written
+  r = Tolvar(norSim, "verify-nor", {}, nor);  // pages 02 on were not written
   EXPECT_EQ(r.status, 1) << r.output;
   EXPECT_NE(r.output.find("不同的页数: 6"), std::string::npos) << r.output;
 }
 
 TEST_F(Verification, AHandheldThatFallsSilentTimesOut) {
-  SimProcess sim(HANDHELD_SIM_PROGRAM, {"--silent-from", "40"}, (dir / "sim.log").string());
+  SimProcess sim(HANDHELD_SIM_PROGRAM, {"--silent-from", "40", "--offer", "nand"}, (dir / "sim.log").string());
   ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
   ++summary.faults;
   const Result r = Tolvar(sim, "verify-nand", {}, NandImage());
@@ -466,7 +472,8 @@ TEST_F(EndToEnd, AnInterruptionAnswersAWaitingQuestion) {
     Bytes after;  // the file afterwards
   };
   const Waiting cases[] = {
-      {"backup-nand", {"--silent-from", "3"}, "(y/n)", "已取消: 没有保存任何数据", backupFile, ReadFile(backupFile)},
+      {"backup-nand", {"--silent-from", "3", "--offer", "nand"}, "(y/n)", "已取消: 没有保存任何数据", backupFile,
+       ReadFile(backupFile)},
       {"repair-nand", {}, "(Enter)", "已取消: 没有向文曲星写入任何数据.", NandImage(), ReadFile(NandImage())},
       {"repair-nor", {}, "(Enter)",
        "已取消: 没有向文曲星写入任何数据, 但映像文件中的校验值已经校正 (0x1FFF0-0x1FFF1, 0x1FFFE-0x1FFFF).", edited,

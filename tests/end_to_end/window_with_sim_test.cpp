@@ -19,7 +19,8 @@ class WindowWithSimTests : public QObject {
   void nandBackupFromTheWindowCompletes() {
     QTemporaryDir folder;
     const QString link = folder.filePath("com1");
-    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--link", link.toStdString()}, folder.filePath("sim.log").toStdString());
+    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--link", link.toStdString(), "--offer", "nand"},
+                   folder.filePath("sim.log").toStdString());
     QVERIFY(sim.Ok());
     qputenv("TOLVAR_COM1", link.toLocal8Bit());
 
@@ -53,7 +54,7 @@ class WindowWithSimTests : public QObject {
   // asked for, which brings the whole image.
   void flippedBitEndsInACheckErrorAndTheRestartSucceeds() {
     QTemporaryDir folder;
-    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--line-rate", "--latency", "1", "--flip", "70"},
+    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--line-rate", "--latency", "1", "--flip", "70", "--offer", "nand"},
                    folder.filePath("sim.log").toStdString());
     QVERIFY(sim.Ok());
     QtSerialIo io;

@@ -67,6 +67,28 @@ TEST_F(SimulatedHandheldTest, NandBackupStartsOverWithTheComputer) {
   EXPECT_EQ(events, (std::vector<std::string>{"opened", "hello", "backup nand", "restart", "hello", "backup nand", "closed"}));
 }
 
+// The handheld announces the flash its user chose once, so that a computer
+// slower than the offer period to switch (a loaded machine) finds no second
+// announcement in its input ahead of the first frame.
+TEST_F(SimulatedHandheldTest, OneAnnouncementEvenForASlowComputer) {
+  for (const bool nand : {false, true}) {
+    SCOPED_TRACE(nand ? "nand" : "nor");
+    settings.offerNor = !nand;
+    settings.offerNand = nand;
+    Make();
+    port.onPoll = [this] { handheld->OnIdle(port); };  // idle moments between any two polls
+    events.clear();
+    host.messages.clear();
+    m.ImagePath = (dir / (nand ? "x.nand" : "x.nor")).string();
+    ASSERT_EQ(nand ? SaveNand(m) : SaveNor(m), BackupEnding::Success);
+    Bytes expected = nand ? flash.NandImage() : flash.NorImage();
+    if (nand) expected.insert(expected.end(), {0x33, 0x0C});
+    EXPECT_EQ(ReadFile(m.ImagePath), expected);
+    EXPECT_EQ(host.messages, std::vector<std::string>{nand ? "备份系统Nand成功!" : "备份系统Nor成功!"});
+    EXPECT_EQ(events, (std::vector<std::string>{"opened", "hello", nand ? "backup nand" : "backup nor", "closed"}));
+  }
+}
+
 TEST_F(SimulatedHandheldTest, SilentHandheldWakesForTheRestartAndFaultsComeBackWithTheNextOpening) {
   settings.backupFaults.silentFrom = 0;  // hello answered, then nothing
   Make();

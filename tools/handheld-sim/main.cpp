@@ -71,7 +71,8 @@ void DefineOptions(CLI::App& app, Options& o) {
            o.settings.offerNor = kind != "nand";
            o.settings.offerNand = kind != "nor";
          },
-         "announcements a backup offers: nor, nand or both (default)")
+         "the flash a backup sends: nor, nand, or both (default), which offers one after the other and may "
+         "spoil a backup whose computer is slow to take its offer")
       ->check(CLI::IsMember({"nor", "nand", "both"}))
       ->type_name("KIND");
   app.add_option_function<long>(

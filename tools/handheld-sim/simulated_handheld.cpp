@@ -90,7 +90,8 @@ void SimulatedHandheld::OnIdle(HandheldLine& line) {
   const auto waited = Clock::now() - since_;
   if (role_ == Role::Undecided && settings_.autoBackup && waited >= settings_.helloDelay && Speed() == kBaseBaud) {
     SendHello(line);
-  } else if (role_ == Role::Offering && waited >= settings_.offerPeriod && Speed() == kBaseBaud) {
+  } else if (role_ == Role::Offering && settings_.offerNor && settings_.offerNand && waited >= settings_.offerPeriod &&
+             Speed() == kBaseBaud) {
     Offer(line);
   }
 }

@@ -16,10 +16,14 @@
 //
 // Once the computer has opened the line at 115200 bit/s and stayed silent for
 // `helloDelay`, the handheld takes it for a backup and sends its hello 08.
-// When the computer answers 03 it offers a NOR announcement 05 and a NAND
-// announcement AA in turn, every `offerPeriod`, until the computer switches
-// its speed and answers 06; the computer drops the announcement it does not
-// wait for, so the offers are safe. A computer that sends 08 itself wants a
+// When the computer answers 03 it announces the flash its user chose, once,
+// as a real handheld does: 05 for NOR, AA for NAND. Offering both, it guesses
+// instead, one announcement and then the other every `offerPeriod` until the
+// computer switches its speed and answers 06. The computer drops an
+// announcement it does not wait for, but one that comes after the one it
+// took (it took longer than `offerPeriod` to switch, as on a loaded machine)
+// stands in its input before the first frame and spoils it; the guess is
+// for trying things by hand. A computer that sends 08 itself wants a
 // repair (normal mode); one that sends 05 or AA without 08 wants a low-speed
 // repair. Repairs are written into the emulated flash.
 //
@@ -30,7 +34,7 @@ class SimulatedHandheld final : public HandheldDevice {
   struct Settings {
     long transferSpeed = 921600;  // 921600 NC3000, 230400 2000系列
     bool autoBackup = true;       // send the hello by itself (else only on StartBackup)
-    bool offerNor = true;         // announcements offered in a backup
+    bool offerNor = true;         // the flash a backup sends (both: guessed, see above)
     bool offerNand = true;
     std::chrono::milliseconds helloDelay{300};
     std::chrono::milliseconds offerPeriod{200};
