@@ -45,8 +45,8 @@ class PortTrouble : public ::testing::Test {
   }
   // A simulated handheld (4 NAND blocks from logical block 2) on the link.
   void StartSim() {
-    sim = std::make_unique<SimProcess>(HANDHELD_SIM_PROGRAM, std::vector<std::string>{"--link", link},
-                                       (dir / "sim.log").string());
+    const std::vector<std::string> args = {"--link", link, "--offer", "nand"};
+    sim = std::make_unique<SimProcess>(HANDHELD_SIM_PROGRAM, args, (dir / "sim.log").string());
     ASSERT_TRUE(sim->Ok());
   }
 };
