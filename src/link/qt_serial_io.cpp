@@ -192,6 +192,9 @@ int QtSerialIo::sio_close(int port) {
       if (serial_->error() != QSerialPort::NoError && serial_->error() != QSerialPort::TimeoutError) break;
     }
   }
+  // Closing sets the line back to the settings it had before the opening, at
+  // once: the last bytes (the format command) must be off the line by then.
+  if (!lost_ && serial_->isOpen()) LetOutputLeave();
   lowLatency_.reset();
   serial_->close();
   serial_.reset();
