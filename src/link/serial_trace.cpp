@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "common/file_exists.h"
 #include "common/system_reason.h"
@@ -10,6 +11,9 @@
 SerialTrace::SerialTrace(SerialIo& inner, const std::string& path) : inner_(inner), path_(path) {
   errno = 0;
   out_.open(PathFromUtf8(path), std::ios::binary | std::ios::app);
+  // Windows answers "permission denied" for a folder: name it a folder everywhere.
+  std::error_code ec;
+  if (!out_.is_open() && std::filesystem::is_directory(PathFromUtf8(path), ec)) errno = EISDIR;
   CheckWritten();
 }
 
