@@ -54,13 +54,13 @@ const char* ChineseForWindowsCode(unsigned long code) {
   }
 }
 
+}  // namespace
+
 std::string WithSystemText(const char* chinese, const std::string& systemText) {
   if (!chinese) return systemText;
   if (systemText.empty()) return chinese;
   return std::string(chinese) + " (" + systemText + ")";
 }
-
-}  // namespace
 
 std::string SystemReason(int errorNumber) {
   return WithSystemText(ChineseForErrno(errorNumber), std::strerror(errorNumber));

@@ -7,6 +7,10 @@
 // own text in brackets: "磁盘空间已满 (No space left on device)". Any other
 // reason is the system's text alone.
 
+// The form every reason takes: "中文 (system text)"; the system's text alone
+// when there is no Chinese for it, the Chinese alone when the text is empty.
+std::string WithSystemText(const char* chinese, const std::string& systemText);
+
 // An errno value (on Windows the C runtime sets them too).
 std::string SystemReason(int errorNumber);
 

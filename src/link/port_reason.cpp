@@ -46,10 +46,6 @@ const char* ChineseForQtError(QSerialPort::SerialPortError error) {
   }
 }
 
-std::string InForm(const std::string& chinese, const std::string& systemText) {
-  return systemText.empty() ? chinese : chinese + " (" + systemText + ")";
-}
-
 }  // namespace
 
 bool IsLossError(QSerialPort::SerialPortError error) {
@@ -59,20 +55,20 @@ bool IsLossError(QSerialPort::SerialPortError error) {
 std::string PortReason(const std::string& device, const PortFailure& f) {
   std::string reason;
   if (!f.lockHolder.empty()) {
-    reason = InForm(kInUse, f.lockHolder);
+    reason = WithSystemText(kInUse, f.lockHolder);
   } else if (f.errorNumber > 0) {
     const char* chinese = ChineseForPortErrno(f.errorNumber);
     const std::string usual = SystemReason(f.errorNumber);
     if (chinese)
-      reason = InForm(chinese, std::strerror(f.errorNumber));
+      reason = WithSystemText(chinese, std::strerror(f.errorNumber));
     else if (usual != std::strerror(f.errorNumber))
       reason = usual;  // already "中文 (system text)"
     else
-      reason = InForm(ChineseForQtError(f.error), usual);
+      reason = WithSystemText(ChineseForQtError(f.error), usual);
   } else {
     // A read that met the end of a line that was hung up sets no errno.
     const bool hangUp = f.errorNumber == 0 && IsLossError(f.error);
-    reason = InForm(ChineseForQtError(f.error), hangUp ? "hang-up" : f.systemText);
+    reason = WithSystemText(ChineseForQtError(f.error), hangUp ? "hang-up" : f.systemText);
   }
   return device + ": " + reason;
 }
