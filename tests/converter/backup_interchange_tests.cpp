@@ -2,7 +2,7 @@
 
 #include "backup/backup.h"
 #include "backup_sender.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "converter/conversions.h"
 #include "file_helpers.h"
 #include "recording_host.h"

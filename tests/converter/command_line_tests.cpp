@@ -6,7 +6,7 @@
 #endif
 
 #include "command_line.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "file_helpers.h"
 
 using namespace nand;

@@ -3,7 +3,7 @@
 #include <map>
 
 #include "common/file_exists.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "common/target_check.h"
 #include "converter/conversions.h"
 #include "file_helpers.h"

@@ -4,7 +4,7 @@
 #include <random>
 #include <set>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "converter/conversions.h"
 #include "converter/page_ecc.h"
 #include "converter/verify.h"

@@ -11,7 +11,7 @@
 #include <utility>
 #include <iterator>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "processes.h"
 #include "support/files.h"
 
