@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -7,8 +8,10 @@
 
 #include "command_line.h"
 #include "common/image_layout.h"
-#include "file_helpers.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
+namespace fs = std::filesystem;
 using namespace nand;
 
 namespace {

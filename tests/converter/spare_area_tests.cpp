@@ -5,7 +5,7 @@
 #include "common/image_layout.h"
 #include "converter/page_ecc.h"
 #include "converter/spare_area.h"
-#include "file_helpers.h"
+#include "support/files.h"
 
 using namespace nand;
 

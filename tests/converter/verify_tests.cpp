@@ -8,9 +8,11 @@
 #include "converter/conversions.h"
 #include "converter/page_ecc.h"
 #include "converter/verify.h"
-#include "file_helpers.h"
 #include "recording_host.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
+namespace fs = std::filesystem;
 using namespace nand;
 
 namespace {
