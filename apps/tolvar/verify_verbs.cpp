@@ -23,13 +23,18 @@ ImageComparison::OnDifference PrintDifferences(Host& host, ImageLayout layout) {
 int Verdict(const ComparisonSummary& summary) { return summary.Identical() ? kExitSuccess : kExitFailure; }
 
 // The pages or blocks of `file` that the verification looks at; nothing
-// (after the range message) when --blocks does not fit the file.
+// (after the message) when --pages chooses none of the file's pages or
+// --blocks does not fit the file.
 std::optional<ImageComparison::InScope> Scope(const Arguments& args, const ImageFile& file, Host& host) {
   const ImageExtent extent = file.extent;
   if (extent.layout == ImageLayout::Nor) {
     NorRepairOptions pages = args.pages;
     if (!args.somePages) pages.page00 = pages.page01 = pages.pagesFrom02 = true;
-    return [extent, pages](int page) { return extent.Holds(page) && pages.Sends(page); };
+    const ImageComparison::InScope scope = [extent, pages](int page) { return extent.Holds(page) && pages.Sends(page); };
+    for (int page = extent.start; page < extent.start + extent.units; ++page)
+      if (scope(page)) return scope;
+    host.ShowMessage("--pages: 所选的页都不在文件中 (" + DescribeExtent(extent) + ")");
+    return std::nullopt;
   }
   // The blocks that repair-nand --blocks FIRST-LAST writes, checked as it checks them.
   const NandRange range = CheckNandRange(!args.someBlocks, args.firstBlock, args.lastBlock, extent.units);
@@ -70,16 +75,14 @@ int VerifyNandVerb(const Arguments& args) { return RunVerify(args, ImageLayout::
 int CompareVerb(const Arguments& args) {
   ConsoleHost host(true, "NC3000");
   std::string problem;
-  const std::optional<ImageFile> a = OpenImageFile(args.file, problem);
-  if (!a) return RefuseImage(host, kFileError, args.file + ": " + problem);
-  const std::optional<ImageFile> b = OpenImageFile(args.otherFile, problem, a->extent.layout);
-  if (!b) return RefuseImage(host, kFileError, args.otherFile + ": " + problem);
-
-  host.ShowMessage("A: " + a->path + ": " + DescribeExtent(a->extent));
-  host.ShowMessage("B: " + b->path + ": " + DescribeExtent(b->extent));
-  const ImageLayout layout = a->extent.layout;
-  ImageComparison comparison(*a, nullptr, PrintDifferences(host, layout));
-  if (!CompareImageFiles(comparison, *b, problem)) return RefuseImage(host, "无法读取文件", problem);
+  const std::optional<ImagePair> pair = OpenImagePair(args.file, args.otherFile, problem);
+  if (!pair) return RefuseImage(host, kFileError, problem);
+  const ImageFile &a = pair->a, &b = pair->b;
+  host.ShowMessage("A: " + a.path + ": " + DescribeExtent(a.extent));
+  host.ShowMessage("B: " + b.path + ": " + DescribeExtent(b.extent));
+  const ImageLayout layout = a.extent.layout;
+  ImageComparison comparison(a, nullptr, PrintDifferences(host, layout));
+  if (!CompareImageFiles(comparison, b, problem)) return RefuseImage(host, "无法读取文件", problem);
   Print(host, DescribeSummary(layout, comparison.summary(), "A", "B"));
   return Verdict(comparison.summary());
 }

@@ -7,6 +7,7 @@
 #include "common/file_exists.h"
 #include "common/handheld_layout.h"
 #include "common/hex_text.h"
+#include "common/length_reason.h"
 #include "common/system_reason.h"
 
 namespace {
@@ -34,38 +35,62 @@ std::optional<ImageLayout> LayoutOfLength(std::uint64_t length) {
   return std::nullopt;
 }
 
+// Why a file of `length` bytes and `layout` is no image to compare, or no
+// image of the `wanted` layout; empty when it is one.
+std::string LayoutProblem(std::uint64_t length, std::optional<ImageLayout> layout, std::optional<ImageLayout> wanted) {
+  if (!layout)
+    return LengthReason(length, "既不是Nor映像(256字节的整数倍),也不是Nand映像(整块,每块16896字节,再加2字节)");
+  if (length == 0) return LengthReason(length, "是空文件");
+  if (length == nand::kTrailerSize) return LengthReason(length, "只有开始逻辑块号,没有一块数据");
+  if (!wanted || *wanted == *layout) return {};
+  // Whole blocks without the trailer: a NAND image that lost its last 2 bytes.
+  if (*wanted == ImageLayout::Nand && length % nand::kBlockSize == 0)
+    return LengthReason(length, WholeBlocksRule(nand::kBlockSize, nand::kTrailerSize));
+  return LengthReason(length, std::string("这是一个") + LayoutName(*layout) + ",不是" + LayoutName(*wanted));
+}
+
 }  // namespace
 
 std::optional<ImageFile> OpenImageFile(const std::string& path, std::string& problem,
                                        std::optional<ImageLayout> wanted) {
-  problem = UnreadableReason(path);
-  if (!problem.empty()) return std::nullopt;
+  const auto refused = [&](const std::string& reason) {
+    problem = path + ": " + reason;
+    return std::nullopt;
+  };
+  if (const std::string reason = UnreadableReason(path); !reason.empty()) return refused(reason);
   std::error_code error;
   const std::uint64_t length = std::filesystem::file_size(PathFromUtf8(path), error);
-  if (error) {
-    problem = ErrorCodeReason(error);
-    return std::nullopt;
-  }
+  if (error) return refused(ErrorCodeReason(error));
   const std::optional<ImageLayout> layout = LayoutOfLength(length);
-  if (!layout) {
-    problem = "文件长度为" + std::to_string(length) +
-              "字节,既不是Nor映像(256字节的整数倍),也不是Nand映像(整块,每块16896字节,再加2字节)";
-    return std::nullopt;
-  }
-  if (wanted && *wanted != *layout) {
-    problem = std::string("这是一个") + LayoutName(*layout) + ",不是" + LayoutName(*wanted);
-    return std::nullopt;
-  }
+  if (const std::string reason = LayoutProblem(length, layout, wanted); !reason.empty()) return refused(reason);
   ImageFile image{path, {*layout, 0, 0}, length};
   const std::uint64_t unit = UnitSize(*layout);
   if (*layout == ImageLayout::Nand) {
-    const std::optional<nand::ImageShape> shape = nand::ReadImageShape(path, length, problem);
-    if (!shape) return std::nullopt;
+    std::string reason;
+    const std::optional<nand::ImageShape> shape = nand::ReadImageShape(path, length, reason);
+    if (!shape) return refused(reason);
     image.bodyBytes = length - nand::kTrailerSize;
     image.extent.start = static_cast<int>(shape->start);
   }
   image.extent.units = static_cast<int>((image.bodyBytes + unit - 1) / unit);
   return image;
+}
+
+std::optional<ImagePair> OpenImagePair(const std::string& a, const std::string& b, std::string& problem) {
+  std::optional<ImageFile> first = OpenImageFile(a, problem);
+  if (!first) return std::nullopt;
+  std::optional<ImageFile> second = OpenImageFile(b, problem);
+  if (!second) return std::nullopt;
+  const ImageLayout layout = first->extent.layout;
+  if (second->extent.layout == layout) return ImagePair{std::move(*first), std::move(*second)};
+  // B must be of A's kind, unless A is whole NAND blocks without the trailer
+  // and B a NAND image: then A is the one that lost something.
+  const bool aLostTrailer = layout == ImageLayout::Nor && first->bodyBytes % nand::kBlockSize == 0;
+  if (aLostTrailer)
+    OpenImageFile(a, problem, ImageLayout::Nand);
+  else
+    OpenImageFile(b, problem, layout);
+  return std::nullopt;
 }
 
 std::optional<ByteDifference> CompareBytes(const std::uint8_t* a, std::size_t aCount, const std::uint8_t* b,

@@ -37,10 +37,22 @@ struct ImageFile {
 };
 
 // Reads what `path` holds, telling the layouts apart by the length (the two
-// never share one). Nothing, with `problem` set, when the file cannot be read
-// or has neither layout, or not `wanted` when that is given.
+// never share one). Nothing, with `problem` set ("path: reason", the reason
+// with the file's length where that is what is wrong), when the file cannot
+// be read, has neither layout, holds no page or block, or is not `wanted`
+// when that is given.
 std::optional<ImageFile> OpenImageFile(const std::string& path, std::string& problem,
                                        std::optional<ImageLayout> wanted = std::nullopt);
+
+// Two image files to compare, each judged on its own first. Of two layouts
+// the second file is the wrong one (it must be of the first one's kind),
+// unless the first is whole NAND blocks without the trailer and the second a
+// NAND image. Nothing, with `problem` naming the file that is wrong, when
+// they cannot be compared.
+struct ImagePair {
+  ImageFile a, b;
+};
+std::optional<ImagePair> OpenImagePair(const std::string& a, const std::string& b, std::string& problem);
 
 // Where two runs of bytes first differ and how many bytes differ; the bytes
 // that only the longer one holds count as differing. Nothing when equal.
@@ -65,7 +77,8 @@ struct ComparisonSummary {
   int onlyInSecond = 0;  // in scope, missing from the first image
   int notCompared = 0;   // held by either, outside the scope
   ImageExtent second;    // what the second image held
-  bool Identical() const { return differing == 0 && onlyInFirst == 0 && onlyInSecond == 0; }
+  // Something was compared, and nothing in scope differs or is missing.
+  bool Identical() const { return compared > 0 && differing == 0 && onlyInFirst == 0 && onlyInSecond == 0; }
 };
 
 class ImageComparison {
