@@ -83,10 +83,9 @@ int FixNorChecksVerb(const Arguments& args) {
   // The same checks as a repair's, before anything is read.
   if (const std::string problem = NorImageProblem(path); !problem.empty()) return RefuseImage(host, "文件错误!", problem);
   CheckFix sum, crc;
-  if (!CorrectNorCheckValues(host, path, sum, crc)) {
-    std::cout << "无法写入文件,不能校正文件的校验值!" << std::endl;
-    return kExitFailure;
-  }
+  std::string problem;
+  if (!CorrectNorCheckValues(host, path, sum, crc, problem))
+    return RefuseImage(host, "无法写入文件,不能校正文件的校验值!", path + ": " + problem);
   PrintValue("NorCheckSum (0x1FFFE)", sum);
   PrintValue("CRC (0x1FFF0)", crc);
   // Read back: what the file now holds must agree with its bytes.

@@ -55,10 +55,11 @@ int main() {
     // What a repair runs: both values from one reading.
     start = Clock::now();
     CheckFix sum, crc;
-    const bool ok = CorrectNorCheckValues(host, path.string(), sum, crc);
+    std::string problem;
+    const bool ok = CorrectNorCheckValues(host, path.string(), sum, crc, problem);
     const double took = Seconds(Clock::now() - start);
     if (!ok) {
-      std::printf("correction failed\n");
+      std::printf("correction failed: %s\n", problem.c_str());
       return 1;
     }
     if (r == 0) firstFix = took;

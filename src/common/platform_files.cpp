@@ -40,10 +40,14 @@ bool SeekFile(std::FILE* file, std::uint64_t offset) {
 
 bool FolderWritable(const std::filesystem::path& folder) { return _waccess(folder.c_str(), 2) == 0; }
 
-ReplaceBarrier WhatBarsReplacing(const std::filesystem::path& file, const std::filesystem::path&) {
+ReplaceBarrier WhatBarsWriting(const std::filesystem::path& file) {
   const DWORD attributes = GetFileAttributesW(file.c_str());
   const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
   return readOnly ? ReplaceBarrier::ReadOnly : ReplaceBarrier::None;
+}
+
+ReplaceBarrier WhatBarsReplacing(const std::filesystem::path& file, const std::filesystem::path&) {
+  return WhatBarsWriting(file);
 }
 
 bool KeepPermissions(const std::string& temporary, const std::string& target, std::string& error) {
@@ -109,11 +113,18 @@ bool SeekFile(std::FILE* file, std::uint64_t offset) {
 
 bool FolderWritable(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }
 
+ReplaceBarrier WhatBarsWriting(const std::filesystem::path& file) {
+  struct stat own {};
+  if (::stat(file.c_str(), &own) != 0) return ReplaceBarrier::None;
+  if ((own.st_mode & 0222) == 0) return ReplaceBarrier::ReadOnly;  // even for root
+  if (::access(file.c_str(), W_OK) != 0) return ReplaceBarrier::NotWritable;
+  return ReplaceBarrier::None;
+}
+
 ReplaceBarrier WhatBarsReplacing(const std::filesystem::path& file, const std::filesystem::path& folder) {
   struct stat own {}, folders {};
   if (::stat(file.c_str(), &own) != 0 || ::stat(folder.c_str(), &folders) != 0) return ReplaceBarrier::None;
-  if ((own.st_mode & 0222) == 0) return ReplaceBarrier::ReadOnly;  // even for root
-  if (::access(file.c_str(), W_OK) != 0) return ReplaceBarrier::NotWritable;
+  if (const ReplaceBarrier barrier = WhatBarsWriting(file); barrier != ReplaceBarrier::None) return barrier;
   const uid_t me = ::geteuid();
   const bool ownersOnly = (folders.st_mode & S_ISVTX) && me != 0 && own.st_uid != me && folders.st_uid != me;
   return ownersOnly ? ReplaceBarrier::OwnersOnlyFolder : ReplaceBarrier::None;

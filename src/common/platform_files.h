@@ -27,10 +27,13 @@ bool FolderWritable(const std::filesystem::path& folder);
 // What keeps the user from replacing the existing file `file` in `folder`
 // although the folder takes new files: the file is read-only (no one may
 // write it, or Windows' read-only attribute), the user may not write it
-// (errno says why), or it is another user's in a folder that lets only a
-// file's owner replace it (a sticky folder such as /tmp).
+// (errno says why: no permission, a read-only file system), or it is another
+// user's in a folder that lets only a file's owner replace it (a sticky
+// folder such as /tmp). WhatBarsWriting: the first two alone, what keeps
+// the file from being changed in place.
 enum class ReplaceBarrier { None, ReadOnly, NotWritable, OwnersOnlyFolder };
 ReplaceBarrier WhatBarsReplacing(const std::filesystem::path& file, const std::filesystem::path& folder);
+ReplaceBarrier WhatBarsWriting(const std::filesystem::path& file);
 
 // Gives the new file `temporary` what the file `target` it replaces says
 // about who may use it: on POSIX the permission bits, and the owner and

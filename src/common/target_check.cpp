@@ -86,3 +86,11 @@ Target CheckTarget(const std::string& path) {
   }
   return t;
 }
+
+std::string ChangeProblem(const std::string& path) {
+  switch (WhatBarsWriting(PathFromUtf8(path))) {
+    case ReplaceBarrier::ReadOnly: return "这是只读文件";
+    case ReplaceBarrier::NotWritable: return SystemReason(errno);
+    default: return {};
+  }
+}

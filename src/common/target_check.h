@@ -17,3 +17,9 @@ struct Target {
 // not read-only, and not another user's in a folder that lets only a file's
 // owner replace it.
 Target CheckTarget(const std::string& path);
+
+// Why the existing file at `path` may not be changed in place, as a message
+// shows it after the path: it is read-only (left alone even by root), or the
+// system will not let us write it (no permission, a read-only file system).
+// Empty when it may.
+std::string ChangeProblem(const std::string& path);

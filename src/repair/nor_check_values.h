@@ -37,20 +37,24 @@ struct CheckFix {
   bool written = false;      // the two stored bytes were rewritten
 };
 
-// Recompute one value over the image file in place and rewrite its two bytes
-// when either differs; nothing is written when both are right. The file is
-// opened for reading and writing, so a read-only or locked image gives
-// ok = false with nothing changed, as does an image that is not whole pages
-// of at least 0x20000 bytes. Each shows its status text first and lets events
-// run once per page. The NorCheckSum counts the CRC bytes as they stand after
-// the CRC correction, so CalNorCheckSum followed by CalNorCrc leaves an image
-// whose two values agree with its bytes.
+// Recompute one value over the image file and rewrite its two bytes in place
+// when either differs. The image is read first and opened for writing only
+// when a value must change, so an image whose values are right is used as it
+// is, wherever it lies; one that must change but is read-only (even for
+// root), not ours to write or on a read-only file system gives ok = false
+// with nothing changed, as does an image that is not whole pages of at least
+// 0x20000 bytes. Each shows its status text first and lets events run once
+// per page. The NorCheckSum counts the CRC bytes as they stand after the CRC
+// correction, so CalNorCheckSum followed by CalNorCrc leaves an image whose
+// two values agree with its bytes.
 CheckFix CalNorCheckSum(Host& host, const std::string& path);
 CheckFix CalNorCrc(Host& host, const std::string& path);
 
 // Both corrections from one reading of the image, with the same results and
-// writes as CalNorCheckSum followed by CalNorCrc. True when both could be made.
-bool CorrectNorCheckValues(Host& host, const std::string& path, CheckFix& sum, CheckFix& crc);
+// writes as CalNorCheckSum followed by CalNorCrc; an image that cannot take
+// both is refused before either is written. True when both could be made;
+// otherwise `problem` says why (such as "这是只读文件").
+bool CorrectNorCheckValues(Host& host, const std::string& path, CheckFix& sum, CheckFix& crc, std::string& problem);
 
 // The values of the image's bytes as they are, without writing (the image is
 // opened for reading only).

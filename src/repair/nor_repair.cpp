@@ -49,8 +49,9 @@ RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
   if (options.pagesFrom02) {
     // Pages 02 on go out only with check values that match them.
     CheckFix sum, crc;
-    if (!CorrectNorCheckValues(m.host, m.ImagePath, sum, crc)) {
-      m.host.ShowMessage("无法写入文件,不能校正文件的校验值,修复没有进行!");
+    std::string problem;
+    if (!CorrectNorCheckValues(m.host, m.ImagePath, sum, crc, problem)) {
+      m.host.ShowMessage("无法写入文件,不能校正文件的校验值,修复没有进行!\r\n" + m.ImagePath + ": " + problem);
       return RepairEnding::NotWritable;
     }
   }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <utility>
 #include <iterator>
+#include <map>
 
 #include "common/image_layout.h"
 #include "processes.h"
@@ -69,6 +70,10 @@ TEST_F(CommandLine, Tolvar) {
     return image;
   }());
   WriteFile(dir / "start0.nand", Bytes(3 * 16896 + 2, 0));  // starting logical block 0
+  WriteFile(dir / "empty.nor", {});
+  WriteFile(dir / "no-blocks.nand", {2, 0});
+  WriteFile(dir / "no-trailer.nand", Bytes(3 * 16896, 0xFF));
+  WriteFile(dir / "frame.nor", Bytes(256, 0));
   fs::create_directory(dir / "folder");
   ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);
   const std::string fileError = "文件错误!";
@@ -108,9 +113,46 @@ TEST_F(CommandLine, Tolvar) {
             {{"verify-nand", "--port", port, "--blocks", "2-4", At("x.nand")}, 2, {"修复的块应该在1到 3之间,请重新填写."}},
             {{"verify-nor", "--port", port, At("x.nand")}, 1, {fileError, "这是一个Nand映像,不是Nor映像"}},
             {{"compare", At("x.nand")}, 2, {"B is required", "usage: tolvar compare"}},
-            {{"compare", At("x.nand"), At("-x.nor")}, 1, {fileError, "-x.nor: 这是一个Nor映像,不是Nand映像"}},
+            {{"compare", At("x.nand"), At("-x.nor")}, 1, {fileError, "-x.nor: 文件长度为196608字节,这是一个Nor映像,不是Nand映像"}},
+            // Nothing to compare is refused, naming the file that is wrong.
+            {{"verify-nor", "--port", port, At("empty.nor")}, 1, {fileError, At("empty.nor") + ": 文件长度为0字节"}},
+            {{"verify-nand", "--port", port, At("no-blocks.nand")}, 1, {fileError, At("no-blocks.nand") + ": 文件长度为2字节"}},
+            {{"verify-nor", "--port", port, "--pages", "01", At("frame.nor")}, 2, {"--pages: 所选的页都不在文件中"}},
+            {{"compare", At("no-blocks.nand"), At("no-blocks.nand")}, 1, {fileError, At("no-blocks.nand") + ": 文件长度为2字节"}},
+            {{"compare", At("no-trailer.nand"), At("x.nand")}, 1, {fileError, At("no-trailer.nand") + ": 文件长度为50688字节"}},
             {{"compare", At("x.nand"), At("x.nand")}, 0, {"A: ", "Nand映像, 3块, 逻辑块2h-4h", "比较的块数: 3", "结果: 相同"}},
         });
+}
+
+// fix-nor-checks opens a NOR image for writing only when a value must change:
+// one that may not be written (read-only even for root, on a read-only
+// mount) is refused with the reason when a value is wrong, and taken as it
+// is when both are right. Nothing in it changes either way.
+TEST_F(CommandLine, ReadOnlyNorImagesAreNeverWritten) {
+  WriteFile(dir / "fixed.nor", Bytes(6 * 32768, 0));
+  Check(TOLVAR_PROGRAM, {{{"fix-nor-checks", At("fixed.nor")}, 0, {"已改写."}}});
+  fs::create_directory(dir / "mount");
+  for (const std::string folder : {"", "mount/"}) {
+    WriteFile(dir / (folder + "wrong.nor"), Bytes(6 * 32768, 0));
+    fs::copy_file(dir / "fixed.nor", dir / (folder + "right.nor"));
+  }
+  std::map<std::string, Bytes> before;
+  for (const char* name : {"wrong.nor", "right.nor", "mount/wrong.nor", "mount/right.nor"}) before[name] = ReadFile(dir / name);
+  fs::permissions(dir / "wrong.nor", fs::perms::owner_read);
+  fs::permissions(dir / "right.nor", fs::perms::owner_read);
+  const std::string refused = "无法写入文件,不能校正文件的校验值!";
+  Check(TOLVAR_PROGRAM, {{{"fix-nor-checks", At("wrong.nor")}, 1, {refused, At("wrong.nor") + ": 这是只读文件"}},
+                         {{"fix-nor-checks", At("right.nor")}, 0, {"无需改写.", "无需改写."}}});
+  // A private mount namespace of its own, where the folder is mounted read-only.
+  if (std::system("unshare -m true 2>/dev/null") == 0) {
+    const auto onMount = [&](const std::string& name) -> std::vector<std::string> {
+      return {"-m", "/bin/sh", "-c", "mount --bind -o ro \"$0\" \"$0\" && exec \"$1\" fix-nor-checks \"$0/$2\"",
+              At("mount"), TOLVAR_PROGRAM, name};
+    };
+    Check("/usr/bin/unshare", {{onMount("wrong.nor"), 1, {refused, At("mount/wrong.nor") + ": 只读的文件系统"}},
+                               {onMount("right.nor"), 0, {"无需改写.", "无需改写."}}});
+  }
+  for (const auto& [name, bytes] : before) EXPECT_EQ(ReadFile(dir / name), bytes) << name;
 }
 
 TEST_F(CommandLine, HandheldSim) {

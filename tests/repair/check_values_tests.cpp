@@ -142,7 +142,8 @@ TEST_F(CheckValuesTest, OneReadingGivesWhatTheTwoPassesGive) {
     const Bytes twoPasses = Correct();
     WriteFile(file, start);
     CheckFix oneSum, oneCrc;
-    ASSERT_TRUE(CorrectNorCheckValues(host, file.string(), oneSum, oneCrc));
+    std::string problem;
+    ASSERT_TRUE(CorrectNorCheckValues(host, file.string(), oneSum, oneCrc, problem));
     EXPECT_EQ(ReadFile(file), twoPasses);
     EXPECT_EQ(std::make_tuple(oneSum.stored, oneSum.computed, oneSum.written), std::make_tuple(sum.stored, sum.computed, sum.written));
     EXPECT_EQ(std::make_tuple(oneCrc.stored, oneCrc.computed, oneCrc.written), std::make_tuple(crc.stored, crc.computed, crc.written));
@@ -158,7 +159,8 @@ TEST_F(CheckValuesTest, AnImageThatCannotBeWrittenIsLeftAlone) {
   EXPECT_FALSE(CalNorCheckSum(host, file.string()).ok);
   EXPECT_FALSE(CalNorCrc(host, file.string()).ok);
   CheckFix s, c;
-  EXPECT_FALSE(CorrectNorCheckValues(host, file.string(), s, c));
+  std::string problem;
+  EXPECT_FALSE(CorrectNorCheckValues(host, file.string(), s, c, problem));
   EXPECT_EQ(ReadFile(file), image);
   EXPECT_FALSE(CalNorCrc(host, (dir / "missing.nor").string()).ok);
 }
