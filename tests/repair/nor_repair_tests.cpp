@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <tuple>
 
 #include "repair/nor_check_values.h"
 #include "repair/nor_repair.h"
@@ -118,6 +120,25 @@ TEST_F(NorRepairTest, LowSpeedNeverPollsNorSwitches) {
   EXPECT_TRUE(OnlyBaseSpeed());
   EXPECT_EQ(host.prompts, std::vector<std::string>{kLowSpeedPrompt});
   ExpectFlashHolds({1, 2, 3, 4, 5}, ReadFile(file));
+}
+
+// The first go-ahead of a low-speed connection may take up to 200 ticks,
+// longer than the one before a later frame (NOR 100, NAND 60).
+TEST_F(RepairFixture, ALowSpeedConnectionWaits200TicksForItsFirstGoAhead) {
+  const std::tuple<Flash, std::uint8_t, int> flashes[] = {{Flash::Nor, 0x05, kNorFrameTicks}, {Flash::Nand, 0xAA, kNandFrameTicks}};
+  for (const auto& [flash, announce, frameTicks] : flashes) {
+    for (const int polls : {150, 250}) {  // one tick per poll
+      RepairReceiver handheld(flash);
+      handheld.faults.goAheadAfterPolls = polls;
+      port.Attach(&handheld);
+      ASSERT_TRUE(m.OpenPort());
+      m.SetBaseSpeed();
+      m.SpeedSwitched = false;
+      RepairLink link(m, announce, frameTicks, true);
+      EXPECT_EQ(link.BeforeFrame(), polls < kLowSpeedTicks ? AttemptEnd::Done : AttemptEnd::Timeout) << polls;
+      m.ClosePort();
+    }
+  }
 }
 
 TEST_F(NorRepairTest, CheckErrorIsIgnoredBeforeTheFirstFrameOnly) {
@@ -245,13 +266,50 @@ TEST_F(NorRepairTest, ARefusedSpeedEndsTheRepair) {
   EXPECT_EQ(handheld.framesReceived, 0);
 }
 
-TEST_F(NorRepairTest, AnImageThatCannotBeCorrectedIsNeverSent) {
-  if (!MakeReadOnly(file)) GTEST_SKIP() << "cannot make a file read-only here";
-  EXPECT_EQ(Run(Pages(true, false, true)), RepairEnding::NotWritable);
-  EXPECT_EQ(host.messages.size(), 1u);
-  EXPECT_TRUE(host.prompts.empty());
-  EXPECT_TRUE(Sent().empty());
-  EXPECT_EQ(ReadFile(file), image);
+// The image is opened for writing only when a check value must change: a
+// read-only one (even for root) that must change is refused with the reason
+// before anything is sent; one whose values are right goes out as it is.
+TEST_F(NorRepairTest, AReadOnlyImageIsSentOnlyWhenItsCheckValuesAreRight) {
+  const auto chmodAW = [](const fs::path& path) {
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    return true;
+  };
+  struct Case {
+    const char* what;
+    bool valuesRight;
+    std::function<bool(const fs::path&)> protect;
+    RepairEnding ending;
+  };
+  const Case cases[] = {
+      {"chmod a-w, values to correct", false, chmodAW, RepairEnding::NotWritable},
+      {"chmod a-w, values right", true, chmodAW, RepairEnding::Success},
+      {"not writable at all (immutable for root), values right", true, MakeReadOnly, RepairEnding::Success},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeWritable(file);
+    WriteFile(file, image);
+    CheckFix sum, crc;
+    std::string problem;
+    if (c.valuesRight) {
+      ASSERT_TRUE(CorrectNorCheckValues(host, file.string(), sum, crc, problem)) << problem;
+    }
+    const Bytes before = ReadFile(file);
+    if (!c.protect(file)) continue;
+    handheld = RepairReceiver(Flash::Nor);
+    host = FakeHost();
+    port.wire.clear();
+    EXPECT_EQ(Run(Pages(false, false, true)), c.ending);
+    EXPECT_EQ(ReadFile(file), before);
+    if (c.ending == RepairEnding::Success) {
+      ExpectFlashHolds({2, 3, 4, 5}, before);
+    } else {
+      EXPECT_EQ(host.messages, std::vector<std::string>{"无法写入文件,不能校正文件的校验值,修复没有进行!\r\n" + file.string() +
+                                                       ": 这是只读文件"});
+      EXPECT_TRUE(host.prompts.empty());
+      EXPECT_TRUE(Sent().empty());
+    }
+  }
   // Pages 00 and 01 need no correction and go out from a read-only image.
   EXPECT_EQ(Run(Pages(true, true, false)), RepairEnding::Success);
 }

@@ -63,7 +63,10 @@ void RepairReceiver::OnByte(HandheldLine& line, std::uint8_t byte, long speed) {
         state_ = State::Connected;
       } else if (byte == Announce()) {
         lowSpeedConnection = true;
-        if (Answer(line, wire::kGoAhead)) state_ = State::InFrame;
+        if (FaultsActive() && faults.goAheadAfterPolls > 0)
+          state_ = State::LowSpeedWait;
+        else if (Answer(line, wire::kGoAhead))
+          state_ = State::InFrame;
       }
       break;
     case State::Connected:
@@ -108,10 +111,16 @@ void RepairReceiver::OnByte(HandheldLine& line, std::uint8_t byte, long speed) {
         state_ = State::Done;
       }
       break;
+    case State::LowSpeedWait:
     case State::Silent:
     case State::Done:
       break;
   }
+}
+
+void RepairReceiver::OnIdle(HandheldLine& line) {
+  if (state_ == State::LowSpeedWait && ++ignoredPolls_ > faults.goAheadAfterPolls && Answer(line, wire::kGoAhead))
+    state_ = State::InFrame;
 }
 
 std::string RepairReceiver::CheckNor(int& page, int& slot) const {

@@ -31,6 +31,7 @@ class RepairReceiver final : public HandheldDevice {
     int silentFrom = -1;       // no answer from the handshake of frame k on
     int flipAt = -1;           // frame k loses one payload bit on the line
     int pollsBeforeAnswer = 0; // connection requests ignored before the 03
+    int goAheadAfterPolls = 0; // polls of the computer left unanswered before the low-speed connection's 06
     int attempts = 1;          // faults apply to this many attempts, then the line is clean
   };
 
@@ -68,14 +69,15 @@ class RepairReceiver final : public HandheldDevice {
   void OnByte(HandheldLine& line, std::uint8_t byte, long speed) override;
   void OnSpeed(HandheldLine& line, long speed) override;
   void OnOpen(HandheldLine& line) override;
+  void OnIdle(HandheldLine& line) override;
 
  private:
-  enum class State { Idle, Connected, WaitAnnounce, InFrame, InEndFrame, Silent, Done };
+  enum class State { Idle, Connected, LowSpeedWait, WaitAnnounce, InFrame, InEndFrame, Silent, Done };
   Flash flash_;
   long transferSpeed_;
   State state_ = State::Idle;
   bool lastFrameBad_ = false;
-  int ignoredPolls_ = 0;
+  int ignoredPolls_ = 0;  // connection requests, or polls in LowSpeedWait
   std::vector<std::uint8_t> frame_;
 
   std::uint8_t Announce() const;
