@@ -3,9 +3,8 @@
 // at whatever speed the computer listens at. The first byte picks the NOR
 // (even) or NAND (odd) backup, and whether the input ends in silence or in
 // the user's cancel (bit 1). Every question is answered Yes while input is
-// left, so restarts are reached too, and No after.
-#include <filesystem>
-
+// left, so restarts are reached too, and No after. The outcome: the ending,
+// what was said, and the files left (the image, and no temporary file).
 #include "backup/backup.h"
 #include "fuzz_target.h"
 #include "sim_port.h"
@@ -33,8 +32,8 @@ class StreamDevice final : public HandheldDevice {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size == 0) return 0;
+std::vector<std::string> FuzzOutcome(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return {};
   const bool nand = data[0] & 1, cancelAtEnd = data[0] & 2;
   SimPort port;
   StreamDevice device(port, data + 1, size - 1);
@@ -47,7 +46,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   m.eventInterval = std::chrono::microseconds(0);
   m.ImagePath = (ScratchFolder() / "image").string();
   if (cancelAtEnd) port.onPoll = [&] { m.CancelFlag = m.CancelFlag || device.Exhausted(); };
-  nand ? SaveNand(m) : SaveNor(m);
-  std::filesystem::remove(m.ImagePath);
-  return 0;
+  const BackupEnding ending = nand ? SaveNand(m) : SaveNor(m);
+  const char* const kEndings[] = {"Success", "Cancel",     "TimeoutBeforeFile", "Timeout",       "Error",
+                                  "SpeedError", "PortFailed", "PortLost",          "TargetRefused", "ReplaceFailed"};
+  std::vector<std::string> lines = {std::string("ending ") + kEndings[static_cast<int>(ending)]};
+  AddSaid(lines, "said ", host.said);
+  AddFilesAndClear(lines);
+  return lines;
 }

@@ -1,20 +1,38 @@
 // handheld-sim's flash loader on an arbitrary file, read as a NOR and as a
-// NAND image; what loads is laid out again as a backup would send it.
+// NAND image; what loads is laid out again as a backup would send it. The
+// outcome: whether each loaded (or the error), and what it lays out.
 #include <filesystem>
 #include <fstream>
 
 #include "emulated_flash.h"
 #include "fuzz_target.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+std::string Laid(const std::vector<std::uint8_t>& image) {
+  const std::filesystem::path file = ScratchFolder() / "laid-out";
+  std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+  const std::string text = DescribeFile(file);
+  std::filesystem::remove(file);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> FuzzOutcome(const std::uint8_t* data, std::size_t size) {
   const std::string input = (ScratchFolder() / "flash").string();
   std::ofstream(input, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   EmulatedFlash flash;
   std::string error;
-  if (flash.LoadNor(input, error)) flash.NorImage();
-  if (flash.LoadNand(input, error)) {
-    flash.NandImage();
-    flash.FirstNandBlock();
-  }
-  return 0;
+  std::vector<std::string> lines;
+  if (flash.LoadNor(input, error))
+    lines.push_back("nor " + Laid(flash.NorImage()));
+  else
+    AddSaid(lines, "nor refused: ", {error});
+  if (flash.LoadNand(input, error))
+    lines.push_back("nand " + Laid(flash.NandImage()) + ", first block " + std::to_string(flash.FirstNandBlock()));
+  else
+    AddSaid(lines, "nand refused: ", {error});
+  std::filesystem::remove(input);
+  return lines;
 }

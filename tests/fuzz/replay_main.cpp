@@ -1,10 +1,15 @@
-// The fuzz targets' driver where libFuzzer is not used: replays every file
-// named on the command line, and every file in every folder named there.
-// Arguments starting with "-" (libFuzzer's options) are ignored.
+// The seed replay of a fuzz target, in every build: runs every seed in
+// SEEDS and holds it to its expected outcome in EXPECTED, where each seed's
+// lines follow its name in brackets ("[nor_one_frame]"); lines starting with
+// "#" are comments. A seed without expected lines, or expected lines without
+// their seed, fail too. With --print the outcomes are printed in that form,
+// to be checked by hand before they become a new seed's expectation.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,36 +19,60 @@ namespace fs = std::filesystem;
 
 namespace {
 
-int Replay(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    std::fprintf(stderr, "cannot read %s\n", file.string().c_str());
-    return 1;
+using Lines = std::vector<std::string>;
+
+std::map<std::string, Lines> ReadExpected(const fs::path& file) {
+  std::map<std::string, Lines> expected;
+  std::ifstream in(file);
+  Lines* seed = nullptr;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    if (line.front() == '[' && line.back() == ']')
+      seed = &expected[line.substr(1, line.size() - 2)];
+    else if (seed)
+      seed->push_back(line);
   }
-  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-  LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
-  return 0;
+  return expected;
+}
+
+void Print(const char* heading, const Lines& lines) {
+  std::printf("%s\n", heading);
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  int inputs = 0, failures = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument.rfind('-', 0) == 0) continue;
-    std::vector<fs::path> files;
-    if (fs::is_directory(argument)) {
-      for (const auto& entry : fs::directory_iterator(argument))
-        if (entry.is_regular_file()) files.push_back(entry.path());
-    } else {
-      files.push_back(argument);
-    }
-    for (const fs::path& file : files) {
-      failures += Replay(file);
-      ++inputs;
-    }
+  const bool print = argc == 4 && std::strcmp(argv[1], "--print") == 0;
+  if (argc != 3 && !print) {
+    std::fprintf(stderr, "usage: %s [--print] SEEDS EXPECTED\n", argv[0]);
+    return 2;
   }
-  std::printf("%d inputs replayed\n", inputs - failures);
-  return failures == 0 && inputs > 0 ? 0 : 1;
+  const fs::path seeds = argv[argc - 2];
+  std::map<std::string, Lines> expected = ReadExpected(argv[argc - 1]);
+  std::map<std::string, fs::path> files;
+  for (const auto& entry : fs::directory_iterator(seeds))
+    if (entry.is_regular_file()) files[entry.path().filename().string()] = entry.path();
+  int failures = 0;
+  for (const auto& [name, file] : files) {
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+    const Lines outcome = FuzzOutcome(bytes.data(), bytes.size());
+    const auto wanted = expected.find(name);
+    if (print) {
+      Print(("[" + name + "]").c_str(), outcome);
+    } else if (wanted == expected.end() || wanted->second != outcome) {
+      ++failures;
+      std::printf("%s: not the expected outcome\n", name.c_str());
+      if (wanted != expected.end()) Print("expected:", wanted->second);
+      Print("got:", outcome);
+    }
+    if (wanted != expected.end()) expected.erase(wanted);
+  }
+  for (const auto& [name, lines] : expected) {
+    ++failures;
+    std::printf("%s: expected, but no such seed\n", name.c_str());
+  }
+  std::printf("%zu seeds replayed, %d not as expected\n", files.size(), failures);
+  return failures == 0 && !files.empty() ? 0 : 1;
 }

@@ -2,24 +2,27 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "converter/converter_host.h"
 #include "link/host.h"
 
 // The host of a run nobody watches (benchmarks, fuzz targets), for either
-// program's engine. Status, progress and window state go nowhere, the last
-// message is kept, and every question gets `answer`. With `print` set the
-// messages and questions are printed too, so that a failed run is visible.
+// program's engine. Status, progress and window state go nowhere, the
+// messages and questions are kept, and every question gets `answer`. With
+// `print` set they are printed too, so that a failed run is visible.
 class NullHost final : public Host, public ConverterHost {
  public:
   std::function<bool()> answer = [] { return false; };
   std::function<void()> onEvents;  // what letting events run does
   std::string model = "NC3000";
   bool print = false;
-  std::string last;  // the last message
+  std::string last;               // the last message
+  std::vector<std::string> said;  // every message, and every question with its answer ("问? -> 是")
 
   void ShowMessage(const std::string& text) override {
     last = text;
+    said.push_back(text);
     if (print) std::printf("  (message: %s)\n", text.c_str());
   }
   bool Ask(const std::string& question, bool) override { return Answer(question); }
@@ -37,6 +40,7 @@ class NullHost final : public Host, public ConverterHost {
  private:
   bool Answer(const std::string& question) {
     const bool yes = answer();
+    said.push_back(question + (yes ? " -> 是" : " -> 否"));
     if (print) std::printf("  (question: %s -> %s)\n", question.c_str(), yes ? "Yes" : "No");
     return yes;
   }
