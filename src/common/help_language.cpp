@@ -8,15 +8,14 @@
 
 bool UseHelpInSystemLanguage() {
   const QString programFolder = QCoreApplication::applicationDirPath();
-  return UseHelpInSystemLanguage(
-      {programFolder + QStringLiteral("/translations"), programFolder + QStringLiteral("/../share/tolvar/translations")});
+  return UseHelpIn(QLocale::system(), {programFolder + QStringLiteral("/translations"),
+                                       programFolder + QStringLiteral("/../share/tolvar/translations")});
 }
 
-bool UseHelpInSystemLanguage(const QStringList& folders) {
+bool UseHelpIn(const QLocale& language, const QStringList& folders) {
   static QTranslator catalog;
   for (const QString& folder : folders) {
-    if (!catalog.load(QLocale::system(), QStringLiteral("tolvar"), QStringLiteral("_"), folder)) continue;
-    // A program's own texts first, then those every program shows.
+    if (!catalog.load(language, QStringLiteral("tolvar"), QStringLiteral("_"), folder)) continue;
     SetHelpTranslation([](const std::string& program, const std::string& text) {
       for (const std::string& context : {program, std::string("common")}) {
         const QString translated = catalog.translate(context.c_str(), text.c_str());
@@ -26,5 +25,6 @@ bool UseHelpInSystemLanguage(const QStringList& folders) {
     });
     return true;
   }
+  SetHelpTranslation({});
   return false;
 }

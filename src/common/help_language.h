@@ -1,4 +1,5 @@
 #pragma once
+#include <QLocale>
 #include <QStringList>
 
 // The command lines' help in the system's language: when Qt's catalog of our
@@ -11,5 +12,7 @@
 // Returns whether a catalog was loaded.
 bool UseHelpInSystemLanguage();
 
-// The same, looking only in the given folders.
-bool UseHelpInSystemLanguage(const QStringList& folders);
+// The same for the languages of `language`, looking only in `folders`. A
+// text is looked up under the program's name, then under "common". Without a
+// catalog for them the help is English.
+bool UseHelpIn(const QLocale& language, const QStringList& folders);
