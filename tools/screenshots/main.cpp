@@ -185,7 +185,7 @@ class TolvarScenes {
   // A NAND frame's go-ahead may take 60 ticks (about 0.9 s): the handheld
   // pauses for less.
   void NandRepair() {
-    Sim({"--stall-at", "40", "--stall-ms", "500"});
+    Sim({"--stall-at", "40", "--stall-ms", "300"});
     Start(form.OptionBackNand);
     d.File(At("nc3000.nand"));
     WhenShown<FormBackNand>("the NAND repair options", [this](FormBackNand* dialog) {
