@@ -6,7 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
+#include <sstream>
 
+#include "common/command_line_parser.h"
 #include "common/file_exists.h"
 #include "common/hex_text.h"
 #include "common/image_layout.h"
@@ -62,6 +65,40 @@ TEST(ImageLayout, TrailerAndBlockCodeRoundTripAndWholeBlockLengths) {
   } lengths[] = {{0, {}}, {1, {}}, {2, 0}, {16897, {}}, {16898, 1}, {16899, {}}, {2 * 16896 + 1, {}},
                  {nand::ImageLength(4095), 4095}, {nand::ImageLength(4095) - 16896 / 2, {}}, {nand::ImageLength(0x2000), 0x2000}};
   for (const auto& l : lengths) EXPECT_EQ(nand::BlocksInImage(l.length), l.blocks) << l.length;
+}
+
+// Every text of a verb's help goes through the translation, CLI11's own words
+// included, and the descriptions stand in one terminal column however many
+// double-width characters the names hold: Chinese takes three bytes for two
+// columns, so its lines hold two more bytes before the description.
+TEST(HelpTranslation, TranslatesEveryTextAndKeepsTheDescriptionsInOneColumn) {
+  const std::map<std::string, std::string> chinese = {
+      {"Backs up.", "备份。"},  {"back up", "备份闪存"}, {"the image", "映像文件"}, {"the port", "端口号"},
+      {"Options", "选项"},      {"OPTIONS", "选项"},      {"Positionals", "参数"},  {"REQUIRED", "必填"},       {"usage", "用法"},
+      {"Print this help message and exit", "显示帮助"}};
+  SetHelpTranslation([&chinese](const std::string& program, const std::string& text) {
+    EXPECT_EQ(program, "prog");
+    const auto found = chinese.find(text);
+    return found == chinese.end() ? text : found->second;
+  });
+  CLI::App app("Backs up.", "prog");
+  std::string port, file;
+  CLI::App* verb = app.add_subcommand("backup", "back up");
+  verb->add_option("--port", port, "the port")->required()->type_name("PORT");
+  verb->add_option("FILE", file, "the image")->required()->type_name("");
+  std::ostringstream out, err;
+  const std::optional<int> status = ParseCommandLine(app, {"backup", "--help"}, out, err);
+  SetHelpTranslation({});
+  EXPECT_EQ(status, kExitSuccess);
+  const std::string help = out.str();
+  const std::pair<const char*, std::size_t> lines[] = {
+      {"用法: prog backup [选项] FILE", 0}, {"参数:", 0}, {"选项:", 0}, {"备份闪存", 0},
+      {"  FILE 必填", 0}, {"映像文件", 32}, {"--port PORT 必填", 2}, {"端口号", 32}, {"-h,--help", 2}, {"显示帮助", 30}};
+  for (const auto& [text, column] : lines) {
+    const std::size_t at = help.find(text);
+    ASSERT_NE(at, std::string::npos) << text << " in\n" << help;
+    EXPECT_EQ(at - (help.rfind('\n', at) + 1), column) << text << " in\n" << help;
+  }
 }
 
 TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {

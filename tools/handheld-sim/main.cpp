@@ -22,6 +22,11 @@
 #include <string>
 #include <thread>
 
+#ifdef TOLVAR_WITH_QT
+#include <QCoreApplication>
+
+#include "common/help_language.h"
+#endif
 #include "common/command_line_parser.h"
 #include "common/target_check.h"
 #include "emulated_flash.h"
@@ -151,6 +156,12 @@ void RemoveLink(const std::string& link, const std::string& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef TOLVAR_WITH_QT
+  {
+    const QCoreApplication qt(argc, argv);  // only to find the program's folder
+    UseHelpInSystemLanguage();
+  }
+#endif
   Options o;
   CLI::App app("Plays the handheld on a pseudo-terminal; prints the device node to open on its first line.",
                "handheld-sim");
