@@ -6,15 +6,16 @@
 SavedImage::SavedImage(const std::string& imagePath, const BackupFlavor& flavor)
     : imagePath_(imagePath), flavor_(flavor), temp_(CheckTarget(imagePath).path) {}
 
-std::optional<BackupEnding> SavedImage::Complete(Host& host) {
+std::optional<BackupEnding> SavedImage::Complete(Host& host, const std::function<bool()>& stillWanted) {
   if (flavor_.nand) {
     const unsigned start = wire::LogicalBlockOfCode(firstBlock_);
     const std::uint8_t trailer[nand::kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
                                                       static_cast<std::uint8_t>(start >> 8)};
     if (!temp_.Write(trailer, sizeof trailer)) return std::nullopt;
   }
-  const bool replaced = temp_.Commit();
+  const bool replaced = temp_.Commit(stillWanted);
   host.HideCancelDialog();
+  if (temp_.Withdrawn()) return BackupEnding::Cancel;
   if (!replaced) {
     // A complete temporary file is kept when only the rename failed; one
     // that could not be written completely is gone.

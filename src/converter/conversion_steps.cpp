@@ -55,6 +55,11 @@ bool OverwriteAllowed(ConverterHost& host, const std::string& target) {
   return !CheckTarget(target).exists || host.Ask(ConverterHost::Question::Overwrite, text::kOverwrite);
 }
 
+bool StillWanted(ConverterHost& host) {
+  host.ProcessEvents();
+  return !host.CancelRequested();
+}
+
 namespace {
 
 // Blocks read and written per file access.
@@ -123,7 +128,9 @@ ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, c
     }
     if (!out.Write(to.data(), count * outSize)) return run.WriteFailed(target, out);
   }
-  if (!out.Write(trailer.data(), trailer.size()) || !out.Commit()) return run.WriteFailed(target, out);
+  const bool replaced = out.Write(trailer.data(), trailer.size()) && out.Commit([&] { return StillWanted(host); });
+  if (out.Withdrawn()) return run.Cancelled(out);
+  if (!replaced) return run.WriteFailed(target, out);
   return run.Succeed();
 }
 

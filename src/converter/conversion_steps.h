@@ -35,7 +35,14 @@ bool OverwriteAllowed(ConverterHost& host, const std::string& target);
 // enables the button again and puts the bar back to 0. "转换成功!" comes only
 // once the target is complete and in place; a file-system failure names the
 // file and the system's reason, and leaves an existing target as it was; so
-// does an interruption (the host's CancelRequested), which shows nothing.
+// does an interruption (the host's CancelRequested), which shows nothing. The
+// last look for one is taken once the bytes are on the disk, just before the
+// rename (see StillWanted).
+// Lets pending events run and says whether the run is still to go on: asked
+// just before a finished target replaces the file, so that an interruption
+// that came while the disk flushed still takes the cancel ending.
+bool StillWanted(ConverterHost& host);
+
 using BlockConverter = std::function<void(const std::uint8_t* in, std::uint8_t* out, std::uint64_t index)>;
 ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, const std::string& target,
                                std::uint64_t blocks, std::size_t inSize, std::size_t outSize,

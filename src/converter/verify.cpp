@@ -302,7 +302,9 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
   if (target) {
     const std::uint8_t trailer[kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
                                                 static_cast<std::uint8_t>(start >> 8)};
-    if (!out.Write(trailer, sizeof trailer) || !out.Commit()) return failed(text::WriteFailed(*target, out.Error()));
+    const bool replaced = out.Write(trailer, sizeof trailer) && out.Commit([&] { return steps::StillWanted(host); });
+    if (out.Withdrawn()) return finish(VerifyResult::Cancelled);
+    if (!replaced) return failed(text::WriteFailed(*target, out.Error()));
   }
   return finish(summary.Clean() ? VerifyResult::Clean : VerifyResult::Differs);
 }

@@ -49,7 +49,10 @@ class BackupTest : public ::testing::Test {
     file = dir / "x.img";
     m.eventInterval = std::chrono::microseconds(0);
   }
-  void TearDown() override { fs::remove_all(dir); }
+  void TearDown() override {
+    SetSlowFlush(nullptr);
+    fs::remove_all(dir);
+  }
 
   // A handheld holding `frames` frames of random flash.
   BackupSender& Handheld(Flash flash, int frames, int firstBlock = 0, long speed = 921600) {
@@ -86,6 +89,7 @@ TEST_F(BackupTest, NorBackupStoresEveryFrameAndReportsSuccess) {
   Handheld(Flash::Nor, 2 * 128 + 5).faults.junkBeforeHello = 3;
   sender->faults.junkBeforeAnnounce = 2;
   PutExistingFile();
+  host.onDialog = [this](const std::string&) { m.RequestCancel(); };  // once renamed, too late to cancel
 
   EXPECT_EQ(Run(Flash::Nor), BackupEnding::Success);
 
@@ -232,6 +236,10 @@ const FailureCase kFailures[] = {
        t.host.onEvents = [&mod] { mod.RequestCancel(); };
      },
      BackupEnding::Cancel, {}, {}},
+    // The image is complete, but the rename has not happened yet: not a success.
+    {"CancelWhileTheImageIsFlushed", Flash::Nand,
+     [](auto&, auto&, auto&, auto& mod) { SetSlowFlush([&mod] { mod.RequestCancel(); }); }, BackupEnding::Cancel, {},
+     {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Endings, BackupFailure, ::testing::ValuesIn(kFailures),

@@ -249,8 +249,12 @@ TEST_F(FileTest, AReplacedFileKeepsItsPermissionsAndOwner) {
     ASSERT_EQ(chmod(target.c_str(), c.mode), 0);
     ASSERT_EQ(chown(target.c_str(), c.owner, static_cast<gid_t>(-1)), 0);
     TemporaryFile file(target);
-    ASSERT_TRUE(file.Create() && file.Write("new", 3) && file.Commit()) << file.Error();
+    ASSERT_TRUE(file.Create()) << file.Error();
     struct stat now {};
+    ASSERT_EQ(stat(file.path().c_str(), &now), 0);  // private from the start, not only once renamed
+    EXPECT_EQ(now.st_mode & 07777, c.mode);
+    EXPECT_EQ(now.st_uid, c.owner);
+    ASSERT_TRUE(file.Write("new", 3) && file.Commit()) << file.Error();
     ASSERT_EQ(stat(target.c_str(), &now), 0);
     EXPECT_EQ(Read(target), "new");
     EXPECT_EQ(now.st_mode & 07777, c.mode);
