@@ -1,6 +1,7 @@
 #include "link/port_reason.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <fstream>
 
 #include "link/qt_serial_io.h"
+#include "pty_devices.h"
 
 namespace {
 
@@ -63,6 +65,62 @@ TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
     EXPECT_EQ(io.LastError().rfind(c.device + ": " + c.reason + " (", 0), 0u) << io.LastError();
   }
   std::filesystem::remove_all(folder);
+}
+
+// A program of our own that lives until killed ("sleep"), or one already gone.
+pid_t Spawn(bool lives) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (lives) execlp("sleep", "sleep", "60", static_cast<char*>(nullptr));
+    _exit(0);
+  }
+  if (!lives) waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+// Another program's lock file on the port, in each form serial programs
+// write: a lock whose process lives means busy, and stays; one left behind
+// by a program gone is taken over.
+TEST(PortLock, ALockOfALiveProcessMeansBusyWhateverItsForm) {
+  RecordingDevice device;
+  PtyLine line{device};
+  ASSERT_TRUE(line.Ok()) << line.Error();
+  const std::string slave = line.SlavePath();
+  const std::string lock = "/var/lock/LCK.." + slave.substr(5, 3) + "_" + slave.substr(9);
+  if (access("/var/lock", W_OK) != 0) GTEST_SKIP() << "/var/lock is not ours to write";
+  const pid_t live = Spawn(true), gone = Spawn(false);
+  const auto classic = [](pid_t pid) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
+    return std::string(text);
+  };
+  const struct {
+    std::string content, holder;  // holder: empty when the port opens
+  } cases[] = {
+      {classic(live), "进程 " + std::to_string(live) + ", sleep"},
+      {std::to_string(live) + " minicom root\n", "进程 " + std::to_string(live) + ", minicom"},
+      {std::to_string(live) + "\nminicom\nhost\n", "进程 " + std::to_string(live) + ", minicom"},
+      {std::string(reinterpret_cast<const char*>(&live), 4), "进程 " + std::to_string(live) + ", sleep"},
+      {classic(gone), ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    std::ofstream(lock, std::ios::binary) << c.content;
+    QtSerialIo io;
+    io.SetDevice(1, slave);
+    if (c.holder.empty()) {
+      EXPECT_EQ(io.sio_open(1), 0) << io.LastError();
+      io.sio_close(1);
+    } else {
+      EXPECT_NE(io.sio_open(1), 0);
+      EXPECT_EQ(io.LastError(), slave + ": 串口正被另一个程序占用 (" + c.holder + ")");
+      std::ifstream kept(lock, std::ios::binary);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), c.content) << "the lock is left alone";
+    }
+    std::filesystem::remove(lock);
+  }
+  kill(live, SIGKILL);
+  waitpid(live, nullptr, 0);
 }
 
 }  // namespace
