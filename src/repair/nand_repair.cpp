@@ -44,7 +44,7 @@ RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogi
 
   std::ifstream image(PathFromUtf8(m.ImagePath), std::ios::binary);
   if (!image.is_open()) {
-    m.host.ShowMessage("文件错误!");
+    m.host.ShowWithReason("文件错误!", m.ImagePath + ": " + UnreadableReason(m.ImagePath));
     return RepairEnding::FileError;
   }
   const std::string prompt = "修复" + BlankNumber(firstBlock) + "到" + BlankNumber(lastBlock) + "块,\r\n" + ResetRequest(options.lowSpeed);

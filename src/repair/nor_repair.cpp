@@ -52,11 +52,12 @@ AttemptEnd SendNorPage(RepairLink& link, std::istream& image, int page) {
 RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
   m.TransferKind = 0;
   m.CancelFlag = false;
-  const std::uint64_t length = FileLength(m.ImagePath);
-  if (!NorImageLengthAcceptable(length)) {
-    m.host.ShowMessage("文件错误!");
+  // The file may have changed since the dialog checked it.
+  if (const std::string problem = NorImageProblem(m.ImagePath); !problem.empty()) {
+    m.host.ShowWithReason("文件错误!", m.ImagePath + ": " + problem);
     return RepairEnding::FileError;
   }
+  const std::uint64_t length = FileLength(m.ImagePath);
   const int pages = static_cast<int>(length / nor::kPageSize);
   m.host.SetBarRange(Host::Bar::Total, 0, pages);
 
