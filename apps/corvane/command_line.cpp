@@ -18,7 +18,8 @@ class CommandLineHost final : public ConverterHost {
       : out_(out), force_(force), major_(std::move(major)), minor_(std::move(minor)) {}
 
   void ShowMessage(const std::string& text) override { Print(text); }
-  void ShowReason(const std::string& reason) override {
+  void ShowWithReason(const std::string& text, const std::string& reason) override {
+    Print(text);
     if (!reason.empty()) Print(reason);
   }
   bool Ask(Question question, const std::string& text) override {

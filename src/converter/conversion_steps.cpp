@@ -5,6 +5,7 @@
 
 #include "common/file_exists.h"
 #include "common/length_reason.h"
+#include "common/system_reason.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
 #include "common/binary_file.h"
@@ -12,24 +13,34 @@
 
 namespace steps {
 
+namespace {
+
+// The reason line of a refused source names it as the window does, so that
+// it is never taken for the target.
+std::string OfSource(const std::string& source, const std::string& reason) {
+  return "打开路径 " + source + ": " + reason;
+}
+
+}  // namespace
+
 bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_t& size) {
   // Only a regular file is opened: opening a pipe would wait for a writer.
-  const std::string reason = UnreadableReason(source);
+  std::string reason = UnreadableReason(source);
   if (reason.empty() && SizeOfFile(source, size)) return true;
-  host.ShowMessage(text::kSourcePathWrong);
-  host.ShowReason(reason);
+  if (reason.empty()) reason = LastCallReason();
+  host.ShowWithReason(text::kSourcePathWrong, OfSource(source, reason));
   return false;
 }
 
-bool WholeBlocks(ConverterHost& host, std::uint64_t size, std::uint64_t blockSize, std::uint64_t extra,
-                 std::uint64_t& blocks) {
+bool WholeBlocks(ConverterHost& host, const std::string& source, std::uint64_t size, std::uint64_t blockSize,
+                 std::uint64_t extra, std::uint64_t& blocks) {
   blocks = size / blockSize;
   const bool whole = size >= blockSize + extra && (size - extra) % blockSize == 0;
   // The progress bar counts blocks in an int.
   const bool countable = blocks <= static_cast<std::uint64_t>(std::numeric_limits<int>::max());
   if (whole && countable) return true;
-  host.ShowMessage(text::kSourceSizeWrong);
-  host.ShowReason(LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra)));
+  host.ShowWithReason(text::kSourceSizeWrong,
+                      OfSource(source, LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra))));
   return false;
 }
 

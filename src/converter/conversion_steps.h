@@ -17,8 +17,8 @@ bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_
 // Refuses a source that is not whole blocks of `blockSize` bytes, at least
 // one, followed by `extra` bytes: the size message, then the length found and
 // the rule as its reason. Gives the number of blocks of one that is.
-bool WholeBlocks(ConverterHost& host, std::uint64_t size, std::uint64_t blockSize, std::uint64_t extra,
-                 std::uint64_t& blocks);
+bool WholeBlocks(ConverterHost& host, const std::string& source, std::uint64_t size, std::uint64_t blockSize,
+                 std::uint64_t extra, std::uint64_t& blocks);
 
 // Refuses an empty target path, a target that is the source itself, and one
 // that cannot be written (see CheckTarget).

@@ -34,7 +34,7 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
     return ConversionResult::Failed;
   }
   std::uint64_t blocks = 0;
-  if (!steps::WholeBlocks(host, size, kBlockSize, kTrailerSize, blocks)) return ConversionResult::Refused;
+  if (!steps::WholeBlocks(host, source, size, kBlockSize, kTrailerSize, blocks)) return ConversionResult::Refused;
   if (!steps::TargetUsable(host, source, target)) return ConversionResult::Refused;
   if (!host.Ask(ConverterHost::Question::StartBlock, text::StartBlockQuestion(start)))
     return ConversionResult::Declined;

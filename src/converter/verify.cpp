@@ -239,7 +239,7 @@ bool AcceptImage(ConverterHost& host, const std::string& image, std::uint64_t& b
   refusal = VerifyResult::Refused;
   std::uint64_t size = 0;
   if (!steps::SourceReadable(host, image, size)) return false;
-  if (!steps::WholeBlocks(host, size, kBlockSize, kTrailerSize, blocks)) return false;
+  if (!steps::WholeBlocks(host, image, size, kBlockSize, kTrailerSize, blocks)) return false;
   BinaryFile in;
   std::uint8_t trailer[kTrailerSize];
   if (!in.OpenForReading(image) || !in.SeekTo(size - kTrailerSize) || !in.Read(trailer, sizeof trailer)) {

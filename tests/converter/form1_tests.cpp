@@ -24,6 +24,7 @@ namespace {
 class TestForm1 : public Form1 {
  public:
   QStringList messages;
+  QStringList details;  // what stands under each message
   QStringList questions;
   QList<bool> answers;              // No when empty
   QStringList filters;              // every filter a dialog was opened with
@@ -40,7 +41,10 @@ class TestForm1 : public Form1 {
   QString RealOpenDialog(const QString& fileName) { return Form1::ShowOpenDialog(kNandFilter, fileName, true); }
 
  protected:
-  void ShowMessageBox(const QString& text) override { messages << text; }
+  void ShowMessageBox(const QString& text, const QString& detail) override {
+    messages << text;
+    details << detail;
+  }
   bool AskQuestion(const QString& text) override {
     questions << text;
     return answers.isEmpty() ? false : answers.takeFirst();
@@ -189,6 +193,23 @@ class Form1Test : public QObject {
              qPrintable(f.messages[0]));
     QVERIFY(f.CommandChange->isEnabled());
     QCOMPARE(f.ProgressBar1->value(), 0);
+
+    // A source refused: the reason stands under the fixed text.
+    const struct {
+      QString source, message, detail;
+    } refusals[] = {
+        {dir.path(), U("打开的文件路径错误!\r\n请重新填写."), U("打开路径 ") + dir.path() + U(": 这是一个文件夹 (Is a directory)")},
+        {data, U("打开的文件大小错误!\r\n请重新填写."),
+         U("打开路径 ") + data + U(": 文件长度为32768字节,应为整块(每块16896字节)再加2字节")},
+    };
+    for (const auto& r : refusals) {
+      f.messages.clear();
+      f.details.clear();
+      f.TextOpen->setText(r.source);
+      f.CommandChange->click();
+      QCOMPARE(f.messages, QStringList({r.message}));
+      QCOMPARE(f.details, QStringList({r.detail}));
+    }
   }
 
   // Closing the window and an interruption both stop a conversion at its
