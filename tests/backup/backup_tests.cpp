@@ -272,20 +272,36 @@ TEST_F(BackupTest, YesAfterAnErrorStartsAgainUntilTheUserSaysNo) {
   ExpectNothingLost();
 }
 
+// The target changes while the frames arrive so that it may no longer be
+// replaced; the message says so once, and where the image is kept.
 TEST_F(BackupTest, AFileThatCannotBeReplacedKeepsTheReceivedImage) {
-  Handheld(Flash::Nor, 4);
-  // A folder appears where the image should go while the frames arrive.
-  port.onPoll = [this] {
-    if (sender->framesSent == 2) fs::create_directories(file);
+  const std::string f = file.string();
+  const struct {
+    std::function<void()> change;
+    std::string why;
+  } cases[] = {
+      {[&] { fs::create_directories(file); }, f + " 是文件夹,不能作为保存的文件!"},
+      {[&] {
+         PutExistingFile();
+         fs::permissions(file, fs::perms::owner_read);
+       },
+       "这是只读文件,不能替换!"},
   };
-
-  EXPECT_EQ(Run(Flash::Nor), BackupEnding::ReplaceFailed);
-
-  ASSERT_EQ(host.messages.size(), 1u);
-  EXPECT_NE(host.messages[0].find(file.string()), std::string::npos);
-  EXPECT_NE(host.messages[0].find(file.string() + ".temp"), std::string::npos);
-  EXPECT_EQ(ReadFile(dir / "x.img.temp"), image);
-  EXPECT_TRUE(fs::is_directory(file));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.why);
+    Handheld(Flash::Nor, 4);
+    host.messages.clear();
+    port.onPoll = [&] {
+      if (sender->framesSent == 2) c.change();
+    };
+    EXPECT_EQ(Run(Flash::Nor), BackupEnding::ReplaceFailed);
+    EXPECT_EQ(host.messages, std::vector<std::string>{"备份数据无法保存为 " + f + " : " + c.why +
+                                                      "\r\n已接收的数据保存在 " + f + ".temp"});
+    EXPECT_EQ(ReadFile(dir / "x.img.temp"), image);
+    fs::permissions(file, fs::perms::owner_all);
+    fs::remove_all(file);
+    fs::remove(dir / "x.img.temp");
+  }
 }
 
 #ifdef __unix__

@@ -34,7 +34,7 @@ TEST(PortReason, EveryFailureReadsDeviceChineseAndSystemText) {
       {{E::UnknownError, EISDIR, "", ""}, "D: 这是一个文件夹" + text(EISDIR)},
       {{E::UnsupportedOperationError, ENOTTY, "", ""}, "D: 这不是串口" + text(ENOTTY)},
       {{E::UnknownError, ENXIO, "", ""}, "D: 设备不存在" + text(ENXIO)},
-      {{E::DeviceNotFoundError, ELOOP, "", ""}, "D: 设备不存在" + text(ELOOP)},  // no words of its own
+      {{E::DeviceNotFoundError, ENOEXEC, "", ""}, "D: 设备不存在" + text(ENOEXEC)},  // no words of its own
       {{E::ReadError, 0, "Unknown error", ""}, "D: 设备已断开 (hang-up)"},
       {{E::ResourceError, EIO, "", ""}, "D: 设备已断开" + text(EIO)},
       // Windows: no errno, Qt's error and the system's own text.

@@ -114,9 +114,9 @@ bool EmulatedFlash::LoadNand(const std::string& path, std::string& error) {
   }
   const std::size_t blocks = (bytes.size() - nand::kTrailerSize) / nand::kBlockSize;
   const int start = bytes[bytes.size() - 2] | (bytes[bytes.size() - 1] << 8);
-  const int lastReachable = wire::LogicalBlockOfCode(wire::kBlock1Code - 1);  // the last whose block code fits
-  if (start < 1 || start + static_cast<int>(blocks) - 1 > lastReachable) {
-    error = path + ": starting logical block " + std::to_string(start) + " is out of range";
+  if (start < 1 || start + static_cast<int>(blocks) - 1 > static_cast<int>(nand::kLastBlockNumber)) {
+    error = path + ": " + std::to_string(blocks) + " blocks from logical block " + std::to_string(start) +
+            " run past logical block FFFh (" + std::to_string(nand::kLastBlockNumber) + ")";
     return false;
   }
   nandBlocks.clear();

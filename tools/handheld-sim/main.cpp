@@ -54,12 +54,19 @@ void DefineOptions(CLI::App& app, Options& o) {
   app.add_option("--nand", o.nandFile, "NAND flash from a NAND image (default: generated, see --nand-blocks)")
       ->type_name("FILE");
   app.add_option("--nor-pages", o.norPages, "pages of the generated NOR flash (8)")->check(CLI::Range(1, 256));
-  app.add_option("--nand-blocks", o.nandBlocks, "blocks of the generated NAND flash (4)")->check(CLI::Range(1, 4096));
+  app.add_option("--nand-blocks", o.nandBlocks, "blocks of the generated NAND flash (4)")->check(CLI::Range(1L, static_cast<long>(nand::kLastBlockNumber)));
   app.add_option("--nand-start", o.nandStart, "logical block number of the first generated NAND block (2)")
-      ->check(CLI::Range(1, 0x1000));
-  const std::map<std::string, long> speeds = {{"NC3000", 921600}, {"2000", 230400}, {"2000系列", 230400}};
-  app.add_option("--model", o.settings.transferSpeed, "NC3000 (921600 bit/s, default) or 2000 (2000系列, 230400 bit/s)")
-      ->transform(CLI::CheckedTransformer(speeds).description(""))
+      ->check(CLI::Range(1L, static_cast<long>(nand::kLastBlockNumber)));
+  app.add_option_function<std::string>(
+         "--model",
+         [&o](const std::string& model) {
+           const std::map<std::string, long> speeds = {{"NC3000", 921600}, {"2000", 230400}, {"2000系列", 230400}};
+           const auto speed = speeds.find(model);
+           if (speed == speeds.end())
+             throw CLI::ValidationError("--model", model + " is not a model: give NC3000 or 2000 (2000系列)");
+           o.settings.transferSpeed = speed->second;
+         },
+         "NC3000 (921600 bit/s, default) or 2000 (2000系列, 230400 bit/s)")
       ->type_name("MODEL");
   app.add_option("--link", o.link, "also make PATH a symbolic link to the device (for TOLVAR_COM1)")->type_name("PATH");
   app.add_option("--save-nor", o.saveNor, "write the NOR flash to FILE at exit")->type_name("FILE");
@@ -160,6 +167,11 @@ int main(int argc, char** argv) {
   if (const auto status = ParseCommandLine(app, std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr))
     return *status;
   o.settings.autoBackup = !o.manual;
+  if (o.nandStart + o.nandBlocks - 1 > static_cast<long>(nand::kLastBlockNumber)) {
+    std::fprintf(stderr, "handheld-sim: --nand-blocks %ld from --nand-start %ld runs past logical block FFFh (%u)\n",
+                 o.nandBlocks, o.nandStart, nand::kLastBlockNumber);
+    return kExitUsage;
+  }
 
   EmulatedFlash flash = EmulatedFlash::Generated(static_cast<int>(o.norPages), static_cast<int>(o.nandBlocks),
                                                  static_cast<int>(o.nandStart));
