@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -127,6 +129,19 @@ TEST_F(CommandLine, Tolvar) {
             {{"compare", At("x.nand"), At("-x.nor")}, 1, {fileError, "-x.nor: 这是一个Nor映像,不是Nand映像"}},
             {{"compare", At("x.nand"), At("x.nand")}, 0, {"A: ", "Nand映像, 3块, 逻辑块2h-4h", "比较的块数: 3", "结果: 相同"}},
         });
+}
+
+// Without a display the window cannot open: one line says so and how to use
+// the command line instead.
+TEST_F(CommandLine, TolvarWithoutADisplay) {
+  std::vector<std::pair<const char*, std::string>> kept;
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    if (const char* value = std::getenv(name)) kept.emplace_back(name, value);
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);
+  Check(TOLVAR_PROGRAM, {{{}, 1, {"tolvar: 没有找到可以显示窗口的图形界面", "tolvar --help\n"}}});
+  for (const auto& [name, value] : kept) setenv(name, value.c_str(), 1);
+  std::ifstream in(At("output.log"));
+  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 1) << "one line";
 }
 
 TEST_F(CommandLine, HandheldSim) {
