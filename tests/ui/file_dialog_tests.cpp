@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -131,6 +133,25 @@ class FileDialogTests : public QObject {
     for (const QString& row : nand) {
       QVERIFY2(!row.section(u'|', 1).contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(row));
       QVERIFY2(!row.endsWith(u'|'), qPrintable(row));  // a date
+    }
+  }
+
+  // The dialogs and every button of theirs lie on the screen, also on a small
+  // screen at a large scale (CTest runs this at QT_SCALE_FACTOR=2 on a
+  // 1280x800 screen: 640x400 to lay out in).
+  void fitOnTheScreen() {
+    for (const char* kind : {"save", "open"}) {
+      QRect screen;
+      QList<QRect> parts;
+      Choose(kind, folder_.path(), kNand, [&](QFileDialog& dialog) {
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        screen = dialog.screen()->availableGeometry();
+        parts << dialog.frameGeometry();
+        for (const QPushButton* button : dialog.findChildren<QPushButton*>())
+          if (button->isVisible()) parts << QRect(button->mapToGlobal(QPoint(0, 0)), button->size());
+      });
+      QVERIFY(parts.size() > 2);
+      for (const QRect& part : parts) QVERIFY2(screen.contains(part), kind);
     }
   }
 };
