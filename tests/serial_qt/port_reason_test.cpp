@@ -1,6 +1,7 @@
 #include "link/port_reason.h"
 
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -67,17 +68,6 @@ TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
   std::filesystem::remove_all(folder);
 }
 
-// A program of our own that lives until killed ("sleep"), or one already gone.
-pid_t Spawn(bool lives) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (lives) execlp("sleep", "sleep", "60", static_cast<char*>(nullptr));
-    _exit(0);
-  }
-  if (!lives) waitpid(pid, nullptr, 0);
-  return pid;
-}
-
 // Another program's lock file on the port, in each form serial programs
 // write: a lock whose process lives means busy, and stays; one left behind
 // by a program gone is taken over.
@@ -85,38 +75,29 @@ TEST(PortLock, ALockOfALiveProcessMeansBusyWhateverItsForm) {
   RecordingDevice device;
   PtyLine line{device};
   ASSERT_TRUE(line.Ok()) << line.Error();
-  const std::string slave = line.SlavePath();
-  const std::string lock = "/var/lock/LCK.." + slave.substr(5, 3) + "_" + slave.substr(9);
+  const std::string slave = line.SlavePath();  // /dev/pts/N, locked as LCK..pts_N
+  const std::string lock = "/var/lock/LCK..pts_" + slave.substr(9);
   if (access("/var/lock", W_OK) != 0) GTEST_SKIP() << "/var/lock is not ours to write";
-  const pid_t live = Spawn(true), gone = Spawn(false);
-  const auto classic = [](pid_t pid) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(pid));
-    return std::string(text);
+  pid_t live = 0;
+  char* sleeper[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
+  ASSERT_EQ(posix_spawnp(&live, "sleep", nullptr, nullptr, sleeper, environ), 0);  // returns once it runs sleep
+  const std::string pid = std::to_string(live), holder = slave + ": 串口正被另一个程序占用 (进程 " + pid;
+  const std::pair<std::string, std::string> cases[] = {  // the lock, and the reason ("" when the port opens)
+      {std::string(10 - pid.size(), ' ') + pid + "\n", holder + ", sleep)"},
+      {pid + " minicom root\n", holder + ", minicom)"},
+      {pid + "\nminicom\nhost\n", holder + ", minicom)"},
+      {std::string(reinterpret_cast<const char*>(&live), 4), holder + ", sleep)"},
+      {"2147483647\n", ""},
   };
-  const struct {
-    std::string content, holder;  // holder: empty when the port opens
-  } cases[] = {
-      {classic(live), "进程 " + std::to_string(live) + ", sleep"},
-      {std::to_string(live) + " minicom root\n", "进程 " + std::to_string(live) + ", minicom"},
-      {std::to_string(live) + "\nminicom\nhost\n", "进程 " + std::to_string(live) + ", minicom"},
-      {std::string(reinterpret_cast<const char*>(&live), 4), "进程 " + std::to_string(live) + ", sleep"},
-      {classic(gone), ""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.content);
-    std::ofstream(lock, std::ios::binary) << c.content;
+  for (const auto& [content, reason] : cases) {
+    std::ofstream(lock, std::ios::binary) << content;
     QtSerialIo io;
     io.SetDevice(1, slave);
-    if (c.holder.empty()) {
-      EXPECT_EQ(io.sio_open(1), 0) << io.LastError();
-      io.sio_close(1);
-    } else {
-      EXPECT_NE(io.sio_open(1), 0);
-      EXPECT_EQ(io.LastError(), slave + ": 串口正被另一个程序占用 (" + c.holder + ")");
-      std::ifstream kept(lock, std::ios::binary);
-      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), c.content) << "the lock is left alone";
-    }
+    EXPECT_EQ(io.sio_open(1), reason.empty() ? 0 : -1) << content;
+    EXPECT_EQ(io.LastError(), reason);
+    io.sio_close(1);
+    std::ifstream kept(lock, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), reason.empty() ? "" : content) << "left alone";
     std::filesystem::remove(lock);
   }
   kill(live, SIGKILL);
