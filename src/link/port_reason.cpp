@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -108,6 +109,8 @@ struct LockInfo {
 };
 
 std::optional<LockInfo> ReadLock(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;  // a pipe put there would never answer
   std::ifstream in(path, std::ios::binary);
   char buffer[256];
   in.read(buffer, sizeof buffer);
@@ -121,7 +124,7 @@ std::optional<LockInfo> ReadLock(const std::string& path) {
     std::istringstream words(text);
     words >> info.pid >> info.program;
   }
-  if (info.pid <= 0) return std::nullopt;
+  if (info.pid <= 0 || info.pid > std::numeric_limits<pid_t>::max()) return std::nullopt;
   return info;
 }
 

@@ -80,8 +80,12 @@ TEST(PortLock, ALockOfALiveProcessMeansBusyWhateverItsForm) {
   if (access("/var/lock", W_OK) != 0) GTEST_SKIP() << "/var/lock is not ours to write";
   pid_t live = 0;
   char* sleeper[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
-  ASSERT_EQ(posix_spawnp(&live, "sleep", nullptr, nullptr, sleeper, environ), 0);  // returns once it runs sleep
+  ASSERT_EQ(posix_spawnp(&live, "sleep", nullptr, nullptr, sleeper, environ), 0);
   const std::string pid = std::to_string(live), holder = slave + ": 串口正被另一个程序占用 (进程 " + pid;
+  ASSERT_TRUE(WaitFor([&] {
+    std::string name;
+    return std::getline(std::ifstream("/proc/" + pid + "/comm"), name) && name == "sleep";
+  }));
   const std::pair<std::string, std::string> cases[] = {  // the lock, and the reason ("" when the port opens)
       {std::string(10 - pid.size(), ' ') + pid + "\n", holder + ", sleep)"},
       {pid + " minicom root\n", holder + ", minicom)"},
