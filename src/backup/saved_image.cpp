@@ -1,6 +1,6 @@
 #include "backup/saved_image.h"
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "common/target_check.h"
 
 SavedImage::SavedImage(const std::string& imagePath, const BackupFlavor& flavor)
@@ -8,10 +8,8 @@ SavedImage::SavedImage(const std::string& imagePath, const BackupFlavor& flavor)
 
 std::optional<BackupEnding> SavedImage::Complete(Host& host, const std::function<bool()>& stillWanted) {
   if (flavor_.nand) {
-    const unsigned start = wire::LogicalBlockOfCode(firstBlock_);
-    const std::uint8_t trailer[nand::kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
-                                                      static_cast<std::uint8_t>(start >> 8)};
-    if (!temp_.Write(trailer, sizeof trailer)) return std::nullopt;
+    const auto trailer = nand::TrailerBytes(nand::LogicalBlockOfCode(firstBlock_));
+    if (!temp_.Write(trailer.data(), trailer.size())) return std::nullopt;
   }
   const bool replaced = temp_.Commit(stillWanted);
   host.HideCancelDialog();

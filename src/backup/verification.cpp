@@ -11,10 +11,10 @@ class ComparedImage final : public ImageSink {
   ComparedImage(ImageComparison& comparison, bool nand) : comparison_(comparison), nand_(nand) {}
 
   bool Begin() override {
-    comparison_.Restart(nand_ ? static_cast<int>(wire::LogicalBlockOfCode(0)) : 0);
+    comparison_.Restart(nand_ ? nand::LogicalBlockOfCode(0) : 0);
     return true;
   }
-  void FirstBlock(unsigned f) override { comparison_.Restart(static_cast<int>(wire::LogicalBlockOfCode(f))); }
+  void FirstBlock(unsigned f) override { comparison_.Restart(nand::LogicalBlockOfCode(f)); }
   bool Add(const std::uint8_t* bytes, std::size_t count) override { return comparison_.Add(bytes, count); }
   std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>&) override {
     if (!comparison_.Finish()) return std::nullopt;

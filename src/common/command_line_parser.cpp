@@ -98,3 +98,8 @@ std::optional<int> ParseCommandLine(CLI::App& app, const std::vector<std::string
   }
   return std::nullopt;
 }
+
+const Model& ModelOption(const std::string& text) {
+  if (const Model* model = ModelOnCommandLine(text)) return *model;
+  throw CLI::ValidationError(text + " is not a model: give NC3000 or 2000系列 (or 2000)");
+}

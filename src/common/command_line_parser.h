@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "common/models.h"
+
 // What the command lines of all our programs share, on top of CLI11: `--help`
 // (or `-h`) prints the help of the verb it follows and ends with status 0; a
 // usage error names the problem, shows the help of the verb concerned and
@@ -19,6 +21,10 @@
 // after the help went to `out` or the usage error to `err`.
 std::optional<int> ParseCommandLine(CLI::App& app, const std::vector<std::string>& words, std::ostream& out,
                                     std::ostream& err);
+
+// The model an option names (ModelOnCommandLine); a usage error for a text
+// that names none.
+const Model& ModelOption(const std::string& text);
 
 // The version of the programs and of their package: the project's version.
 extern const char* const kProgramVersion;

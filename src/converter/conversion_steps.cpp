@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/file_exists.h"
+#include "common/image_layout.h"
 #include "common/length_reason.h"
 #include "common/system_reason.h"
 #include "common/target_check.h"
@@ -42,6 +43,21 @@ bool WholeBlocks(ConverterHost& host, const std::string& source, std::uint64_t s
   host.ShowWithReason(text::kSourceSizeWrong,
                       OfSource(source, LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra))));
   return false;
+}
+
+bool ImageAccepted(ConverterHost& host, const std::string& source, SourceImage& image, bool& unreadable) {
+  std::uint64_t size = 0;
+  if (!SourceReadable(host, source, size) || !WholeBlocks(host, source, size, nand::kBlockSize, nand::kTrailerSize, image.blocks))
+    return false;
+  std::string error;
+  const std::optional<nand::ImageShape> shape = nand::ReadImageShape(source, size, error);
+  unreadable = !shape;
+  if (unreadable) {
+    host.ShowMessage(text::ReadFailed(source, error));
+    return false;
+  }
+  image.start = shape->start;
+  return true;
 }
 
 bool TargetUsable(ConverterHost& host, const std::string& source, const std::string& target) {

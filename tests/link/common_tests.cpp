@@ -9,11 +9,14 @@
 
 #include "common/file_exists.h"
 #include "common/hex_text.h"
+#include "common/image_layout.h"
 #include "common/interruption.h"
 #include "common/safe_replace.h"
 #include "common/system_reason.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -39,6 +42,28 @@ TEST(HexText, FormatsBytesAndNumbersAsMessagesShowThem) {
   EXPECT_EQ(BlankNumber(-1), "-1");
 }
 
+// A start's trailer bytes and block code, both ways; the lengths that are
+// whole blocks and the trailer.
+TEST(ImageLayout, TrailerAndBlockCodeRoundTripAndWholeBlockLengths) {
+  const struct {
+    unsigned start;
+    std::array<std::uint8_t, 2> trailer;
+    int code;
+  } starts[] = {{1, {0x01, 0x00}, 0x1FFF}, {2, {0x02, 0x00}, 0}, {0xC32, {0x32, 0x0C}, 0xC30}, {0xFFF, {0xFF, 0x0F}, 0xFFD}};
+  for (const auto& s : starts) {
+    EXPECT_EQ(nand::TrailerBytes(s.start), s.trailer) << s.start;
+    EXPECT_EQ(nand::StartFromTrailer(s.trailer.data()), s.start);
+    EXPECT_EQ(nand::BlockCode(static_cast<int>(s.start)), s.code) << s.start;
+    EXPECT_EQ(nand::LogicalBlockOfCode(s.code), static_cast<int>(s.start));
+  }
+  const struct {
+    std::uint64_t length;
+    std::optional<std::size_t> blocks;
+  } lengths[] = {{0, {}}, {1, {}}, {2, 0}, {16897, {}}, {16898, 1}, {16899, {}}, {2 * 16896 + 1, {}},
+                 {nand::ImageLength(4095), 4095}, {nand::ImageLength(4095) - 16896 / 2, {}}, {nand::ImageLength(0x2000), 0x2000}};
+  for (const auto& l : lengths) EXPECT_EQ(nand::BlocksInImage(l.length), l.blocks) << l.length;
+}
+
 TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
   struct Case {
     int errorNumber;
@@ -58,24 +83,12 @@ TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
   EXPECT_EQ(WindowsReason(1117, "I/O device error"), "I/O device error");
 }
 
-class FileTest : public ::testing::Test {
+class FileTest : public TempFolderTest {
  protected:
-  fs::path dir = fs::temp_directory_path() / ("tolvar-common-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  void SetUp() override { fs::create_directories(dir); }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir, fs::perms::owner_all, ec);
-    fs::remove_all(dir, ec);
-  }
-  // Names and paths are UTF-8, as the programs take them.
+  // A file of the folder with `content`; gives its path.
   std::string Write(const std::string& name, const std::string& content) {
-    std::ofstream(dir / PathFromUtf8(name), std::ios::binary) << content;
-    return Utf8FromPath(dir / PathFromUtf8(name));
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    WriteText(At(name), content);
+    return At(name);
   }
 };
 
@@ -112,7 +125,7 @@ TEST_F(FileTest, ReplaceWithTemporaryPutsTheNewFileInPlaceOrChangesNothing) {
   const std::string temp = Write("x.nand.temp", "new");
   std::string error;
   ASSERT_TRUE(ReplaceWithTemporary(temp, target, error)) << error;
-  EXPECT_EQ(Read(target), "new");
+  EXPECT_EQ(ReadText(target), "new");
   EXPECT_FALSE(fs::exists(temp));
 
   // A folder in the way: the temporary file stays, the folder is untouched.
@@ -120,7 +133,7 @@ TEST_F(FileTest, ReplaceWithTemporaryPutsTheNewFileInPlaceOrChangesNothing) {
   const std::string temp2 = Write("folder.nand.temp", "data");
   EXPECT_FALSE(ReplaceWithTemporary(temp2, (dir / "folder.nand").string(), error));
   EXPECT_FALSE(error.empty());
-  EXPECT_EQ(Read(temp2), "data");
+  EXPECT_EQ(ReadText(temp2), "data");
   EXPECT_TRUE(fs::is_directory(dir / "folder.nand"));
 }
 
@@ -256,7 +269,7 @@ TEST_F(FileTest, AReplacedFileKeepsItsPermissionsAndOwner) {
     EXPECT_EQ(now.st_uid, c.owner);
     ASSERT_TRUE(file.Write("new", 3) && file.Commit()) << file.Error();
     ASSERT_EQ(stat(target.c_str(), &now), 0);
-    EXPECT_EQ(Read(target), "new");
+    EXPECT_EQ(ReadText(target), "new");
     EXPECT_EQ(now.st_mode & 07777, c.mode);
     EXPECT_EQ(now.st_uid, c.owner);
   }
@@ -287,9 +300,9 @@ TEST_F(FileTest, TemporaryFilesNeverTouchAFileTheyDidNotCreate) {
     EXPECT_EQ(file.path(), c.temporary);
     ASSERT_TRUE(file.Write("new", 3));
     ASSERT_TRUE(file.Commit()) << file.Error();
-    EXPECT_EQ(Read(c.target), "new");
+    EXPECT_EQ(ReadText(c.target), "new");
     EXPECT_FALSE(fs::exists(c.temporary));
-    for (const std::string& taken : c.taken) EXPECT_EQ(Read(taken), "mine");
+    for (const std::string& taken : c.taken) EXPECT_EQ(ReadText(taken), "mine");
     for (const std::string& taken : c.taken) fs::remove(taken);
   }
 
@@ -306,7 +319,7 @@ TEST_F(FileTest, TemporaryFilesNeverTouchAFileTheyDidNotCreate) {
   EXPECT_NE(kept.Error().find("是文件夹"), std::string::npos) << kept.Error();
   EXPECT_TRUE(kept.Holds());
   kept.Keep();
-  EXPECT_EQ(Read(d + "folder.nand.temp"), "data");
+  EXPECT_EQ(ReadText(d + "folder.nand.temp"), "data");
 }
 
 TEST_F(FileTest, AFailedWriteGivesTheSystemsReasonAndLeavesNothing) {

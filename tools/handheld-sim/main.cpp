@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <map>
 #include <string>
 #include <thread>
 
@@ -57,16 +56,8 @@ void DefineOptions(CLI::App& app, Options& o) {
   app.add_option("--nand-blocks", o.nandBlocks, "blocks of the generated NAND flash (4)")->check(CLI::Range(1L, static_cast<long>(nand::kLastBlockNumber)));
   app.add_option("--nand-start", o.nandStart, "logical block number of the first generated NAND block (2)")
       ->check(CLI::Range(1L, static_cast<long>(nand::kLastBlockNumber)));
-  app.add_option_function<std::string>(
-         "--model",
-         [&o](const std::string& model) {
-           const std::map<std::string, long> speeds = {{"NC3000", 921600}, {"2000", 230400}, {"2000系列", 230400}};
-           const auto speed = speeds.find(model);
-           if (speed == speeds.end())
-             throw CLI::ValidationError("--model", model + " is not a model: give NC3000 or 2000 (2000系列)");
-           o.settings.transferSpeed = speed->second;
-         },
-         "NC3000 (921600 bit/s, default) or 2000 (2000系列, 230400 bit/s)")
+  app.add_option("--model", o.settings.transferSpeed, ModelChoices())
+      ->transform([](const std::string& text) { return std::to_string(ModelOption(text).speed); })
       ->type_name("MODEL");
   app.add_option("--link", o.link, "also make PATH a symbolic link to the device (for TOLVAR_COM1)")->type_name("PATH");
   app.add_option("--save-nor", o.saveNor, "write the NOR flash to FILE at exit")->type_name("FILE");

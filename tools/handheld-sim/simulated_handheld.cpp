@@ -120,7 +120,7 @@ void SimulatedHandheld::BeginBackup(HandheldLine& line, bool nand, std::uint8_t 
   const int first = flash_.FirstNandBlock();
   sender_ = std::make_unique<BackupSender>(nand ? BackupSender::Flash::Nand : BackupSender::Flash::Nor,
                                            nand ? flash_.NandImage() : flash_.NorImage(), settings_.transferSpeed,
-                                           wire::BlockCode(first));
+                                           nand::BlockCode(first));
   sender_->autoStart = false;
   if (!faultsUsed_) sender_->faults = settings_.backupFaults;
   sender_->faults.junkBeforeHello = 0;  // the hello has been said

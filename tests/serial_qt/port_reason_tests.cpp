@@ -12,6 +12,7 @@
 
 #include "link/qt_serial_io.h"
 #include "pty_devices.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -49,8 +50,8 @@ TEST(PortReason, EveryFailureReadsDeviceChineseAndSystemText) {
 
 // Through Qt SerialPort: what a device that is no serial port gives.
 TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("reason_" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  const TempFolder temp;
+  const std::filesystem::path& folder = temp.path();
   std::ofstream(folder / "plain").put('x');
   const struct {
     std::string device, reason;
@@ -65,7 +66,6 @@ TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
     EXPECT_NE(io.sio_open(1), 0);
     EXPECT_EQ(io.LastError().rfind(c.device + ": " + c.reason + " (", 0), 0u) << io.LastError();
   }
-  std::filesystem::remove_all(folder);
 }
 
 // Another program's lock file on the port, in each form serial programs

@@ -12,9 +12,10 @@
 #include <utility>
 #include <iterator>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "processes.h"
 #include "support/files.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -27,16 +28,8 @@ struct Call {
   std::vector<std::string> says;  // in the output, in this order
 };
 
-class CommandLine : public ::testing::Test {
+class CommandLine : public TempFolderTest {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("tolvar_cli_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string At(const std::string& name) const { return (dir / name).string(); }
   void Sparse(const std::string& name, std::uintmax_t size) {
     std::ofstream(dir / name).close();
     fs::resize_file(dir / name, size);

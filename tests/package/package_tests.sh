@@ -3,7 +3,7 @@
 # declare the Qt libraries, the CJK font and Qt's translations as dependencies,
 # carry exactly the programs, menu entries, icons and copyright statement, and
 # its programs must run from an unpacked copy.
-#   package_test.sh BUILD_FOLDER
+#   package_tests.sh BUILD_FOLDER
 set -euo pipefail
 build="$1"
 work="$(mktemp -d)"
