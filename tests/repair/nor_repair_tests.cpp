@@ -304,8 +304,7 @@ TEST_F(NorRepairTest, AReadOnlyImageIsSentOnlyWhenItsCheckValuesAreRight) {
     if (c.ending == RepairEnding::Success) {
       ExpectFlashHolds({2, 3, 4, 5}, before);
     } else {
-      EXPECT_EQ(host.messages, std::vector<std::string>{"无法写入文件,不能校正文件的校验值,修复没有进行!\r\n" + file.string() +
-                                                       ": 这是只读文件"});
+      EXPECT_EQ(host.messages, std::vector<std::string>{"无法写入文件,不能校正文件的校验值,修复没有进行!"});
       EXPECT_TRUE(host.prompts.empty());
       EXPECT_TRUE(Sent().empty());
     }
