@@ -59,6 +59,69 @@ TEST_F(ComparisonTest, LayoutsAreToldApartByLength) {
   }
 }
 
+TEST_F(ComparisonTest, SingleBytesAreReportedWithTheirPageOrBlock) {
+  const Bytes a = RandomBytes(4 * kBlock, 1);
+  Bytes b = a;
+  b[kBlock + 600] ^= 1;  // block 2, page 2
+  b[kBlock + 9000] ^= 0xFF;
+  b[3 * kBlock] ^= 4;  // block 4, its first byte
+  const ComparisonSummary s = Compare(WithTrailer(a, 0x20), WithTrailer(b, 0x20));
+  EXPECT_EQ(s.compared, 4);
+  EXPECT_EQ(s.differing, 2);
+  EXPECT_FALSE(s.Identical());
+  ASSERT_EQ(differences.size(), 2u);
+  EXPECT_EQ(DescribeDifference(ImageLayout::Nand, differences[0]),
+            "第2块(逻辑块21h): 首个不同字节在块内偏移 258h (第2页), 不同字节数 2");
+  EXPECT_EQ(DescribeDifference(ImageLayout::Nand, differences[1]),
+            "第4块(逻辑块23h): 首个不同字节在块内偏移 0h (第1页), 不同字节数 1");
+
+  differences.clear();
+  const Bytes nor = RandomBytes(6 * kPage, 2);
+  Bytes other = nor;
+  other[5 * kPage + 0x1A2B] ^= 0x80;
+  EXPECT_EQ(Compare(nor, other).differing, 1);
+  ASSERT_EQ(differences.size(), 1u);
+  EXPECT_EQ(DescribeDifference(ImageLayout::Nor, differences[0]), "第$05页: 首个不同字节在页内偏移 1A2Bh, 不同字节数 1");
+  EXPECT_TRUE(Compare(nor, nor).Identical());
+}
+
+TEST_F(ComparisonTest, PagesAndBlocksMissingOnEitherSideOrOutOfScopeAreCounted) {
+  const Bytes blocks = RandomBytes(6 * kBlock, 3), pages = RandomBytes(10 * kPage, 4);
+  const auto part = [](const Bytes& b, std::size_t from, std::size_t to) { return Bytes(b.begin() + from, b.begin() + to); };
+  struct Case {
+    const char* what;
+    Bytes a, b;
+    ImageComparison::InScope scope;
+    std::vector<int> expected;  // compared, differing, only in A, only in B, not compared
+  };
+  const Case cases[] = {
+      {"NAND 2..5 against 4..7", WithTrailer(part(blocks, 0, 4 * kBlock), 2), WithTrailer(part(blocks, 2 * kBlock, 6 * kBlock), 4),
+       nullptr, {2, 0, 2, 2, 0}},
+      {"the same bytes under another start", WithTrailer(part(blocks, 0, 4 * kBlock), 2),
+       WithTrailer(part(blocks, 0, 4 * kBlock), 3), nullptr, {3, 3, 1, 1, 0}},
+      {"8 pages against 6½: the tail differs", part(pages, 0, 8 * kPage), part(pages, 0, 6 * kPage + kPage / 2),
+       nullptr, {7, 1, 1, 0, 0}},
+      {"pages 0 and 1 in scope", part(pages, 0, 8 * kPage), pages, [](int page) { return page < 2; },
+       {2, 0, 0, 0, 8}},
+      {"nothing in scope", part(pages, 0, 2 * kPage), part(pages, 0, 2 * kPage), [](int) { return false; },
+       {0, 0, 0, 0, 2}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ComparisonSummary s = Compare(c.a, c.b, c.scope);
+    EXPECT_EQ((std::vector<int>{s.compared, s.differing, s.onlyInFirst, s.onlyInSecond, s.notCompared}), c.expected);
+    // Identical needs something compared.
+    EXPECT_EQ(s.Identical(), c.expected[0] > 0 && c.expected[1] + c.expected[2] + c.expected[3] == 0);
+  }
+  // The partial page: its first missing byte, and every missing byte counted.
+  ASSERT_FALSE(differences.empty());
+  EXPECT_EQ(std::pair(differences.back().bytes.firstOffset, differences.back().bytes.count),
+            std::pair(kPage / 2, kPage / 2));
+  EXPECT_EQ(DescribeSummary(ImageLayout::Nor, Compare(part(pages, 0, 8 * kPage), pages), "A", "B"),
+            (std::vector<std::string>{"比较的页数: 8", "不同的页数: 0", "只在A中的页数: 0", "只在B中的页数: 2",
+                                      "结果: 不同"}));
+}
+
 // compare judges each file on its own, and of two layouts blames the one
 // that is wrong, by name and length.
 TEST_F(ComparisonTest, APairNamesTheFileThatIsWrong) {
