@@ -2,10 +2,9 @@
 // SEEDS and holds it to its expected outcome in EXPECTED, where each seed's
 // lines follow its name in brackets ("[nor_one_frame]"); lines starting with
 // "#" are comments. A seed without expected lines, or expected lines without
-// their seed, fail too. With --print the outcomes are printed in that form,
-// to be checked by hand before they become a new seed's expectation.
+// their seed, fail too; a seed's outcome is printed whenever it fails, to be
+// checked by hand before it becomes a new seed's expectation.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -43,15 +42,13 @@ void Print(const char* heading, const Lines& lines) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool print = argc == 4 && std::strcmp(argv[1], "--print") == 0;
-  if (argc != 3 && !print) {
-    std::fprintf(stderr, "usage: %s [--print] SEEDS EXPECTED\n", argv[0]);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s SEEDS EXPECTED\n", argv[0]);
     return 2;
   }
-  const fs::path seeds = argv[argc - 2];
-  std::map<std::string, Lines> expected = ReadExpected(argv[argc - 1]);
+  std::map<std::string, Lines> expected = ReadExpected(argv[2]);
   std::map<std::string, fs::path> files;
-  for (const auto& entry : fs::directory_iterator(seeds))
+  for (const auto& entry : fs::directory_iterator(argv[1]))
     if (entry.is_regular_file()) files[entry.path().filename().string()] = entry.path();
   int failures = 0;
   for (const auto& [name, file] : files) {
@@ -59,9 +56,7 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
     const Lines outcome = FuzzOutcome(bytes.data(), bytes.size());
     const auto wanted = expected.find(name);
-    if (print) {
-      Print(("[" + name + "]").c_str(), outcome);
-    } else if (wanted == expected.end() || wanted->second != outcome) {
+    if (wanted == expected.end() || wanted->second != outcome) {
       ++failures;
       std::printf("%s: not the expected outcome\n", name.c_str());
       if (wanted != expected.end()) Print("expected:", wanted->second);

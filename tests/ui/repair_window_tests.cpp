@@ -146,24 +146,6 @@ class RepairWindowTest : public QObject {
     QCOMPARE(ReadFile(rig.Path("x.nor")), image);  // page 00 alone leaves the check values alone
   }
 
-  void norRepairOfAReadOnlyImageToCorrectSaysWhyAndSendsNothing() {
-    RepairRig rig(RepairReceiver::Flash::Nor);
-    const std::string image = Pattern(6 * 32768, 4);  // its check values are wrong
-    WriteFile(rig.Path("ro.nor"), image);
-    std::filesystem::permissions(rig.Path("ro.nor").toStdString(), std::filesystem::perms::owner_read);
-    rig.form.files = {rig.Path("ro.nor")};
-    rig.form.CommandSatrt_Click();
-    FormBackNor* dialog = Open<FormBackNor>().value(0);
-    QVERIFY(dialog);
-    dialog->Command1->click();  // 02页-最后页
-    DeleteClosedDialogs();
-    rig.VerifyRestored();
-    QCOMPARE(rig.form.messages, (std::vector<QString>{U("无法写入文件,不能校正文件的校验值,修复没有进行!")}));
-    QCOMPARE(rig.form.details, (std::vector<QString>{rig.Path("ro.nor") + U(": 这是只读文件")}));
-    QVERIFY(rig.port.wire.empty());
-    QCOMPARE(ReadFile(rig.Path("ro.nor")), image);
-  }
-
   void aNewStartClosesTheDialogOfTheEarlierOne() {
     // The start button stays usable while a repair dialog is open; a dialog
     // left from an earlier start must never repair the file chosen later.
