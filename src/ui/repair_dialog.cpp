@@ -18,8 +18,8 @@ void RepairDialog::HandOverToMainWindow() {
   hide();
 }
 
-void RepairDialog::SayWhatIsLeft(RepairEnding ending) {
-  if (ending != RepairEnding::Success && m_.HandheldWritten) m_.host.SetStatus(kRunRepairAgain);
+void RepairDialog::SayWhatIsLeft(RepairEnding ending, const std::string& next) {
+  if (ending != RepairEnding::Success && m_.HandheldWritten) m_.host.SetStatus(kRunRepairAgain + next);
 }
 
 void RepairDialog::keyPressEvent(QKeyEvent* event) {
