@@ -69,7 +69,10 @@ bool ConsoleHost::Ask(const std::string& question, bool) {
     return false;
   }
   std::string answer;
-  if (!ReadAnswer(answer)) return false;
+  if (!ReadAnswer(answer)) {
+    if (Interrupted() && module_) module_->RequestCancel();  // an interrupted question is a cancel
+    return false;
+  }
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 

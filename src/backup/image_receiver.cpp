@@ -240,8 +240,9 @@ BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor, ImageSink& sin
       sink.Restart();
       continue;
     }
-    // Success and a failed replace took their own steps in Complete.
-    if (result.ending == BackupEnding::Cancel)
+    // Success and a failed replace took their own steps in Complete. A
+    // cancel, also one that answered a question, keeps nothing.
+    if (result.ending == BackupEnding::Cancel || m.CancelFlag)
       sink.Discard();
     else if (result.ending != BackupEnding::Success && result.ending != BackupEnding::ReplaceFailed)
       sink.Abandon(m.host);
