@@ -1,8 +1,10 @@
 #include <QApplication>
+#include <QCoreApplication>
 #include <iostream>
 
 #include "command_line.h"
 #include "common/console.h"
+#include "common/help_language.h"
 #include "common/interruption.h"
 #include "common/qt_chinese.h"
 #include "converter/form1.h"
@@ -12,6 +14,8 @@ int main(int argc, char** argv) {
   CatchInterruptions();
   if (argc > 1) {
     PrepareConsoleOutput();
+    QCoreApplication app(argc, argv);
+    UseHelpInSystemLanguage();
     return RunCommandLine(Utf8Arguments(argc, argv), std::cout, std::cerr);
   }
   ReleaseOwnConsole();

@@ -26,14 +26,6 @@ bool ParsePages(const std::string& list, NorRepairOptions& options) {
   }
 }
 
-// "NC3000" in any case, "2000系列" or "2000" into the model's name as the
-// window's list shows it.
-std::string ModelName(const std::string& text) {
-  if (QString::fromStdString(text).compare("NC3000", Qt::CaseInsensitive) == 0) return "NC3000";
-  if (text == "2000系列" || text == "2000") return "2000系列";
-  throw CLI::ValidationError(text + " is not a model: give NC3000 or 2000系列 (or 2000)");
-}
-
 bool AllDigits(const std::string& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -62,8 +54,8 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
                  ", a device such as /dev/ttyUSB0, or auto";
         })
         ->type_name("PORT");
-    v->add_option("--model", a.model, "NC3000 (921600 bit/s, the default) or 2000系列 (also 2000, 230400 bit/s)")
-        ->transform(ModelName)
+    v->add_option("--model", a.model, ModelChoices())
+        ->transform([](const std::string& text) { return std::string(ModelOption(text).name); })
         ->type_name("MODEL");
     v->add_flag("--batch", a.batch, "answer every question No and do not wait for Enter");
   };

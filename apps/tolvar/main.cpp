@@ -3,6 +3,7 @@
 
 #include "command_line.h"
 #include "common/console.h"
+#include "common/help_language.h"
 #include "common/interruption.h"
 #include "common/qt_chinese.h"
 #include "link/present_ports.h"
@@ -27,5 +28,6 @@ int main(int argc, char** argv) {
   PrepareConsoleOutput();
   QCoreApplication app(argc, argv);
   LoadQtChinese(app, kQtCatalogs);
+  UseHelpInSystemLanguage();
   return RunCommandLine(Utf8Arguments(argc, argv));
 }

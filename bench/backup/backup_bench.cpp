@@ -22,7 +22,7 @@
 
 #include "backup/backup.h"
 #include "backup_sender.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "link/qt_serial_io.h"
 #include "sim_port.h"
 #include "support/null_host.h"

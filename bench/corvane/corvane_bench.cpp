@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "common/binary_file.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "common/temporary_file.h"
 #include "converter/conversions.h"
 #include "converter/verify.h"

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "common/file_exists.h"
+#include "common/handheld_layout.h"
 #include "common/hex_text.h"
 #include "common/system_reason.h"
 
@@ -29,7 +30,7 @@ std::string NorPage(int page) {
 // images whole blocks and 2 bytes, which no multiple of 256 is.
 std::optional<ImageLayout> LayoutOfLength(std::uint64_t length) {
   if (length % wire::kNorPayload == 0) return ImageLayout::Nor;
-  if (length >= nand::kTrailerSize && (length - nand::kTrailerSize) % nand::kBlockSize == 0) return ImageLayout::Nand;
+  if (nand::BlocksInImage(length)) return ImageLayout::Nand;
   return std::nullopt;
 }
 
@@ -58,14 +59,10 @@ std::optional<ImageFile> OpenImageFile(const std::string& path, std::string& pro
   ImageFile image{path, {*layout, 0, 0}, length};
   const std::uint64_t unit = UnitSize(*layout);
   if (*layout == ImageLayout::Nand) {
-    std::uint8_t trailer[nand::kTrailerSize];
-    BinaryFile file;
-    if (!file.OpenForReading(path) || !file.SeekTo(length - nand::kTrailerSize) || !file.Read(trailer, sizeof trailer)) {
-      problem = file.Error();
-      return std::nullopt;
-    }
+    const std::optional<nand::ImageShape> shape = nand::ReadImageShape(path, length, problem);
+    if (!shape) return std::nullopt;
     image.bodyBytes = length - nand::kTrailerSize;
-    image.extent.start = trailer[1] * 256 + trailer[0];
+    image.extent.start = static_cast<int>(shape->start);
   }
   image.extent.units = static_cast<int>((image.bodyBytes + unit - 1) / unit);
   return image;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "common/binary_file.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 
 // Two images of the handheld's flash compared page by page (NOR) or block by
 // block by logical block number (NAND): the first is a file, the second comes

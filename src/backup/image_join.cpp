@@ -81,9 +81,8 @@ JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& out
     if (!sources.Read(giver[b], first + static_cast<int>(b), mine)) return {sources.problem(), {}};
     written = temp.Write(mine.data(), mine.size());
   }
-  const std::uint8_t trailer[nand::kTrailerSize] = {static_cast<std::uint8_t>(first & 0xFF),
-                                                    static_cast<std::uint8_t>(first >> 8)};
-  if (!written || !temp.Write(trailer, sizeof trailer) || !temp.Commit())
+  const auto trailer = nand::TrailerBytes(static_cast<unsigned>(first));
+  if (!written || !temp.Write(trailer.data(), trailer.size()) || !temp.Commit())
     return {"无法保存为 " + output + " : " + temp.Error(), {}};
   return {"", {ImageLayout::Nand, first, static_cast<int>(giver.size())}};
 }

@@ -120,7 +120,7 @@ bool BackupRun::TakeFirstFrame() {
   if (!sink_.FirstBlock(f)) return false;
   received_ = sink_.KeptBlocks();
   if (received_ > 0) {
-    continuedAt_ = static_cast<unsigned>(wire::LogicalBlockOfCode(static_cast<int>(f)));
+    continuedAt_ = static_cast<unsigned>(nand::LogicalBlockOfCode(static_cast<int>(f)));
     ShowReceived();
   }
   return true;

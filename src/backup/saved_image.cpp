@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "common/binary_file.h"
-#include "common/handheld_layout.h"
 #include "common/hex_text.h"
+#include "common/image_layout.h"
 #include "common/target_check.h"
 
 namespace {
@@ -27,7 +27,9 @@ std::string BlockHex(unsigned block) { return HexNoZeros(block) + "h"; }
 SavedImage::SavedImage(const std::string& imagePath, const BackupFlavor& flavor)
     : imagePath_(imagePath), flavor_(flavor), target_(CheckTarget(imagePath).path), temp_(target_) {}
 
-unsigned SavedImage::StartBlock() const { return static_cast<unsigned>(wire::LogicalBlockOfCode(static_cast<int>(firstBlock_))); }
+unsigned SavedImage::StartBlock() const {
+  return static_cast<unsigned>(nand::LogicalBlockOfCode(static_cast<int>(firstBlock_)));
+}
 
 bool SavedImage::KeepBlocksOf(const ImageFile& partial) {
   if (!temp_.Create()) return false;
@@ -43,7 +45,7 @@ bool SavedImage::KeepBlocksOf(const ImageFile& partial) {
     return false;
   }
   kept_ = partial.extent.units;
-  firstBlock_ = static_cast<unsigned>(wire::BlockCode(partial.extent.start));
+  firstBlock_ = static_cast<unsigned>(nand::BlockCode(partial.extent.start));
   return true;
 }
 
@@ -54,7 +56,7 @@ bool SavedImage::Begin() {
 }
 
 bool SavedImage::FirstBlock(unsigned f) {
-  if (kept_ > 0 && f == static_cast<unsigned>(wire::BlockCode(static_cast<int>(StartBlock()) + kept_))) return true;
+  if (kept_ > 0 && f == static_cast<unsigned>(nand::BlockCode(static_cast<int>(StartBlock()) + kept_))) return true;
   firstBlock_ = f;
   if (kept_ == 0) return true;
   kept_ = 0;  // another block: the image starts afresh
@@ -62,10 +64,8 @@ bool SavedImage::FirstBlock(unsigned f) {
 }
 
 bool SavedImage::AppendTrailer() {
-  const unsigned start = StartBlock();
-  const std::uint8_t trailer[nand::kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
-                                                    static_cast<std::uint8_t>(start >> 8)};
-  return temp_.Write(trailer, sizeof trailer);
+  const auto trailer = nand::TrailerBytes(StartBlock());
+  return temp_.Write(trailer.data(), trailer.size());
 }
 
 std::optional<BackupEnding> SavedImage::Complete(Host& host) {

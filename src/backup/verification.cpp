@@ -11,11 +11,11 @@ class ComparedImage final : public ImageSink {
   ComparedImage(ImageComparison& comparison, bool nand) : comparison_(comparison), nand_(nand) {}
 
   bool Begin() override {
-    comparison_.Restart(nand_ ? static_cast<int>(wire::LogicalBlockOfCode(0)) : 0);
+    comparison_.Restart(nand_ ? nand::LogicalBlockOfCode(0) : 0);
     return true;
   }
   bool FirstBlock(unsigned f) override {
-    comparison_.Restart(static_cast<int>(wire::LogicalBlockOfCode(static_cast<int>(f))));
+    comparison_.Restart(nand::LogicalBlockOfCode(static_cast<int>(f)));
     return true;
   }
   bool Add(const std::uint8_t* bytes, std::size_t count) override { return comparison_.Add(bytes, count); }

@@ -25,6 +25,17 @@ bool BinaryFile::OpenForReading(const std::string& path) {
   return file_ ? true : Fail();
 }
 
+bool BinaryFile::OpenForChanging(const std::string& path) {
+  errno = 0;
+  file_ = OpenFileToChange(path);
+  return file_ ? true : Fail();
+}
+
+bool BinaryFile::Write(const void* buffer, std::size_t count) {
+  errno = 0;
+  return std::fwrite(buffer, 1, count, file_) == count && std::fflush(file_) == 0 ? true : Fail();
+}
+
 bool BinaryFile::Read(void* buffer, std::size_t count) {
   errno = 0;
   return std::fread(buffer, 1, count, file_) == count ? true : Fail();

@@ -4,8 +4,9 @@
 #include <cstdio>
 #include <string>
 
-// A file read in blocks, named by a UTF-8 path. Every failing call leaves the
-// system's reason in Error(). (New files are written through TemporaryFile.)
+// A file read in blocks, or changed in place, named by a UTF-8 path. Every
+// failing call leaves the system's reason in Error(). (New files are written
+// through TemporaryFile.)
 class BinaryFile {
  public:
   BinaryFile() = default;
@@ -14,9 +15,15 @@ class BinaryFile {
   ~BinaryFile();
 
   bool OpenForReading(const std::string& path);
+  // For reading and for writing in place: a file that may not be written
+  // does not open.
+  bool OpenForChanging(const std::string& path);
 
   // Exactly `count` bytes; a file that ends sooner is an error.
   bool Read(void* buffer, std::size_t count);
+  // Writes `count` bytes at the current position and hands them to the
+  // system before it returns. Move (SeekTo) between reading and writing.
+  bool Write(const void* buffer, std::size_t count);
   bool SeekTo(std::uint64_t offset);
   bool Close();
 

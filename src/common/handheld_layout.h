@@ -2,34 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// The sizes of the handheld's flash images and of Corvane's data files, and
-// the bytes and frames of the serial exchange. Every program, tool and test
-// takes them from here.
-
-// NOR image file: the NOR flash as pages, nothing before or after them.
-namespace nor {
-inline constexpr std::size_t kPageSize = 32768;          // one page of the image
-inline constexpr std::size_t kMinimumPages = 6;          // a repairable image holds pages 00 to 05 at least
-inline constexpr std::size_t kMaximumPages = 256;        // the page number travels in one byte
-inline constexpr std::size_t kCrcOffset = 0x1FFF0;       // the CRC, low byte first, near the end of page 03
-inline constexpr std::size_t kCheckSumOffset = 0x1FFFE;  // the NorCheckSum, low byte first, ends page 03
-}  // namespace nor
-
-// NAND image file: blocks of pages, each page its data and its spare area,
-// then the starting logical block number, low byte first. Data file: the
-// pages' data alone.
-namespace nand {
-inline constexpr std::size_t kPageData = 512;                              // data bytes of a page
-inline constexpr std::size_t kSpareSize = 16;                              // spare bytes after them
-inline constexpr std::size_t kPageSize = kPageData + kSpareSize;           // 528: a page in an image
-inline constexpr int kPagesPerBlock = 32;                                  // pages of a block
-inline constexpr std::size_t kBlockSize = kPageSize * kPagesPerBlock;      // 16896: a block in an image
-inline constexpr std::size_t kDataBlockSize = kPageData * kPagesPerBlock;  // 16384: a block in a data file
-inline constexpr std::size_t kTrailerSize = 2;                             // the starting logical block number
-inline constexpr std::size_t kBlockSumOffset = kBlockSize - 2;             // the block sum: page 32's last spare bytes
-inline constexpr int kLogicalBlocks = 4096;          // logical blocks a repair may reach: 1 to 4095
-inline constexpr unsigned kLastBlockNumber = 0xFFF;  // the highest logical block number Corvane writes
-}  // namespace nand
+#include "common/image_layout.h"
 
 // The serial exchange: single control bytes, then frames of a 7-byte header
 // (a kind byte, five field bytes, their XOR check), a payload and its XOR.
@@ -51,17 +24,12 @@ inline constexpr int kNorFramesPerPage = nor::kPageSize / kNorPayload;         /
 
 // A repair's NOR frame: kind, page, address low byte 00 and high byte (page
 // 00 from 0x80, any other page from 0x40, one more per frame), then the
-// payload length. A NAND frame: block code high and low byte, 00, twice the
-// page index, then the payload length. Lengths go low byte first.
+// payload length. A NAND frame: block code (nand::BlockCode) high and low
+// byte, 00, twice the page index, then the payload length. Lengths go low
+// byte first.
 inline constexpr std::uint8_t kNorFrameKind = 0x40;    // kind byte of a repair's NOR frame
 inline constexpr std::uint8_t kPage00Address = 0x80;   // address high byte of page 00's first frame
 inline constexpr std::uint8_t kOtherPageAddress = 0x40;  // the same for every other page
-inline constexpr int kBlock1Code = 0x1FFF;              // block code of logical block 1
-
-// The block code a NAND frame carries for a logical block: its number - 2,
-// and 0x1FFF for logical block 1. LogicalBlockOfCode is the way back.
-inline constexpr int BlockCode(int logicalBlock) { return (logicalBlock - 2) & kBlock1Code; }
-inline constexpr int LogicalBlockOfCode(int code) { return code == kBlock1Code ? 1 : code + 2; }
 
 inline std::uint8_t XorOf(const std::uint8_t* bytes, std::size_t count) {
   std::uint8_t x = 0;

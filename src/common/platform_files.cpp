@@ -23,6 +23,7 @@ bool Failed(std::string& error) {
 #include <aclapi.h>
 
 std::FILE* OpenFileToRead(const std::string& path) { return _wfopen(PathFromUtf8(path).c_str(), L"rb"); }
+std::FILE* OpenFileToChange(const std::string& path) { return _wfopen(PathFromUtf8(path).c_str(), L"r+b"); }
 
 // The C runtime's fopen knows no "x" on every Windows: _O_EXCL says it everywhere.
 std::FILE* CreateNewFile(const std::string& path) {
@@ -96,6 +97,7 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
 #include <unistd.h>
 
 std::FILE* OpenFileToRead(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+std::FILE* OpenFileToChange(const std::string& path) { return std::fopen(path.c_str(), "r+b"); }
 
 std::FILE* CreateNewFile(const std::string& path) {
   const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);

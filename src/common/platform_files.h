@@ -9,8 +9,10 @@
 // reach the system as wide text, so that any file name works. Failures leave
 // errno set (the reason functions: the system's reason in `error`).
 
-// Opens an existing file for reading bytes.
+// Opens an existing file for reading bytes, or for reading and writing them
+// in place.
 std::FILE* OpenFileToRead(const std::string& path);
+std::FILE* OpenFileToChange(const std::string& path);
 
 // Creates a new file for writing bytes; fails with EEXIST when anything stands
 // at `path` already, which is then left untouched.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/file_exists.h"
+#include "common/image_layout.h"
 #include "common/length_reason.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
@@ -31,6 +32,21 @@ bool WholeBlocks(ConverterHost& host, std::uint64_t size, std::uint64_t blockSiz
   host.ShowMessage(text::kSourceSizeWrong);
   host.ShowReason(LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra)));
   return false;
+}
+
+bool ImageAccepted(ConverterHost& host, const std::string& source, SourceImage& image, bool& unreadable) {
+  std::uint64_t size = 0;
+  if (!SourceReadable(host, source, size) || !WholeBlocks(host, size, nand::kBlockSize, nand::kTrailerSize, image.blocks))
+    return false;
+  std::string error;
+  const std::optional<nand::ImageShape> shape = nand::ReadImageShape(source, size, error);
+  unreadable = !shape;
+  if (unreadable) {
+    host.ShowMessage(text::ReadFailed(source, error));
+    return false;
+  }
+  image.start = shape->start;
+  return true;
 }
 
 bool TargetUsable(ConverterHost& host, const std::string& source, const std::string& target) {

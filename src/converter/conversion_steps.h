@@ -20,6 +20,18 @@ bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_
 bool WholeBlocks(ConverterHost& host, std::uint64_t size, std::uint64_t blockSize, std::uint64_t extra,
                  std::uint64_t& blocks);
 
+// A NAND image file as Nand2Data and the verification take it: whole
+// blocks, at least one, and the trailer.
+struct SourceImage {
+  std::uint64_t blocks = 0;
+  unsigned start = 0;  // the starting logical block number
+};
+
+// Refuses a source as SourceReadable and WholeBlocks do, then reads its
+// starting logical block number; a trailer that cannot be read is said
+// (ReadFailed) and sets `unreadable`.
+bool ImageAccepted(ConverterHost& host, const std::string& source, SourceImage& image, bool& unreadable);
+
 // Refuses an empty target path, a target that is the source itself, and one
 // that cannot be written (see CheckTarget).
 bool TargetUsable(ConverterHost& host, const std::string& source, const std::string& target);

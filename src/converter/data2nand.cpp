@@ -1,8 +1,7 @@
 #include <cstring>
 #include <vector>
 
-#include "common/binary_file.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "converter/conversion_steps.h"
 #include "converter/conversions.h"
 #include "converter/messages.h"
@@ -60,7 +59,7 @@ ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const
   if (!steps::OverwriteAllowed(host, target)) return ConversionResult::Declined;
 
   const auto makeBlock = [&](const std::uint8_t* data, std::uint8_t* block, std::uint64_t index) {
-    const unsigned number = static_cast<unsigned>(start + index);
+    const unsigned number = LogicalBlockAt(start, index);
     for (int p = 0; p < kPagesPerBlock; ++p) {
       std::uint8_t* page = block + p * kPageSize;
       std::memcpy(page, data + p * kPageData, kPageData);
@@ -72,6 +71,7 @@ ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const
     }
     StampBlockSum(block, number);
   };
-  const std::vector<std::uint8_t> trailer = {static_cast<std::uint8_t>(start & 0xFF), static_cast<std::uint8_t>(start >> 8)};
-  return steps::ConvertBlocks(host, source, target, blocks, kDataBlockSize, kBlockSize, makeBlock, trailer);
+  const auto trailer = TrailerBytes(start);
+  return steps::ConvertBlocks(host, source, target, blocks, kDataBlockSize, kBlockSize, makeBlock,
+                              {trailer.begin(), trailer.end()});
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "converter/page_ecc.h"
 
 using namespace nand;

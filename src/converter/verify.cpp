@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/binary_file.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "common/hex_text.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
@@ -232,32 +232,14 @@ class BlockChecker {
   std::uint16_t sum_ = 0;
 };
 
-// The image's own checks, shared by both entries: path and size. Gives the
-// number of blocks and the starting logical block number.
-bool AcceptImage(ConverterHost& host, const std::string& image, std::uint64_t& blocks, unsigned& start,
-                 VerifyResult& refusal) {
-  refusal = VerifyResult::Refused;
-  std::uint64_t size = 0;
-  if (!steps::SourceReadable(host, image, size)) return false;
-  if (!steps::WholeBlocks(host, size, kBlockSize, kTrailerSize, blocks)) return false;
-  BinaryFile in;
-  std::uint8_t trailer[kTrailerSize];
-  if (!in.OpenForReading(image) || !in.SeekTo(size - kTrailerSize) || !in.Read(trailer, sizeof trailer)) {
-    host.ShowMessage(text::ReadFailed(image, in.Error()));
-    refusal = VerifyResult::Failed;
-    return false;
-  }
-  start = trailer[0] | trailer[1] << 8;
-  return true;
-}
-
 VerifyResult Run(ConverterHost& host, const std::string& image, const std::string* target,
                  const FindingSink& onFinding, VerifySummary& summary) {
   summary = {};
-  std::uint64_t blocks = 0;
-  unsigned start = 0;
-  VerifyResult refusal;
-  if (!AcceptImage(host, image, blocks, start, refusal)) return refusal;
+  steps::SourceImage source;
+  bool unreadable = false;
+  if (!steps::ImageAccepted(host, image, source, unreadable))
+    return unreadable ? VerifyResult::Failed : VerifyResult::Refused;
+  const std::uint64_t blocks = source.blocks;
   if (target) {
     if (!steps::TargetUsable(host, image, *target)) return VerifyResult::Refused;
     if (!steps::OverwriteAllowed(host, *target)) return VerifyResult::Declined;
@@ -291,8 +273,7 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
         return finish(VerifyResult::Cancelled);
       }
       const std::uint64_t index = first + b;
-      checker.Check(&chunk[b * kBlockSize], index + 1, static_cast<unsigned>((start + index) & 0xFFFF),
-                    target != nullptr);
+      checker.Check(&chunk[b * kBlockSize], index + 1, LogicalBlockAt(source.start, index), target != nullptr);
       host.ProcessEvents();
       host.SetProgressValue(static_cast<int>(std::min<std::uint64_t>(index + 1, 0x7FFFFFFF)));
     }
@@ -300,9 +281,8 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
       return failed(text::WriteFailed(*target, out.Error()));
   }
   if (target) {
-    const std::uint8_t trailer[kTrailerSize] = {static_cast<std::uint8_t>(start & 0xFF),
-                                                static_cast<std::uint8_t>(start >> 8)};
-    if (!out.Write(trailer, sizeof trailer) || !out.Commit()) return failed(text::WriteFailed(*target, out.Error()));
+    const auto trailer = TrailerBytes(source.start);
+    if (!out.Write(trailer.data(), trailer.size()) || !out.Commit()) return failed(text::WriteFailed(*target, out.Error()));
   }
   return finish(summary.Clean() ? VerifyResult::Clean : VerifyResult::Differs);
 }

@@ -3,11 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-int BaudOfModel(const std::string& modelText) {
-  if (modelText == "NC3000") return 921600;
-  if (modelText == "2000系列") return 230400;
-  return 0;
-}
+#include "common/models.h"
 
 void Module1::TimedOut() {
   TimeoutFlag = true;
@@ -90,7 +86,7 @@ bool Module1::OpenPort() {
 void Module1::ClosePort() { io_.sio_close(ComPort); }
 
 bool Module1::SwitchToModelSpeed() {
-  ModelBaud = BaudOfModel(host.ModelText());
+  ModelBaud = static_cast<int>(ModelSpeed(host.ModelText()));
   PortResult = io_.sio_baud(ComPort, ModelBaud);
   SpeedSwitched = true;
   return PortResult == 0;

@@ -27,7 +27,7 @@ class Module1 {
   // --- connection state ---
   int ComPort = 0;            // serial library port number
   std::string ImagePath;      // image file of the current backup or repair (UTF-8)
-  int ModelBaud = 0;          // 921600 "NC3000", 230400 "2000系列", else 0
+  int ModelBaud = 0;          // the model's ModelSpeed, 0 for a text that names none
   int PortResult = 0;         // result of the last serial call stored
   bool CancelFlag = false;    // the user confirmed cancelling
   bool TimeoutFlag = false;   // the last wait gave up
@@ -110,9 +110,6 @@ class Module1 {
   int bytesSinceClockLook_ = 0;
   static constexpr int kBytesPerClockLook = 32;
 };
-
-// Transfer speed of a model text as ComboKind holds it (exact comparison).
-int BaudOfModel(const std::string& modelText);
 
 // Tick limit of ReceiveByte and of a refused SendByte.
 inline constexpr int kReceiveTicks = 200;

@@ -1,9 +1,7 @@
 #include "repair/nand_repair.h"
 
-#include <fstream>
 #include <vector>
 
-#include "common/file_exists.h"
 #include "common/handheld_layout.h"
 #include "common/hex_text.h"
 
@@ -20,13 +18,11 @@ RepairEnding BackNand(Module1& m, int firstBlock, int lastBlock, int startLogica
   return ending;
 }
 
-AttemptEnd SendNandBlock(RepairLink& link, std::istream& image, int startLogicalBlock, int block) {
+AttemptEnd SendNandBlock(RepairLink& link, BinaryFile& image, int startLogicalBlock, int block) {
   Module1& m = link.m;
   std::vector<std::uint8_t> bytes(nand::kBlockSize);
-  image.clear();
-  image.seekg(static_cast<std::streamoff>((block - 1) * nand::kBlockSize));
-  if (!image.read(reinterpret_cast<char*>(bytes.data()), nand::kBlockSize)) return AttemptEnd::FileError;
-  const int code = wire::BlockCode(startLogicalBlock + block - 1);
+  if (!image.SeekTo((block - 1) * nand::kBlockSize) || !image.Read(bytes.data(), bytes.size())) return AttemptEnd::FileError;
+  const int code = nand::BlockCode(startLogicalBlock + block - 1);
   for (int page = 0; page < nand::kPagesPerBlock; ++page) {
     const AttemptEnd end = link.SendFrame(
         [&](std::uint8_t* frame) { return BuildNandFrame(frame, code, page, bytes.data() + page * wire::kNandPayload); });
@@ -42,8 +38,8 @@ RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogi
   m.host.SetBarRange(Host::Bar::Total, firstBlock - 1, lastBlock);
   m.host.SetBarRange(Host::Bar::Current, 0, nand::kPagesPerBlock);
 
-  std::ifstream image(PathFromUtf8(m.ImagePath), std::ios::binary);
-  if (!image.is_open()) {
+  BinaryFile image;
+  if (!image.OpenForReading(m.ImagePath)) {
     m.host.ShowMessage("文件错误!");
     return RepairEnding::FileError;
   }
@@ -60,7 +56,7 @@ RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogi
     }
     return AttemptEnd::Done;
   });
-  image.close();
+  image.Close();
   if (ending == RepairEnding::Success) return link.Finish(options.format);
   m.FirstUnconfirmedBlock = firstBlock + link.FramesConfirmed() / nand::kPagesPerBlock;
   return ending;

@@ -1,5 +1,5 @@
 #pragma once
-#include <istream>
+#include "common/binary_file.h"
 
 #include "link/module1.h"
 #include "repair/repair_checks.h"
@@ -18,4 +18,4 @@ RepairEnding BackNand(Module1& m, int firstBlock, int lastBlock, int startLogica
 RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogicalBlock, const NandRepairOptions& options);
 
 // File block b (1-based) as 32 frames, one per page, each after its handshake.
-AttemptEnd SendNandBlock(RepairLink& link, std::istream& image, int startLogicalBlock, int block);
+AttemptEnd SendNandBlock(RepairLink& link, BinaryFile& image, int startLogicalBlock, int block);

@@ -1,9 +1,8 @@
 #include "repair/nor_check_values.h"
 
-#include <fstream>
 #include <vector>
 
-#include "common/file_exists.h"
+#include "common/binary_file.h"
 #include "repair/repair_checks.h"
 
 namespace {
@@ -28,7 +27,7 @@ constexpr std::uint64_t kCheckAreaPage = nor::kCrcOffset - nor::kCrcOffset % nor
 // The image read whole (a repairable one is 8 MiB at most) and the values
 // its bytes give, as they stand.
 struct NorImage {
-  std::fstream file;
+  BinaryFile file;
   std::vector<std::uint8_t> bytes;
   std::uint16_t storedSum = 0, storedCrc = 0, sum = 0, crc = 0;
 
@@ -36,13 +35,11 @@ struct NorImage {
   // read, or is not whole pages that hold the check area. Events run once
   // per page of the computation.
   bool Read(const std::string& path, bool forWriting, Host* host) {
-    file.open(PathFromUtf8(path), forWriting ? std::ios::in | std::ios::out | std::ios::binary : std::ios::in | std::ios::binary);
-    if (!file.is_open() || !file.seekg(0, std::ios::end)) return false;
-    const std::streamoff length = file.tellg();
-    if (length < 0 || length % nor::kPageSize != 0 || static_cast<std::uint64_t>(length) < nor::kCheckSumOffset + 2)
-      return false;
+    if (!(forWriting ? file.OpenForChanging(path) : file.OpenForReading(path))) return false;
+    std::uint64_t length = 0;
+    if (!SizeOfFile(path, length) || length % nor::kPageSize != 0 || length < nor::kCheckSumOffset + 2) return false;
     bytes.resize(static_cast<std::size_t>(length));
-    if (!file.seekg(0) || !file.read(reinterpret_cast<char*>(bytes.data()), length)) return false;
+    if (!file.Read(bytes.data(), bytes.size())) return false;
 
     NorCrc running;
     std::uint32_t total = 0;
@@ -73,11 +70,8 @@ struct NorImage {
   CheckFix Store(std::uint64_t offset, std::uint16_t stored, std::uint16_t computed) {
     CheckFix fix{true, stored, computed, false};
     if (stored == computed) return fix;
-    const char pair[2] = {static_cast<char>(computed & 0xFF), static_cast<char>(computed >> 8)};
-    file.seekp(static_cast<std::streamoff>(offset));
-    file.write(pair, 2);
-    file.flush();
-    fix.ok = fix.written = static_cast<bool>(file);
+    const std::uint8_t pair[2] = {static_cast<std::uint8_t>(computed & 0xFF), static_cast<std::uint8_t>(computed >> 8)};
+    fix.ok = fix.written = file.SeekTo(offset) && file.Write(pair, sizeof pair);
     return fix;
   }
 };

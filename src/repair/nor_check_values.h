@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "link/host.h"
 
 // The two check values a NOR image carries at the end of page 03:

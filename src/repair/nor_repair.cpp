@@ -1,23 +1,11 @@
 #include "repair/nor_repair.h"
 
-#include <fstream>
 #include <vector>
 
-#include "common/file_exists.h"
 #include "common/handheld_layout.h"
 #include "common/hex_text.h"
 #include "repair/nor_check_values.h"
 #include "repair/repair_link.h"
-
-namespace {
-
-std::uint64_t FileLength(const std::string& path) {
-  std::ifstream in(PathFromUtf8(path), std::ios::binary | std::ios::ate);
-  if (!in.is_open()) return 0;
-  const std::streamoff end = in.tellg();
-  return end < 0 ? 0 : static_cast<std::uint64_t>(end);
-}
-}  // namespace
 
 RepairEnding BackNor(Module1& m, const NorRepairOptions& options) {
   m.host.LockForTransfer(Host::Task::Repair);
@@ -32,13 +20,11 @@ RepairEnding BackNor(Module1& m, const NorRepairOptions& options) {
   return ending;
 }
 
-AttemptEnd SendNorPage(RepairLink& link, std::istream& image, int page) {
+AttemptEnd SendNorPage(RepairLink& link, BinaryFile& image, int page) {
   Module1& m = link.m;
   m.host.SetBarRange(Host::Bar::Current, 0, wire::kNorFramesPerPage);
   std::vector<std::uint8_t> bytes(nor::kPageSize);
-  image.clear();
-  image.seekg(static_cast<std::streamoff>(page * nor::kPageSize));
-  if (!image.read(reinterpret_cast<char*>(bytes.data()), nor::kPageSize)) return AttemptEnd::FileError;
+  if (!image.SeekTo(page * nor::kPageSize) || !image.Read(bytes.data(), bytes.size())) return AttemptEnd::FileError;
   m.host.SetStatus("正在修复" + Dec2HexStr(static_cast<std::uint8_t>(page)) + "页");
   for (int k = 0; k < wire::kNorFramesPerPage; ++k) {
     const AttemptEnd end = link.SendFrame(
@@ -52,8 +38,8 @@ AttemptEnd SendNorPage(RepairLink& link, std::istream& image, int page) {
 RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
   m.TransferKind = 0;
   m.CancelFlag = false;
-  const std::uint64_t length = FileLength(m.ImagePath);
-  if (!NorImageLengthAcceptable(length)) {
+  std::uint64_t length = 0;
+  if (!SizeOfFile(m.ImagePath, length) || !NorImageLengthAcceptable(length)) {
     m.host.ShowMessage("文件错误!");
     return RepairEnding::FileError;
   }
@@ -69,8 +55,8 @@ RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
     }
   }
 
-  std::ifstream image(PathFromUtf8(m.ImagePath), std::ios::binary);
-  if (!image.is_open()) {
+  BinaryFile image;
+  if (!image.OpenForReading(m.ImagePath)) {
     m.host.ShowMessage("文件错误!");
     return RepairEnding::FileError;
   }
@@ -88,6 +74,6 @@ RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
     }
     return AttemptEnd::Done;
   });
-  image.close();
+  image.Close();
   return ending == RepairEnding::Success ? link.Finish(options.format) : ending;
 }

@@ -1,5 +1,5 @@
 #pragma once
-#include <istream>
+#include "common/binary_file.h"
 
 #include "link/module1.h"
 #include "repair/repair_checks.h"
@@ -20,4 +20,4 @@ RepairEnding BackNor(Module1& m, const NorRepairOptions& options);
 RepairEnding RepairNor(Module1& m, const NorRepairOptions& options);
 
 // One page as 128 frames of 256 bytes, each after its handshake.
-AttemptEnd SendNorPage(RepairLink& link, std::istream& image, int page);
+AttemptEnd SendNorPage(RepairLink& link, BinaryFile& image, int page);

@@ -1,7 +1,6 @@
 #include "repair/repair_checks.h"
 
 #include <filesystem>
-#include <fstream>
 
 #include "common/file_exists.h"
 #include "common/hex_text.h"
@@ -13,16 +12,19 @@ bool NorImageLengthAcceptable(std::uint64_t length) {
   return length % nor::kPageSize == 0 && pages >= nor::kMinimumPages && pages <= nor::kMaximumPages;
 }
 
-std::string NorImageProblem(const std::string& path) {
-  if (std::string reason = UnreadableReason(path); !reason.empty()) return reason;
+namespace {
+
+// The length of the file at `path`; nothing, with `reason` set, when it is
+// no file that can be read or its length cannot be taken.
+std::optional<std::uint64_t> ReadableLength(const std::string& path, std::string& reason) {
+  reason = UnreadableReason(path);
+  if (!reason.empty()) return std::nullopt;
   std::error_code error;
   const std::uint64_t length = std::filesystem::file_size(PathFromUtf8(path), error);
-  if (error) return ErrorCodeReason(error);
-  if (NorImageLengthAcceptable(length)) return {};
-  return LengthReason(length, "应为6到256个整页(每页32768字节)");
+  if (!error) return length;
+  reason = ErrorCodeReason(error);
+  return std::nullopt;
 }
-
-namespace {
 
 // The starting logical block number found, and the numbers a file of
 // `blocks` blocks may start at: blocks 1 to 4095 exist.
@@ -36,16 +38,24 @@ std::string StartBlockReason(int startLogicalBlock, int blocks) {
 
 }  // namespace
 
+std::string NorImageProblem(const std::string& path) {
+  std::string reason;
+  const std::optional<std::uint64_t> length = ReadableLength(path, reason);
+  if (!length || NorImageLengthAcceptable(*length)) return reason;
+  return LengthReason(*length, "应为6到256个整页(每页32768字节)");
+}
+
 NandImageCheck CheckNandImage(std::uint64_t length, int startLogicalBlock) {
   NandImageCheck check;
   check.imageLength = length;
   check.startLogicalBlock = startLogicalBlock;
-  if (length % nand::kBlockSize != 2 || length < nand::kBlockSize) {
+  const std::optional<std::size_t> blocks = nand::BlocksInImage(length);
+  if (!blocks || *blocks == 0) {
     check.message = kFileErrorReselect;
     check.reason = LengthReason(length, WholeBlocksRule(nand::kBlockSize, nand::kTrailerSize));
     return check;
   }
-  check.blocks = static_cast<int>(length / nand::kBlockSize);
+  check.blocks = static_cast<int>(*blocks);
   if (check.blocks + startLogicalBlock > nand::kLogicalBlocks || startLogicalBlock == 0) {
     check.message = kStartBlockErrorReselect;
     check.reason = StartBlockReason(startLogicalBlock, check.blocks);
@@ -61,20 +71,12 @@ NandImageCheck CheckNandImage(const std::string& path) {
     check.reason = reason;
     return check;
   };
-  if (std::string reason = UnreadableReason(path); !reason.empty()) return unreadable(reason);
-  std::ifstream in(PathFromUtf8(path), std::ios::binary | std::ios::ate);
-  if (!in.is_open()) return unreadable(LastCallReason());
-  const std::streamoff end = in.tellg();
-  if (end < 0) return unreadable(LastCallReason());
-  const auto length = static_cast<std::uint64_t>(end);
-  int start = 0;
-  if (length > nand::kBlockSize) {
-    unsigned char trailer[nand::kTrailerSize] = {};
-    in.seekg(end - static_cast<std::streamoff>(nand::kTrailerSize));
-    if (!in.read(reinterpret_cast<char*>(trailer), sizeof trailer)) return unreadable(LastCallReason());
-    start = trailer[1] * 256 + trailer[0];
-  }
-  return CheckNandImage(length, start);
+  std::string reason;
+  const std::optional<std::uint64_t> length = ReadableLength(path, reason);
+  if (!length) return unreadable(reason);
+  const std::optional<nand::ImageShape> shape = nand::ReadImageShape(path, *length, reason);
+  if (!shape) return unreadable(reason);
+  return CheckNandImage(*length, static_cast<int>(shape->start));
 }
 
 long LeadingNumber(const std::string& text) {

@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 
 // What the repair dialogs check before a repair may run, as plain functions so
 // that the windows and the command line say exactly the same.

@@ -19,10 +19,8 @@
 #include "common/hex_text.h"
 #include "common/system_reason.h"
 #include "common/temporary_file.h"
-#include "sim_port.h"
-#include "support/fake_clock.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/transfer_rig.h"
 
 namespace fs = std::filesystem;
 using Flash = BackupSender::Flash;
@@ -33,26 +31,11 @@ const char kTimeoutQuestion[] = "接收数据超时,您要重新开始备份吗?
 const char kRestartQuestion[] = "您要重新开始备份吗?";
 const char kLostQuestion[] = "串口已断开!\r\nsim: 设备已断开\r\n您要重新开始备份吗?";
 
-class BackupTest : public ::testing::Test {
+class BackupTest : public TransferTest {
  public:
-  fs::path dir;
-  fs::path file;
-  FakeClock clock;
-  FakeHost host;
-  SimPort port;
+  fs::path file = dir / "x.img";
   std::unique_ptr<BackupSender> sender;
-  Module1 m{port, clock, host};
   Bytes image;
-
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("tolvar-backup-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    file = dir / "x.img";
-    m.eventInterval = std::chrono::microseconds(0);
-  }
-  void TearDown() override { fs::remove_all(dir); }
 
   // A handheld holding `frames` frames of random flash.
   BackupSender& Handheld(Flash flash, int frames, int firstBlock = 0, long speed = 921600) {
@@ -64,7 +47,6 @@ class BackupTest : public ::testing::Test {
   }
 
   BackupEnding Run(Flash flash) {
-    m.ComPort = 1;
     m.ImagePath = Utf8FromPath(file);
     return flash == Flash::Nor ? SaveNor(m) : SaveNand(m);
   }
@@ -76,13 +58,6 @@ class BackupTest : public ::testing::Test {
     EXPECT_FALSE(fs::exists(dir / "x.img.partial.nand")) << "no whole NAND block arrived to keep";
     EXPECT_FALSE(port.isOpen);
     EXPECT_FALSE(host.locked);
-  }
-  // The bytes the computer sent and the speed it sent each at.
-  std::vector<std::pair<std::uint8_t, long>> Sent() const {
-    std::vector<std::pair<std::uint8_t, long>> sent;
-    for (const auto& w : port.wire)
-      if (w.toHandheld) sent.emplace_back(w.byte, w.speed);
-    return sent;
   }
 };
 
@@ -251,10 +226,7 @@ TEST_F(BackupTest, YesAfterATimeOutStartsAgainAtTheBaseSpeed) {
 
   EXPECT_EQ(host.questions, std::vector<std::string>{kTimeoutQuestion});
   EXPECT_EQ(port.speeds, (std::vector<long>{115200, 921600, 115200, 921600}));
-  Bytes expected = image;
-  expected.push_back(0x33);
-  expected.push_back(0x00);
-  EXPECT_EQ(ReadFile(file), expected) << "the second attempt starts from an empty file";
+  EXPECT_EQ(ReadFile(file), WithTrailer(image, 0x33)) << "the second attempt starts from an empty file";
   EXPECT_EQ(sender->attempt, 2);
 }
 
@@ -352,17 +324,12 @@ TEST_P(BackupTarget, IsWrittenOnlyWhereItMayBe) {
 }
 
 Bytes Precious() { return {'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}; }
-Bytes WithTrailer(const Bytes& image) {
-  Bytes with = image;
-  with.insert(with.end(), {0x02, 0x01});
-  return with;
-}
 
 const TargetCase kTargets[] = {
     {"ALeftoverTemporaryFileSurvives",
      [](BackupTest& t) { WriteFile(t.dir / "x.img.temp", Precious()); }, BackupEnding::Success, "",
      [](BackupTest& t) {
-       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image));
+       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image, 0x102));
        EXPECT_EQ(ReadFile(t.dir / "x.img.temp"), Precious());
        EXPECT_FALSE(fs::exists(t.dir / "x.img.1.temp"));
      }},
@@ -370,7 +337,7 @@ const TargetCase kTargets[] = {
      [](BackupTest& t) { t.file = t.dir / PathFromUtf8(std::string(244, 'n') + "文件.nand"); },
      BackupEnding::Success, "",
      [](BackupTest& t) {
-       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image));
+       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image, 0x102));
        EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 1);
      }},
     {"AReadOnlyFileIsRefused",
@@ -392,7 +359,7 @@ const TargetCase kTargets[] = {
      },
      BackupEnding::Success, "",
      [](BackupTest& t) {
-       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image));
+       EXPECT_EQ(ReadFile(t.file), WithTrailer(t.image, 0x102));
        EXPECT_EQ(fs::status(t.file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
      }},
     {"ASymbolicLinkIsFollowed",
@@ -403,7 +370,7 @@ const TargetCase kTargets[] = {
      BackupEnding::Success, "",
      [](BackupTest& t) {
        EXPECT_TRUE(fs::is_symlink(t.file)) << "the link stays";
-       EXPECT_EQ(ReadFile(t.dir / "real.img"), WithTrailer(t.image));
+       EXPECT_EQ(ReadFile(t.dir / "real.img"), WithTrailer(t.image, 0x102));
        EXPECT_EQ(std::distance(fs::directory_iterator(t.dir), fs::directory_iterator()), 2);
      }},
     {"AFifoIsRefused",
@@ -442,33 +409,26 @@ TEST_F(BackupTest, AWriteErrorEndsTheBackupWhenItHappens) {
 TEST_F(BackupTest, TwoBackupsToOneFileBothEndSoundly) {
   Handheld(Flash::Nand, 64, 0x40);
   PutExistingFile();
-  FakeHost otherHost;
-  FakeClock otherClock;
-  SimPort otherPort;
+  TransferRig other;
   const Bytes otherImage = RandomBytes(528 * 32, 99);
   BackupSender otherSender(Flash::Nand, otherImage, 921600, 0x10);
-  otherPort.Attach(&otherSender);
-  Module1 other(otherPort, otherClock, otherHost);
-  other.eventInterval = std::chrono::microseconds(0);
-  other.ComPort = 1;
-  other.ImagePath = file.string();
+  other.port.Attach(&otherSender);
+  other.m.ImagePath = file.string();
   BackupEnding otherEnding = BackupEnding::PortFailed;
   bool started = false;
   port.onPoll = [&] {
     if (sender->framesSent != 10 || started) return;
     started = true;
-    otherEnding = SaveNand(other);
+    otherEnding = SaveNand(other.m);
     EXPECT_TRUE(fs::exists(dir / "x.img.temp")) << "the first backup's data is still there";
   };
 
   EXPECT_EQ(Run(Flash::Nand), BackupEnding::Success);
 
   EXPECT_EQ(otherEnding, BackupEnding::Success);
-  EXPECT_EQ(otherHost.messages, std::vector<std::string>{"备份系统Nand成功!"});
+  EXPECT_EQ(other.host.messages, std::vector<std::string>{"备份系统Nand成功!"});
   EXPECT_EQ(host.messages, std::vector<std::string>{"备份系统Nand成功!"});
-  Bytes expected = image;
-  expected.insert(expected.end(), {0x42, 0x00});
-  EXPECT_EQ(ReadFile(file), expected);
+  EXPECT_EQ(ReadFile(file), WithTrailer(image, 0x42));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file left";
 }
 
@@ -499,11 +459,10 @@ TEST_P(KeptBlocks, GoOnOnlyWhereTheyEnd) {
   SetWriteFault(nullptr);
 
   EXPECT_EQ(ending, c.ending);
-  const int start = wire::LogicalBlockOfCode(c.firstBlock);
+  const int start = nand::LogicalBlockOfCode(c.firstBlock);
   const auto blocks = [&](int from, int count) {
-    Bytes b(image.begin() + from * nand::kBlockSize, image.begin() + (from + count) * nand::kBlockSize);
-    b.insert(b.end(), {static_cast<std::uint8_t>((start + from) & 0xFF), static_cast<std::uint8_t>((start + from) >> 8)});
-    return b;
+    return WithTrailer(Bytes(image.begin() + from * nand::kBlockSize, image.begin() + (from + count) * nand::kBlockSize),
+                       static_cast<unsigned>(start + from));
   };
   EXPECT_EQ(ReadFile(file), c.fileBlocks ? blocks(c.fileFrom, c.fileBlocks) : Precious());
   const fs::path partial = dir / "x.img.partial.nand";

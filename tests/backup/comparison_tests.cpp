@@ -5,10 +5,8 @@
 #include "backup/image_comparison.h"
 #include "backup/verification.h"
 #include "backup_sender.h"
-#include "sim_port.h"
-#include "support/fake_clock.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/transfer_rig.h"
 
 namespace fs = std::filesystem;
 
@@ -16,25 +14,9 @@ namespace {
 
 constexpr std::size_t kPage = 32768, kBlock = 16896;
 
-Bytes Nand(const Bytes& blocks, int start) {
-  Bytes image = blocks;
-  image.push_back(static_cast<std::uint8_t>(start & 0xFF));
-  image.push_back(static_cast<std::uint8_t>(start >> 8));
-  return image;
-}
-
-class ComparisonTest : public ::testing::Test {
+class ComparisonTest : public TempFolderTest {
  protected:
-  fs::path dir;
   std::vector<UnitDifference> differences;
-
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("tolvar-compare-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
 
   ImageFile Image(const std::string& name, const Bytes& bytes) {
     WriteFile(dir / name, bytes);
@@ -60,8 +42,8 @@ TEST_F(ComparisonTest, LayoutsAreToldApartByLength) {
     std::string says;  // the extent, or the problem
   };
   const Case cases[] = {
-      {Nand(Bytes(3 * kBlock), 0x0C33), {}, "Nand映像, 3块, 逻辑块C33h-C35h"},
-      {Nand({}, 2), {}, "Nand映像, 0块, 开始逻辑块2h"},
+      {WithTrailer(Bytes(3 * kBlock), 0x0C33), {}, "Nand映像, 3块, 逻辑块C33h-C35h"},
+      {WithTrailer({}, 2), {}, "Nand映像, 0块, 开始逻辑块2h"},
       {Bytes(6 * kPage + 256), {}, "Nor映像, 7页 ($00-$06)"},  // a partial last page counts
       {Bytes(100), {}, "文件长度为100字节,既不是Nor映像(256字节的整数倍),也不是Nand映像(整块,每块16896字节,再加2字节)"},
       {Bytes(kPage), ImageLayout::Nand, "这是一个Nor映像,不是Nand映像"},
@@ -80,7 +62,7 @@ TEST_F(ComparisonTest, SingleBytesAreReportedWithTheirPageOrBlock) {
   b[kBlock + 600] ^= 1;  // block 2, page 2
   b[kBlock + 9000] ^= 0xFF;
   b[3 * kBlock] ^= 4;  // block 4, its first byte
-  const ComparisonSummary s = Compare(Nand(a, 0x20), Nand(b, 0x20));
+  const ComparisonSummary s = Compare(WithTrailer(a, 0x20), WithTrailer(b, 0x20));
   EXPECT_EQ(s.compared, 4);
   EXPECT_EQ(s.differing, 2);
   EXPECT_FALSE(s.Identical());
@@ -110,10 +92,10 @@ TEST_F(ComparisonTest, PagesAndBlocksMissingOnEitherSideOrOutOfScopeAreCounted) 
     std::vector<int> expected;  // compared, differing, only in A, only in B, not compared
   };
   const Case cases[] = {
-      {"NAND 2..5 against 4..7", Nand(part(blocks, 0, 4 * kBlock), 2), Nand(part(blocks, 2 * kBlock, 6 * kBlock), 4),
+      {"NAND 2..5 against 4..7", WithTrailer(part(blocks, 0, 4 * kBlock), 2), WithTrailer(part(blocks, 2 * kBlock, 6 * kBlock), 4),
        nullptr, {2, 0, 2, 2, 0}},
-      {"the same bytes under another start", Nand(part(blocks, 0, 4 * kBlock), 2),
-       Nand(part(blocks, 0, 4 * kBlock), 3), nullptr, {3, 3, 1, 1, 0}},
+      {"the same bytes under another start", WithTrailer(part(blocks, 0, 4 * kBlock), 2),
+       WithTrailer(part(blocks, 0, 4 * kBlock), 3), nullptr, {3, 3, 1, 1, 0}},
       {"8 pages against 6½: the tail differs", part(pages, 0, 8 * kPage), part(pages, 0, 6 * kPage + kPage / 2),
        nullptr, {7, 1, 1, 0, 0}},
       {"pages 0 and 1 in scope", part(pages, 0, 8 * kPage), pages, [](int page) { return page < 2; },
@@ -136,19 +118,7 @@ TEST_F(ComparisonTest, PagesAndBlocksMissingOnEitherSideOrOutOfScopeAreCounted) 
 
 // --- the verification: a backup compared as it arrives ---
 
-class VerificationTest : public ComparisonTest {
- protected:
-  FakeClock clock;
-  FakeHost host;
-  SimPort port;
-  Module1 m{port, clock, host};
-
-  void SetUp() override {
-    ComparisonTest::SetUp();
-    m.eventInterval = std::chrono::microseconds(0);
-    m.ComPort = 1;
-  }
-};
+class VerificationTest : public ComparisonTest, public TransferRig {};
 
 TEST_F(VerificationTest, ARestartedVerificationComparesAfreshAndWritesNothing) {
   const Bytes blocks = RandomBytes(3 * kBlock, 6);
@@ -161,7 +131,7 @@ TEST_F(VerificationTest, ARestartedVerificationComparesAfreshAndWritesNothing) {
   port.Attach(&sender);
   host.answers = {true};
 
-  ImageComparison comparison(Image("x.nand", Nand(file, 1)), nullptr,
+  ImageComparison comparison(Image("x.nand", WithTrailer(file, 1)), nullptr,
                              [this](const UnitDifference& d) { differences.push_back(d); });
   ASSERT_EQ(VerifyNand(m, comparison), BackupEnding::Success);
 

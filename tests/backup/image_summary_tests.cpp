@@ -8,14 +8,15 @@
 
 #include "backup/image_summary.h"
 #include "support/files.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
 // The file is read by its own name, also one that is no valid UTF-8 (a GBK
 // name on Linux), and in pieces when it is large.
 TEST(ImageSummary, GivesSizeAndSha256OfTheFile) {
-  const fs::path dir = fs::temp_directory_path() / "tolvar-summary";
-  fs::create_directories(dir);
+  const TempFolder folder;
+  const fs::path& dir = folder.path();
   const Bytes large = RandomBytes(200000, 1);
   const QByteArray largeHash = QCryptographicHash::hash(
       QByteArrayView(reinterpret_cast<const char*>(large.data()), static_cast<qsizetype>(large.size())),
@@ -40,5 +41,4 @@ TEST(ImageSummary, GivesSizeAndSha256OfTheFile) {
     EXPECT_EQ(ImageSummary(path), path + ": " + std::to_string(c.bytes.size()) + " 字节, SHA-256 " + c.sha256);
   }
   EXPECT_EQ(ImageSummary((dir / "missing.nand").string()), "");
-  fs::remove_all(dir);
 }

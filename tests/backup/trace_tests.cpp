@@ -3,49 +3,37 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 #include "backup/backup.h"
 #include "backup_sender.h"
-#include "sim_port.h"
 #include "support/environment.h"
-#include "support/fake_clock.h"
-#include "support/fake_host.h"
+#include "support/files.h"
+#include "support/transfer_rig.h"
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-struct TraceTest : ::testing::Test {
-  fs::path dir = fs::temp_directory_path() /
-                 ("tolvar-trace-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+struct TraceTest : TempFolderTest {
   fs::path trace = dir / "trace.txt";
-  void SetUp() override {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    SetEnvironment("TOLVAR_TRACE", "");
-    fs::remove_all(dir);
-  }
+  std::unique_ptr<TransferRig> rig;  // made afresh for each backup: the link reads TOLVAR_TRACE when made
 
-  // Runs a NOR backup of `frames` frames; returns the handheld's port.
+  void TearDown() override { SetEnvironment("TOLVAR_TRACE", ""); }
+
+  // Runs a NOR backup of `frames` frames.
   void Backup(int frames, int silentFrom = -1) {
     Bytes image(256 * frames);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 7);
     BackupSender sender(BackupSender::Flash::Nor, image);
     sender.faults.silentFrom = silentFrom;
     sender.faults.junkBeforeHello = 1;
-    port.Attach(&sender);
-    FakeClock clock;
-    FakeHost host;
-    Module1 m(port, clock, host);
-    m.ComPort = 1;
-    m.ImagePath = (dir / "x.nor").string();
-    SaveNor(m);
+    rig = std::make_unique<TransferRig>();
+    rig->port.Attach(&sender);
+    rig->m.ImagePath = (dir / "x.nor").string();
+    SaveNor(rig->m);
   }
-  SimPort port;
 };
 
 // Bytes of every "<-" or "->" line of the trace, in order.
@@ -68,10 +56,10 @@ TEST_F(TraceTest, HoldsEveryByteBothWaysAndTheSpeedSwitch) {
   const std::string text{std::istreambuf_iterator<char>(in), {}};
 
   Bytes received;
-  for (const auto& w : port.wire)
+  for (const auto& w : rig->port.wire)
     if (!w.toHandheld) received.push_back(w.byte);
   EXPECT_EQ(TracedBytes(text, "<-"), received);
-  EXPECT_EQ(TracedBytes(text, "->"), port.SentByComputer());
+  EXPECT_EQ(TracedBytes(text, "->"), rig->port.SentByComputer());
   EXPECT_EQ(received[1], 0x08) << "the hello follows one junk byte";
 
   // The answer to the hello precedes the switch, which precedes the first go-ahead.

@@ -2,14 +2,13 @@
 
 #include "backup/backup.h"
 #include "backup_sender.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "converter/conversions.h"
-#include "file_helpers.h"
 #include "recording_host.h"
-#include "sim_port.h"
-#include "support/fake_clock.h"
-#include "support/fake_host.h"
+#include "support/files.h"
+#include "support/transfer_rig.h"
 
+namespace fs = std::filesystem;
 using namespace nand;
 
 namespace {
@@ -31,14 +30,10 @@ TEST_F(BackupInterchangeTest, ABackedUpImageSurvivesTheWayToDataAndBack) {
 
     // The wire carries the block code: logical block - 2, or 1FFF for block 1.
     BackupSender sender(BackupSender::Flash::Nand, pages, 921600, start == 1 ? 0x1FFF : static_cast<int>(start - 2));
-    SimPort port(&sender);
-    FakeClock clock;
-    FakeHost tolvar;
-    Module1 m{port, clock, tolvar};
-    m.eventInterval = std::chrono::microseconds(0);
-    m.ComPort = 1;
-    m.ImagePath = At("backup.nand");
-    ASSERT_EQ(SaveNand(m), BackupEnding::Success);
+    TransferRig tolvar;
+    tolvar.port.Attach(&sender);
+    tolvar.m.ImagePath = At("backup.nand");
+    ASSERT_EQ(SaveNand(tolvar.m), BackupEnding::Success);
     ASSERT_EQ(ReadFile(At("backup.nand")), ReadFile(At("flash.nand")));
 
     corvane.answers = {true};

@@ -1,14 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
 #include "command_line.h"
-#include "common/handheld_layout.h"
-#include "file_helpers.h"
+#include "common/image_layout.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
+namespace fs = std::filesystem;
 using namespace nand;
 
 namespace {

@@ -1,15 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <map>
 
 #include "common/file_exists.h"
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "common/target_check.h"
-#include "converter/conversions.h"
-#include "file_helpers.h"
-#include "recording_host.h"
-
 #include "common/temporary_file.h"
+#include "converter/conversions.h"
+#include "recording_host.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
 #ifndef _WIN32
 #include <csignal>
@@ -17,6 +18,7 @@
 #include <sys/stat.h>
 #endif
 
+namespace fs = std::filesystem;
 using namespace nand;
 
 namespace {
@@ -27,13 +29,6 @@ const char kTargetMissing[] = "请先填写保存路径!";
 const char kSamePath[] = "文件路径相同,请重新填写!";
 const char kOverwrite[] = "文件已存在,要覆盖吗?";
 const char kSuccess[] = "转换成功!";
-
-Bytes ImageOf(const Bytes& blocks, unsigned start) {
-  Bytes image = blocks;
-  image.push_back(static_cast<std::uint8_t>(start & 0xFF));
-  image.push_back(static_cast<std::uint8_t>(start >> 8));
-  return image;
-}
 
 Bytes SpareOf(const Bytes& image, std::size_t block, int page) {
   const auto at = image.begin() + static_cast<std::ptrdiff_t>(block * kBlockSize + (page - 1) * kPageSize + kPageData);
@@ -70,7 +65,7 @@ class ConversionTest : public TempFolderTest {
 
 TEST_F(ConversionTest, NandToDataKeepsThePageDataOnly) {
   const Bytes blocks = RandomBytes(2 * kBlockSize, 1);
-  WriteFile(At("x.nand"), ImageOf(blocks, 0x0C32));
+  WriteFile(At("x.nand"), WithTrailer(blocks, 0x0C32));
   bool disabledWhileCopying = true;
   host.onEvents = [&] { disabledWhileCopying &= !host.convertEnabled; };
   host.answers = {true};
@@ -96,7 +91,7 @@ TEST_F(ConversionTest, NandToDataRefusalsWriteNothing) {
   WriteFile(At("block.nand"), Bytes(kBlockSize, 1));
   WriteFile(At("odd.nand"), Bytes(kBlockSize + 3, 1));
   WriteFile(At("empty.nand"), {});
-  WriteFile(At("good.nand"), ImageOf(Bytes(kBlockSize, 7), 2));
+  WriteFile(At("good.nand"), WithTrailer(Bytes(kBlockSize, 7), 2));
   fs::create_directory(dir / "folder");
   struct Case {
     std::string source, target, message;
@@ -120,11 +115,11 @@ TEST_F(ConversionTest, NandToDataRefusalsWriteNothing) {
     EXPECT_TRUE(host.questions.empty());
   }
   ExpectFolderHolds({"two.nand", "block.nand", "odd.nand", "empty.nand", "good.nand", "folder"});
-  EXPECT_EQ(ReadFile(At("good.nand")), ImageOf(Bytes(kBlockSize, 7), 2));
+  EXPECT_EQ(ReadFile(At("good.nand")), WithTrailer(Bytes(kBlockSize, 7), 2));
 }
 
 TEST_F(ConversionTest, TheSameFileUnderAnotherNameIsRefusedBeforeAnyQuestion) {
-  const Bytes image = ImageOf(Bytes(kBlockSize, 7), 2);
+  const Bytes image = WithTrailer(Bytes(kBlockSize, 7), 2);
   WriteFile(At("x.nand"), image);
   fs::create_hard_link(dir / "x.nand", dir / "hard.nand");
   std::vector<std::string> others = {At("hard.nand")};
@@ -148,7 +143,7 @@ TEST_F(ConversionTest, TheSameFileUnderAnotherNameIsRefusedBeforeAnyQuestion) {
 }
 
 TEST_F(ConversionTest, NoToEitherQuestionLeavesEverythingInPlace) {
-  WriteFile(At("x.nand"), ImageOf(Bytes(kBlockSize, 7), 0x20));
+  WriteFile(At("x.nand"), WithTrailer(Bytes(kBlockSize, 7), 0x20));
   EXPECT_EQ(ToData(At("x.nand"), At("x.dat")), ConversionResult::Declined);
   EXPECT_EQ(host.questions, std::vector<std::string>{"文件对应的开始逻辑块号为20h,转换?"});
   ExpectFolderHolds({"x.nand"});

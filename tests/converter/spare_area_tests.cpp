@@ -2,10 +2,10 @@
 
 #include <random>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "converter/page_ecc.h"
 #include "converter/spare_area.h"
-#include "file_helpers.h"
+#include "support/files.h"
 
 using namespace nand;
 

@@ -4,13 +4,15 @@
 #include <random>
 #include <set>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "converter/conversions.h"
 #include "converter/page_ecc.h"
 #include "converter/verify.h"
-#include "file_helpers.h"
 #include "recording_host.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
+namespace fs = std::filesystem;
 using namespace nand;
 
 namespace {

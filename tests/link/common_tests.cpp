@@ -6,14 +6,20 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
+#include <sstream>
 
+#include "common/command_line_parser.h"
 #include "common/file_exists.h"
 #include "common/hex_text.h"
+#include "common/image_layout.h"
 #include "common/interruption.h"
 #include "common/safe_replace.h"
 #include "common/system_reason.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -39,6 +45,62 @@ TEST(HexText, FormatsBytesAndNumbersAsMessagesShowThem) {
   EXPECT_EQ(BlankNumber(-1), "-1");
 }
 
+// A start's trailer bytes and block code, both ways; the lengths that are
+// whole blocks and the trailer.
+TEST(ImageLayout, TrailerAndBlockCodeRoundTripAndWholeBlockLengths) {
+  const struct {
+    unsigned start;
+    std::array<std::uint8_t, 2> trailer;
+    int code;
+  } starts[] = {{1, {0x01, 0x00}, 0x1FFF}, {2, {0x02, 0x00}, 0}, {0xC32, {0x32, 0x0C}, 0xC30}, {0xFFF, {0xFF, 0x0F}, 0xFFD}};
+  for (const auto& s : starts) {
+    EXPECT_EQ(nand::TrailerBytes(s.start), s.trailer) << s.start;
+    EXPECT_EQ(nand::StartFromTrailer(s.trailer.data()), s.start);
+    EXPECT_EQ(nand::BlockCode(static_cast<int>(s.start)), s.code) << s.start;
+    EXPECT_EQ(nand::LogicalBlockOfCode(s.code), static_cast<int>(s.start));
+  }
+  const struct {
+    std::uint64_t length;
+    std::optional<std::size_t> blocks;
+  } lengths[] = {{0, {}}, {1, {}}, {2, 0}, {16897, {}}, {16898, 1}, {16899, {}}, {2 * 16896 + 1, {}},
+                 {nand::ImageLength(4095), 4095}, {nand::ImageLength(4095) - 16896 / 2, {}}, {nand::ImageLength(0x2000), 0x2000}};
+  for (const auto& l : lengths) EXPECT_EQ(nand::BlocksInImage(l.length), l.blocks) << l.length;
+}
+
+// Every text of a verb's help goes through the translation, CLI11's own words
+// included, and the descriptions stand in one terminal column however many
+// double-width characters the names hold: Chinese takes three bytes for two
+// columns, so its lines hold two more bytes before the description.
+TEST(HelpTranslation, TranslatesEveryTextAndKeepsTheDescriptionsInOneColumn) {
+  const std::map<std::string, std::string> chinese = {
+      {"Backs up.", "备份。"},  {"back up", "备份闪存"}, {"the image", "映像文件"}, {"the port", "端口号"},
+      {"Options", "选项"},      {"OPTIONS", "选项"},      {"Positionals", "参数"},  {"REQUIRED", "必填"},       {"usage", "用法"},
+      {"Print this help message and exit", "显示帮助"}};
+  SetHelpTranslation([&chinese](const std::string& program, const std::string& text) {
+    EXPECT_EQ(program, "prog");
+    const auto found = chinese.find(text);
+    return found == chinese.end() ? text : found->second;
+  });
+  CLI::App app("Backs up.", "prog");
+  std::string port, file;
+  CLI::App* verb = app.add_subcommand("backup", "back up");
+  verb->add_option("--port", port, "the port")->required()->type_name("PORT");
+  verb->add_option("FILE", file, "the image")->required()->type_name("");
+  std::ostringstream out, err;
+  const std::optional<int> status = ParseCommandLine(app, {"backup", "--help"}, out, err);
+  SetHelpTranslation({});
+  EXPECT_EQ(status, kExitSuccess);
+  const std::string help = out.str();
+  const std::pair<const char*, std::size_t> lines[] = {
+      {"用法: prog backup [选项] FILE", 0}, {"参数:", 0}, {"选项:", 0}, {"备份闪存", 0},
+      {"  FILE 必填", 0}, {"映像文件", 32}, {"--port PORT 必填", 2}, {"端口号", 32}, {"-h,--help", 2}, {"显示帮助", 30}};
+  for (const auto& [text, column] : lines) {
+    const std::size_t at = help.find(text);
+    ASSERT_NE(at, std::string::npos) << text << " in\n" << help;
+    EXPECT_EQ(at - (help.rfind('\n', at) + 1), column) << text << " in\n" << help;
+  }
+}
+
 TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
   struct Case {
     int errorNumber;
@@ -58,24 +120,12 @@ TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
   EXPECT_EQ(WindowsReason(1117, "I/O device error"), "I/O device error");
 }
 
-class FileTest : public ::testing::Test {
+class FileTest : public TempFolderTest {
  protected:
-  fs::path dir = fs::temp_directory_path() / ("tolvar-common-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  void SetUp() override { fs::create_directories(dir); }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(dir, fs::perms::owner_all, ec);
-    fs::remove_all(dir, ec);
-  }
-  // Names and paths are UTF-8, as the programs take them.
+  // A file of the folder with `content`; gives its path.
   std::string Write(const std::string& name, const std::string& content) {
-    std::ofstream(dir / PathFromUtf8(name), std::ios::binary) << content;
-    return Utf8FromPath(dir / PathFromUtf8(name));
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    WriteText(At(name), content);
+    return At(name);
   }
 };
 
@@ -112,7 +162,7 @@ TEST_F(FileTest, ReplaceWithTemporaryPutsTheNewFileInPlaceOrChangesNothing) {
   const std::string temp = Write("x.nand.temp", "new");
   std::string error;
   ASSERT_TRUE(ReplaceWithTemporary(temp, target, error)) << error;
-  EXPECT_EQ(Read(target), "new");
+  EXPECT_EQ(ReadText(target), "new");
   EXPECT_FALSE(fs::exists(temp));
 
   // A folder in the way: the temporary file stays, the folder is untouched.
@@ -120,7 +170,7 @@ TEST_F(FileTest, ReplaceWithTemporaryPutsTheNewFileInPlaceOrChangesNothing) {
   const std::string temp2 = Write("folder.nand.temp", "data");
   EXPECT_FALSE(ReplaceWithTemporary(temp2, (dir / "folder.nand").string(), error));
   EXPECT_FALSE(error.empty());
-  EXPECT_EQ(Read(temp2), "data");
+  EXPECT_EQ(ReadText(temp2), "data");
   EXPECT_TRUE(fs::is_directory(dir / "folder.nand"));
 }
 
@@ -252,7 +302,7 @@ TEST_F(FileTest, AReplacedFileKeepsItsPermissionsAndOwner) {
     ASSERT_TRUE(file.Create() && file.Write("new", 3) && file.Commit()) << file.Error();
     struct stat now {};
     ASSERT_EQ(stat(target.c_str(), &now), 0);
-    EXPECT_EQ(Read(target), "new");
+    EXPECT_EQ(ReadText(target), "new");
     EXPECT_EQ(now.st_mode & 07777, c.mode);
     EXPECT_EQ(now.st_uid, c.owner);
   }
@@ -283,9 +333,9 @@ TEST_F(FileTest, TemporaryFilesNeverTouchAFileTheyDidNotCreate) {
     EXPECT_EQ(file.path(), c.temporary);
     ASSERT_TRUE(file.Write("new", 3));
     ASSERT_TRUE(file.Commit()) << file.Error();
-    EXPECT_EQ(Read(c.target), "new");
+    EXPECT_EQ(ReadText(c.target), "new");
     EXPECT_FALSE(fs::exists(c.temporary));
-    for (const std::string& taken : c.taken) EXPECT_EQ(Read(taken), "mine");
+    for (const std::string& taken : c.taken) EXPECT_EQ(ReadText(taken), "mine");
     for (const std::string& taken : c.taken) fs::remove(taken);
   }
 
@@ -302,7 +352,7 @@ TEST_F(FileTest, TemporaryFilesNeverTouchAFileTheyDidNotCreate) {
   EXPECT_NE(kept.Error().find("是文件夹"), std::string::npos) << kept.Error();
   EXPECT_TRUE(kept.Holds());
   kept.Keep();
-  EXPECT_EQ(Read(d + "folder.nand.temp"), "data");
+  EXPECT_EQ(ReadText(d + "folder.nand.temp"), "data");
 }
 
 TEST_F(FileTest, AFailedWriteGivesTheSystemsReasonAndLeavesNothing) {

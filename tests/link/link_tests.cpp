@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/handheld_layout.h"
-#include "link/module1.h"
-#include "sim_port.h"
-#include "support/fake_clock.h"
-#include "support/fake_host.h"
+#include "support/transfer_rig.h"
 
 namespace {
 
@@ -14,15 +11,14 @@ class QuietDevice : public HandheldDevice {
   void OnByte(HandheldLine&, std::uint8_t, long) override {}
 };
 
-struct LinkTest : ::testing::Test {
+// The rig with that handheld; LinkTest opens the port first.
+struct OpenPort : ::testing::Test, TransferRig {
   QuietDevice device;
-  SimPort port{&device};
-  FakeClock clock;
-  FakeHost host;
-  Module1 m{port, clock, host};
+  void SetUp() override { port.Attach(&device); }
+};
+struct LinkTest : OpenPort {
   void SetUp() override {
-    m.ComPort = 1;
-    m.eventInterval = std::chrono::microseconds(0);
+    OpenPort::SetUp();
     ASSERT_TRUE(m.OpenPort());
   }
 };
@@ -97,12 +93,7 @@ TEST_F(LinkTest, FormatCommandIsTheEndFrameInOneWrite) {
   EXPECT_EQ(m.PortResult, 7);
 }
 
-TEST(OpenPort, FailureIsReportedAndClearsSpeedSwitched) {
-  QuietDevice device;
-  SimPort port(&device);
-  FakeClock clock;
-  FakeHost host;
-  Module1 m(port, clock, host);
+TEST_F(OpenPort, FailureIsReportedAndClearsSpeedSwitched) {
   m.SpeedSwitched = true;
   m.ComPort = 0;
   EXPECT_FALSE(m.OpenPort());

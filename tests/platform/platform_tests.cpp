@@ -3,8 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 
 #include "command_line.h"
@@ -16,6 +14,8 @@
 #include "common/temporary_file.h"
 #include "link/serial_device.h"
 #include "support/environment.h"
+#include "support/files.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -25,20 +25,10 @@ namespace {
 std::vector<std::string> arguments;
 const std::string kChineseName = "文曲星 备份.nand";
 
-class PlatformFiles : public ::testing::Test {
+// Every file of these tests lies in a folder with a Chinese name.
+class PlatformFiles : public TempFolderTest {
  protected:
-  // Every file of these tests lies in a folder with a Chinese name.
-  fs::path dir = fs::temp_directory_path() / PathFromUtf8("文曲星-" + std::to_string(std::random_device{}()));
-  void SetUp() override { fs::create_directories(dir); }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string At(const std::string& name) const { return Utf8FromPath(dir / PathFromUtf8(name)); }
-  static void Write(const std::string& path, const std::string& content) {
-    std::ofstream(PathFromUtf8(path), std::ios::binary) << content;
-  }
-  static std::string Read(const std::string& path) {
-    std::ifstream in(PathFromUtf8(path), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  PlatformFiles() : TempFolderTest("文曲星") {}
 };
 
 }  // namespace
@@ -70,8 +60,8 @@ TEST(Platform, PortNumbersNameTheSystemsDevices) {
 
 TEST_F(PlatformFiles, ATemporaryFileReplacesAnExistingTargetAndNeverOpensAnotherFile) {
   const std::string target = At(kChineseName);
-  Write(target, "old");
-  Write(target + ".temp", "someone else's");
+  WriteText(target, "old");
+  WriteText(target + ".temp", "someone else's");
   errno = 0;
   EXPECT_EQ(CreateNewFile(target + ".temp"), nullptr);
   EXPECT_EQ(errno, EEXIST);
@@ -81,14 +71,14 @@ TEST_F(PlatformFiles, ATemporaryFileReplacesAnExistingTargetAndNeverOpensAnother
   EXPECT_EQ(file.path(), target + ".1.temp");
   ASSERT_TRUE(file.Write("new", 3));
   ASSERT_TRUE(file.Commit()) << file.Error();
-  EXPECT_EQ(Read(target), "new");
-  EXPECT_EQ(Read(target + ".temp"), "someone else's");
+  EXPECT_EQ(ReadText(target), "new");
+  EXPECT_EQ(ReadText(target + ".temp"), "someone else's");
   EXPECT_FALSE(fs::exists(PathFromUtf8(target + ".1.temp")));
 }
 
 TEST_F(PlatformFiles, ChineseNamesWorkInEveryFileCall) {
   const std::string name = At(arguments.empty() ? kChineseName : arguments.back());
-  Write(name, "0123456789");
+  WriteText(name, "0123456789");
   EXPECT_TRUE(FileExists(name));
   EXPECT_EQ(UnreadableReason(name), "");
   std::uint64_t size = 0;
@@ -115,12 +105,12 @@ TEST_F(PlatformFiles, CorvaneConvertsBetweenChineseNames) {
   const std::string data = At("数据.dat"), image = At(kChineseName), back = At("数据 2.dat");
   std::string pages(16384, '\0');
   for (std::size_t i = 0; i < pages.size(); ++i) pages[i] = static_cast<char>(i * 7);
-  Write(data, pages);
+  WriteText(data, pages);
   std::ostringstream out, err;
   EXPECT_EQ(RunCommandLine({"data2nand", "--start", "C32", data, image}, out, err), 0) << out.str() << err.str();
   EXPECT_EQ(RunCommandLine({"verify", image}, out, err), 0) << out.str() << err.str();
   EXPECT_EQ(RunCommandLine({"nand2data", image, back}, out, err), 0) << out.str() << err.str();
-  EXPECT_EQ(Read(back), pages);
+  EXPECT_EQ(ReadText(back), pages);
 }
 
 int main(int argc, char** argv) {

@@ -37,11 +37,7 @@ std::uint16_t PairAt(const Bytes& image, std::size_t at) { return static_cast<st
 
 class CheckValuesTest : public RepairFixture {
  public:
-  fs::path file;
-  void SetUp() override {
-    RepairFixture::SetUp();
-    file = dir / "x.nor";
-  }
+  fs::path file = dir / "x.nor";
   // Both corrections in their order; returns the image afterwards.
   Bytes Correct() {
     sum = CalNorCheckSum(host, file.string());

@@ -54,23 +54,16 @@ TEST(NandChecks, RangeRules) {
 
 class NandRepairTest : public RepairFixture {
  public:
-  fs::path file;
+  fs::path file = dir / "x.nand";
   Bytes blocks;  // the image without its trailer
   int start = 2;
   RepairReceiver handheld{Flash::Nand};
 
-  void SetUp() override {
-    RepairFixture::SetUp();
-    file = dir / "x.nand";
-    Attach(handheld);
-  }
+  void SetUp() override { port.Attach(&handheld); }
   void Image(int count, int startLogical) {
     start = startLogical;
     blocks = RandomBytes(count * kBlock, static_cast<unsigned>(count + startLogical));
-    Bytes bytes = blocks;
-    bytes.push_back(static_cast<std::uint8_t>(startLogical & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>(startLogical >> 8));
-    WriteFile(file, bytes);
+    WriteFile(file, WithTrailer(blocks, static_cast<unsigned>(startLogical)));
   }
   RepairEnding Run(int first, int last, bool lowSpeed = false, bool format = false) {
     m.ImagePath = file.string();

@@ -17,15 +17,13 @@ const char kTimeoutQuestion[] = "请求超时,重试吗?";
 
 class NorRepairTest : public RepairFixture {
  public:
-  fs::path file;
+  fs::path file = dir / "x.nor";
   Bytes image;
   RepairReceiver handheld{Flash::Nor};
 
   void SetUp() override {
-    RepairFixture::SetUp();
-    file = dir / "x.nor";
     Image(6);
-    Attach(handheld);
+    port.Attach(&handheld);
   }
   void Image(int pages) {
     image = RandomBytes(pages * 32768u, static_cast<unsigned>(pages));

@@ -2,10 +2,8 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <random>
 
 namespace fs = std::filesystem;
-
 
 namespace {
 bool Writable(const fs::path& path) { return std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).is_open(); }
@@ -25,34 +23,8 @@ void MakeWritable(const fs::path& path) {
   fs::permissions(path, fs::perms::owner_all);
 }
 
-void RepairFixture::SetUp() {
-  dir = fs::temp_directory_path() /
-        ("tolvar-repair-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) + "-" +
-         ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  m.eventInterval = std::chrono::microseconds(0);
-  m.ComPort = 1;
-}
-
 void RepairFixture::TearDown() {
   for (const auto& entry : fs::directory_iterator(dir)) MakeWritable(entry.path());
-  fs::remove_all(dir);
-}
-
-std::vector<std::pair<std::uint8_t, long>> RepairFixture::Sent() const {
-  std::vector<std::pair<std::uint8_t, long>> sent;
-  for (const auto& w : port.wire)
-    if (w.toHandheld) sent.emplace_back(w.byte, w.speed);
-  return sent;
-}
-
-bool RepairFixture::OnlyBaseSpeed() const {
-  for (long s : port.speeds)
-    if (s != kBaseBaud) return false;
-  for (const auto& w : port.wire)
-    if (w.speed != kBaseBaud) return false;
-  return true;
 }
 
 bool RepairFixture::CancelAtEveryPassOfASilentWait(RepairReceiver& handheld, RepairReceiver::Flash flash, int passes,

@@ -15,6 +15,7 @@
 #include <QtTest>
 #include <filesystem>
 
+#include "common/image_layout.h"
 #include "repair_receiver.h"
 #include "test_form.h"
 #include "ui/form_back_nand.h"
@@ -30,8 +31,7 @@ std::string Pattern(std::size_t size, unsigned seed) {
 
 std::string NandImage(int blocks, int start) {
   std::string bytes = Pattern(blocks * 16896u, blocks);
-  bytes.push_back(static_cast<char>(start & 0xFF));
-  bytes.push_back(static_cast<char>(start >> 8));
+  for (const std::uint8_t b : nand::TrailerBytes(static_cast<unsigned>(start))) bytes.push_back(static_cast<char>(b));
   return bytes;
 }
 

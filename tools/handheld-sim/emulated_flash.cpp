@@ -13,7 +13,7 @@
 namespace {
 
 // Larger than any image: a NAND of 0x2000 blocks and its trailer.
-constexpr std::uint64_t kLargestImage = 0x2000 * nand::kBlockSize + nand::kTrailerSize;
+constexpr std::uint64_t kLargestImage = nand::ImageLength(0x2000);
 
 bool ReadWhole(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
   std::uint64_t size = 0;
@@ -108,19 +108,19 @@ bool EmulatedFlash::LoadNor(const std::string& path, std::string& error) {
 bool EmulatedFlash::LoadNand(const std::string& path, std::string& error) {
   std::vector<std::uint8_t> bytes;
   if (!ReadWhole(path, bytes, error)) return false;
-  if (bytes.size() < nand::kTrailerSize || (bytes.size() - nand::kTrailerSize) % nand::kBlockSize != 0) {
+  const std::optional<std::size_t> blocks = nand::BlocksInImage(bytes.size());
+  if (!blocks) {
     error = path + ": a NAND image holds whole blocks of 16896 bytes and a 2-byte starting block number";
     return false;
   }
-  const std::size_t blocks = (bytes.size() - nand::kTrailerSize) / nand::kBlockSize;
-  const int start = bytes[bytes.size() - 2] | (bytes[bytes.size() - 1] << 8);
-  const int lastReachable = wire::LogicalBlockOfCode(wire::kBlock1Code - 1);  // the last whose block code fits
-  if (start < 1 || start + static_cast<int>(blocks) - 1 > lastReachable) {
+  const int start = static_cast<int>(nand::StartFromTrailer(&bytes[bytes.size() - nand::kTrailerSize]));
+  const int lastReachable = nand::LogicalBlockOfCode(nand::kBlock1Code - 1);  // the last whose block code fits
+  if (start < 1 || start + static_cast<int>(*blocks) - 1 > lastReachable) {
     error = path + ": starting logical block " + std::to_string(start) + " is out of range";
     return false;
   }
   nandBlocks.clear();
-  for (std::size_t b = 0; b < blocks; ++b)
+  for (std::size_t b = 0; b < *blocks; ++b)
     nandBlocks[start + static_cast<int>(b)].assign(bytes.begin() + static_cast<long>(b * nand::kBlockSize),
                                                     bytes.begin() + static_cast<long>((b + 1) * nand::kBlockSize));
   return true;
@@ -155,8 +155,7 @@ bool EmulatedFlash::SaveNor(const std::string& path, std::string& error) const {
 
 bool EmulatedFlash::SaveNand(const std::string& path, std::string& error) const {
   std::vector<std::uint8_t> bytes = NandImage();
-  const int first = FirstNandBlock();
-  bytes.push_back(static_cast<std::uint8_t>(first & 0xFF));
-  bytes.push_back(static_cast<std::uint8_t>(first >> 8));
+  const auto trailer = nand::TrailerBytes(FirstNandBlock());
+  bytes.insert(bytes.end(), trailer.begin(), trailer.end());
   return WriteImage(path, bytes, "nand", error);
 }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 
 // The simulated handheld's two flash memories.
 //

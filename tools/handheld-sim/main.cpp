@@ -19,10 +19,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <map>
 #include <string>
 #include <thread>
 
+#ifdef TOLVAR_WITH_QT
+#include <QCoreApplication>
+
+#include "common/help_language.h"
+#endif
 #include "common/command_line_parser.h"
 #include "common/target_check.h"
 #include "emulated_flash.h"
@@ -57,9 +61,8 @@ void DefineOptions(CLI::App& app, Options& o) {
   app.add_option("--nand-blocks", o.nandBlocks, "blocks of the generated NAND flash (4)")->check(CLI::Range(1, 4096));
   app.add_option("--nand-start", o.nandStart, "logical block number of the first generated NAND block (2)")
       ->check(CLI::Range(1, 0x1000));
-  const std::map<std::string, long> speeds = {{"NC3000", 921600}, {"2000", 230400}, {"2000系列", 230400}};
-  app.add_option("--model", o.settings.transferSpeed, "NC3000 (921600 bit/s, default) or 2000 (2000系列, 230400 bit/s)")
-      ->transform(CLI::CheckedTransformer(speeds).description(""))
+  app.add_option("--model", o.settings.transferSpeed, ModelChoices())
+      ->transform([](const std::string& text) { return std::to_string(ModelOption(text).speed); })
       ->type_name("MODEL");
   app.add_option("--link", o.link, "also make PATH a symbolic link to the device (for TOLVAR_COM1)")->type_name("PATH");
   app.add_option("--save-nor", o.saveNor, "write the NOR flash to FILE at exit")->type_name("FILE");
@@ -165,6 +168,12 @@ void RemoveLink(const std::string& link, const std::string& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef TOLVAR_WITH_QT
+  {
+    const QCoreApplication qt(argc, argv);  // only to find the program's folder
+    UseHelpInSystemLanguage();
+  }
+#endif
   Options o;
   CLI::App app("Plays the handheld on a pseudo-terminal; prints the device node to open on its first line.",
                "handheld-sim");

@@ -125,7 +125,7 @@ void SimulatedHandheld::BeginBackup(HandheldLine& line, bool nand, std::uint8_t 
   const int first = flash_.FirstNandBlock();
   sender_ = std::make_unique<BackupSender>(nand ? BackupSender::Flash::Nand : BackupSender::Flash::Nor,
                                            nand ? flash_.NandImage() : flash_.NorImage(), settings_.transferSpeed,
-                                           wire::BlockCode(first));
+                                           nand::BlockCode(first));
   sender_->autoStart = false;
   sender_->resume = nand && settings_.resume;
   sender_->startBlock = sender_->resume ? resumeBlock_ : 0;

@@ -35,7 +35,7 @@
 class SimulatedHandheld final : public HandheldDevice {
  public:
   struct Settings {
-    long transferSpeed = 921600;  // 921600 NC3000, 230400 2000系列
+    long transferSpeed = kModels[0].speed;  // the model's ModelSpeed
     bool autoBackup = true;       // send the hello by itself (else only on StartBackup)
     bool offerNor = true;         // the flash a backup sends (both: guessed, see above)
     bool offerNand = true;

@@ -76,7 +76,7 @@ void BackupSender::SendFrame(HandheldLine& line) {
     header[1] = static_cast<std::uint8_t>(k == 0 && faulty ? faults.firstPage : page);
     header[3] = static_cast<std::uint8_t>(wire::kPage00Address + k % wire::kNorFramesPerPage);
   } else {
-    const int block = (firstBlock_ + frame / nand::kPagesPerBlock) & wire::kBlock1Code;
+    const int block = (firstBlock_ + frame / nand::kPagesPerBlock) & nand::kBlock1Code;
     header[0] = static_cast<std::uint8_t>(block >> 8);
     header[1] = static_cast<std::uint8_t>(block & 0xFF);
     if (k == 0 && faulty && faults.firstHeaderByte0 != 0xFF) header[0] = faults.firstHeaderByte0;

@@ -2,6 +2,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/models.h"
 #include "handheld_device.h"
 
 // The handheld's sending side of a backup: hello 08, then for every frame an
@@ -37,7 +38,7 @@ class BackupSender final : public HandheldDevice {
   // `image` is the flash as the computer should receive it: 256-byte frames for
   // NOR, 528-byte pages for NAND. `firstBlock` is the NAND block number the
   // first frame carries (0x1FFF for logical block 1).
-  BackupSender(Flash flash, std::vector<std::uint8_t> image, long transferSpeed = 921600, int firstBlock = 0);
+  BackupSender(Flash flash, std::vector<std::uint8_t> image, long transferSpeed = kModels[0].speed, int firstBlock = 0);
 
   Faults faults;
   bool autoStart = true;   // start when the computer sets 115200 bit/s

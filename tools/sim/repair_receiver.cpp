@@ -134,8 +134,8 @@ std::string RepairReceiver::CheckNand(int& logicalBlock, int& pageIndex) const {
   if (f[2] != 0x00 || !wire::HasLength(f, wire::kNandPayload)) return "length fields";
   if (f[3] % 2 != 0 || f[3] >= 2 * nand::kPagesPerBlock) return "page field";
   const int code = f[0] * 256 + f[1];
-  if (code > wire::kBlock1Code) return "block code";
-  logicalBlock = wire::LogicalBlockOfCode(code);
+  if (code > nand::kBlock1Code) return "block code";
+  logicalBlock = nand::LogicalBlockOfCode(code);
   pageIndex = f[3] / 2;
   return {};
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/models.h"
 #include "handheld_device.h"
 
 // The handheld's receiving side of a repair. After its reset it answers the
@@ -39,7 +40,7 @@ class RepairReceiver final : public HandheldDevice {
     std::string why;
   };
 
-  explicit RepairReceiver(Flash flash, long transferSpeed = 921600);
+  explicit RepairReceiver(Flash flash, long transferSpeed = kModels[0].speed);
 
   Faults faults;
   int attempt = 0;              // attempts started so far

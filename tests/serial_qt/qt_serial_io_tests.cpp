@@ -12,6 +12,7 @@
 
 #include "link/serial_trace.h"
 #include "pty_devices.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -94,7 +95,8 @@ TEST(QtSerialIoPorts, MapsPortNumbersAndRejectsUnknownOnes) {
 // A device named with a slash opens as given, from the current folder; a bare
 // name is a device in /dev. Messages and the trace name the device tried.
 TEST_F(QtSerialIoOverPty, NamedDevicesOpenAsGivenAndAreNamedInMessages) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("named_" + std::to_string(getpid()));
+  const TempFolder temp;
+  const std::filesystem::path& folder = temp.path();
   std::filesystem::create_directories(folder / "sub");
   std::filesystem::create_symlink(line.SlavePath(), folder / "sub" / "regport");
   const auto previous = std::filesystem::current_path();
@@ -117,7 +119,6 @@ TEST_F(QtSerialIoOverPty, NamedDevicesOpenAsGivenAndAreNamedInMessages) {
             std::string::npos) << traced;
   EXPECT_NE(traced.find("failed: /dev/regport: "), std::string::npos) << traced;
   std::filesystem::current_path(previous);
-  std::filesystem::remove_all(folder);
 }
 
 TEST_F(QtSerialIoOverPty, EmptyLineAnswersNoneWithoutBlocking) {

@@ -1,7 +1,6 @@
 #include "link/port_reason.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -9,6 +8,7 @@
 #include <fstream>
 
 #include "link/qt_serial_io.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -46,8 +46,8 @@ TEST(PortReason, EveryFailureReadsDeviceChineseAndSystemText) {
 
 // Through Qt SerialPort: what a device that is no serial port gives.
 TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() / ("reason_" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder);
+  const TempFolder temp;
+  const std::filesystem::path& folder = temp.path();
   std::ofstream(folder / "plain").put('x');
   const struct {
     std::string device, reason;
@@ -62,7 +62,6 @@ TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
     EXPECT_NE(io.sio_open(1), 0);
     EXPECT_EQ(io.LastError().rfind(c.device + ": " + c.reason + " (", 0), 0u) << io.LastError();
   }
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

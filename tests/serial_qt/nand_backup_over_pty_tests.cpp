@@ -10,6 +10,7 @@
 #include "pty_line.h"
 #include "support/fake_host.h"
 #include "support/files.h"
+#include "support/temp_folder.h"
 
 // One whole NAND backup through the real serial layer: Qt SerialPort on the
 // slave side of a pseudo-terminal, the simulated handheld on its master side,
@@ -22,16 +23,8 @@ std::vector<std::uint8_t> Pages(int count) {
   return image;
 }
 
-class NandBackupOverPty : public ::testing::Test {
+class NandBackupOverPty : public TempFolderTest {
  protected:
-  std::filesystem::path dir;
-  void SetUp() override {
-    dir = std::filesystem::temp_directory_path() /
-          ("serial_qt_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir); }
-
   std::unique_ptr<PtyLine> line;
 
   // Runs SaveNand against `sender` on a fresh pty.

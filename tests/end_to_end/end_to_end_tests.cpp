@@ -28,6 +28,7 @@
 #include "link/qt_serial_io.h"
 #include "processes.h"
 #include "support/files.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -57,12 +58,6 @@ const EmulatedFlash& DefaultFlash() {
   return flash;
 }
 
-Bytes WithTrailer(Bytes image, int start) {
-  image.push_back(static_cast<std::uint8_t>(start & 0xFF));
-  image.push_back(static_cast<std::uint8_t>(start >> 8));
-  return image;
-}
-
 enum class Kind { BackupNor, BackupNand, RepairNor, RepairNand };
 
 struct Case {
@@ -85,18 +80,10 @@ struct Outcome {
   int keptBlocks = 0;       // blocks of a NAND backup that broke off, kept as x.partial.nand
 };
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public TempFolderTest {
  protected:
-  fs::path dir;
-
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("tolvar_e2e_" + std::to_string(getpid()) + "_" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
   void TearDown() override {
-    if (!HasFailure()) fs::remove_all(dir);
+    if (HasFailure()) folder.Keep();
   }
 
   // A NOR image of 8 pages unlike the handheld's, with its check values in

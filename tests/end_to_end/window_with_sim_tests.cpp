@@ -80,4 +80,4 @@ class WindowWithSimTests : public QObject {
 };
 
 QTEST_MAIN(WindowWithSimTests)
-#include "window_with_sim_test.moc"
+#include "window_with_sim_tests.moc"

@@ -8,12 +8,15 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <utility>
 #include <iterator>
+#include <regex>
+#include <sstream>
+#include <utility>
 
-#include "common/handheld_layout.h"
+#include "common/image_layout.h"
 #include "processes.h"
 #include "support/files.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -26,31 +29,33 @@ struct Call {
   std::vector<std::string> says;  // in the output, in this order
 };
 
-class CommandLine : public ::testing::Test {
+class CommandLine : public TempFolderTest {
  protected:
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("tolvar_cli_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  std::string At(const std::string& name) const { return (dir / name).string(); }
+  void SetUp() override { SpeakTheSystemsLanguage("C.UTF-8"); }  // the usages checked here are English
   void Sparse(const std::string& name, std::uintmax_t size) {
     std::ofstream(dir / name).close();
     fs::resize_file(dir / name, size);
+  }
+
+  static void SpeakTheSystemsLanguage(const char* locale) {
+    setenv("LC_ALL", locale, 1);
+    unsetenv("LANGUAGE");
+  }
+  // The program's status and what it printed.
+  std::pair<int, std::string> Run(std::vector<std::string> argv) {
+    const std::string log = At("output.log");
+    fs::remove(log);
+    Child child = Spawn(argv, log);
+    const int status = Wait(child, 30s);
+    std::ifstream in(log);
+    return {status, std::string{std::istreambuf_iterator<char>(in), {}}};
   }
 
   void Check(const std::string& program, const std::vector<Call>& calls) {
     for (const Call& call : calls) {
       std::vector<std::string> argv = {program};
       argv.insert(argv.end(), call.arguments.begin(), call.arguments.end());
-      const std::string log = At("output.log");
-      fs::remove(log);
-      Child child = Spawn(argv, log);
-      const int status = Wait(child, 30s);
-      std::ifstream in(log);
-      const std::string output{std::istreambuf_iterator<char>(in), {}};
+      const auto [status, output] = Run(argv);
       std::string trace;
       for (const std::string& a : call.arguments) trace += " " + a;
       EXPECT_EQ(status, call.status) << trace << "\n" << output;
@@ -128,8 +133,9 @@ TEST_F(CommandLine, Tolvar) {
 TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
   const Bytes blocks = RandomBytes(4 * nand::kBlockSize, 23);  // logical blocks 2 to 5
   const auto piece = [&](const char* name, int first, int count) {
-    Bytes image(blocks.begin() + first * nand::kBlockSize, blocks.begin() + (first + count) * nand::kBlockSize);
-    image.insert(image.end(), {static_cast<std::uint8_t>(2 + first), 0});
+    const Bytes image = WithTrailer(
+        Bytes(blocks.begin() + first * nand::kBlockSize, blocks.begin() + (first + count) * nand::kBlockSize),
+        static_cast<unsigned>(2 + first));
     WriteFile(dir / name, image);
     return image;
   };
@@ -169,6 +175,38 @@ TEST_F(CommandLine, HandheldSim) {
                                   {{"--bad-header", "x1"}, 2, {"--bad-header"}},
                                   {{"--trace", "extra"}, 2, {"extra"}},
                               });
+}
+
+// Every help of the three programs in Chinese when the system speaks
+// Chinese, and in English otherwise. A line with two English words in a row
+// in the Chinese help (but for the usage line's program and verb) is a text
+// without its translation.
+TEST_F(CommandLine, HelpSpeaksTheSystemsLanguage) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> programs = {
+      {TOLVAR_PROGRAM,
+       {"", "backup-nor", "backup-nand", "repair-nor", "repair-nand", "verify-nor", "verify-nand", "compare",
+        "fix-nor-checks", "ports"}},
+      {CORVANE_PROGRAM, {"", "nand2data", "data2nand", "verify"}},
+      {HANDHELD_SIM_PROGRAM, {""}}};
+  const std::regex englishWords(R"((^|[^-\w./])[a-z]{2,} [a-z]{2,}([^-\w]|$))");
+  for (const auto& [program, verbs] : programs)
+    for (const std::string& verb : verbs) {
+      std::vector<std::string> argv = {program, verb, "--help"};
+      if (verb.empty()) argv.erase(argv.begin() + 1);
+      const std::string call = fs::path(program).filename().string() + " " + verb + " --help";
+      SpeakTheSystemsLanguage("zh_CN.UTF-8");
+      const auto [status, chinese] = Run(argv);
+      EXPECT_EQ(status, 0) << call << "\n" << chinese;
+      EXPECT_NE(chinese.find("用法: "), std::string::npos) << call << "\n" << chinese;
+      std::istringstream lines(chinese);
+      for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.rfind("用法: ", 0) == 0 || !std::regex_search(line, englishWords))
+            << call << " under LC_ALL=zh_CN.UTF-8 has a text without translation:\n  " << line
+            << "\nAdd its English text and the Chinese to translations/tolvar_zh_CN.ts.";
+      SpeakTheSystemsLanguage("C.UTF-8");
+      const std::string english = Run(argv).second;
+      EXPECT_NE(english.find("usage: "), std::string::npos) << call << "\n" << english;
+    }
 }
 
 // A session's flash outlives a save place that went away while it ran: it

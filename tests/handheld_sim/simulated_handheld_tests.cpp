@@ -11,37 +11,22 @@
 
 #include "backup/backup.h"
 #include "repair/nor_repair.h"
-#include "sim_port.h"
-#include "support/fake_clock.h"
-#include "support/fake_host.h"
 #include "support/files.h"
+#include "support/transfer_rig.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class SimulatedHandheldTest : public ::testing::Test {
+class SimulatedHandheldTest : public TransferTest {
  protected:
   EmulatedFlash flash = EmulatedFlash::Generated(6, 2, 0x0C33);
   SimulatedHandheld::Settings settings;
   std::unique_ptr<SimulatedHandheld> handheld;
   std::vector<std::string> events;
   std::size_t leftUnread = 0;  // bytes from the handheld the computer never read
-  SimPort port;
-  FakeClock clock;
-  FakeHost host;
-  Module1 m{port, clock, host};
-  fs::path dir;
 
-  void SetUp() override {
-    settings.helloDelay = settings.offerPeriod = std::chrono::milliseconds(0);
-    dir = fs::temp_directory_path() /
-          ("handheld_sim_" + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir);
-    m.ComPort = 1;
-    m.eventInterval = std::chrono::microseconds(0);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  void SetUp() override { settings.helloDelay = settings.offerPeriod = std::chrono::milliseconds(0); }
   void Make() {
     handheld = std::make_unique<SimulatedHandheld>(flash, settings);
     handheld->onEvent = [this](const std::string& e) {
@@ -149,8 +134,8 @@ TEST_F(SimulatedHandheldTest, HelloThatWaitsUnreadDoesNotPutTheRepairOutOfStep) 
 namespace {
 
 TEST(EmulatedFlashFiles, SavedImagesLoadBackAndMalformedOnesAreRefused) {
-  const fs::path dir = fs::temp_directory_path() / ("emulated_flash_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const TempFolder folder;
+  const fs::path& dir = folder.path();
   const EmulatedFlash generated = EmulatedFlash::Generated(7, 3, 1);  // logical block 1 keeps its spare bytes FF
   std::string error;
   ASSERT_TRUE(generated.SaveNor((dir / "a.nor").string(), error)) << error;
@@ -178,7 +163,6 @@ TEST(EmulatedFlashFiles, SavedImagesLoadBackAndMalformedOnesAreRefused) {
   }
   for (const char* name : {"short.nand", "zero.nand"}) EXPECT_FALSE(loaded.LoadNand((dir / name).string(), error)) << name;
   EXPECT_EQ(loaded.NorImage(), generated.NorImage()) << "a refused file leaves the flash as it was";
-  fs::remove_all(dir);
 }
 
 }  // namespace

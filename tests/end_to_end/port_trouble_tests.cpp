@@ -19,6 +19,7 @@
 #include "repair/nand_repair.h"
 #include "support/fake_host.h"
 #include "support/files.h"
+#include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
@@ -27,21 +28,14 @@ namespace {
 
 const char kLostQuestion[] = "串口已断开!\r\n";
 
-class PortTrouble : public ::testing::Test {
+class PortTrouble : public TempFolderTest {
  protected:
-  fs::path dir;
-  std::string link;
+  std::string link = At("com1");
   std::unique_ptr<SimProcess> sim;
 
-  void SetUp() override {
-    dir = fs::temp_directory_path() / ("tolvar_port_" + std::to_string(getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    link = (dir / "com1").string();
-  }
   void TearDown() override {
     sim.reset();
-    if (!HasFailure()) fs::remove_all(dir);
+    if (HasFailure()) folder.Keep();
   }
   // A simulated handheld (4 NAND blocks from logical block 2) on the link.
   void StartSim() {
