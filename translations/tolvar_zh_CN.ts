@@ -172,6 +172,10 @@ With no arguments Tolvar opens its window.</source>
         <source>two or more NAND images, in any order, then OUT, the NAND image to write</source>
         <translation>两个或更多 Nand 映像, 顺序不限, 最后是要写入的 Nand 映像 OUT</translation>
     </message>
+    <message>
+        <source>N:NONNEGATIVE</source>
+        <translation>N:非负整数</translation>
+    </message>
 </context>
 <context>
     <name>corvane</name>
@@ -371,6 +375,10 @@ With no arguments Corvane opens its window.</source>
     <message>
         <source>seed of --ber&apos;s draws, so that a run can be repeated (1)</source>
         <translation>--ber 随机抽取的种子, 使一次运行可以重复 (1)</translation>
+    </message>
+    <message>
+        <source>P:FLOAT in [0 - 1]</source>
+        <translation>P:小数 0-1</translation>
     </message>
 </context>
 </TS>
