@@ -4,6 +4,10 @@
 <context>
     <name>common</name>
     <message>
+        <source>NC3000 (921600 bit/s, the default) or 2000系列 (also 2000, 230400 bit/s)</source>
+        <translation>NC3000 (921600 bit/s, 默认) 或 2000系列 (也可写 2000, 230400 bit/s)</translation>
+    </message>
+    <message>
         <source>usage</source>
         <translation>用法</translation>
     </message>
@@ -95,10 +99,6 @@ With no arguments Tolvar opens its window.</source>
     <message>
         <source>comN, a device (a name with a slash is a path), or auto: the only USB adapter</source>
         <translation>comN、设备 (带斜杠的名字是路径), 或 auto: 唯一插着的 USB 转串口</translation>
-    </message>
-    <message>
-        <source>NC3000 (921600 bit/s, the default) or 2000系列 (also 2000, 230400 bit/s)</source>
-        <translation>NC3000 (921600 bit/s, 默认) 或 2000系列 (也可写 2000, 230400 bit/s)</translation>
     </message>
     <message>
         <source>answer every question No and do not wait for Enter</source>
@@ -259,10 +259,6 @@ With no arguments Corvane opens its window.</source>
     <message>
         <source>logical block number of the first generated NAND block (2)</source>
         <translation>自动生成的第一个 Nand 块的逻辑块号 (2)</translation>
-    </message>
-    <message>
-        <source>NC3000 (921600 bit/s, default) or 2000 (2000系列, 230400 bit/s)</source>
-        <translation>NC3000 (921600 bit/s, 默认) 或 2000 (2000系列, 230400 bit/s)</translation>
     </message>
     <message>
         <source>also make PATH a symbolic link to the device (for TOLVAR_COM1)</source>

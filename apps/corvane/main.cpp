@@ -7,6 +7,7 @@
 #include "common/help_language.h"
 #include "common/interruption.h"
 #include "common/qt_chinese.h"
+#include "common/window_start.h"
 #include "converter/form1.h"
 
 // With no arguments Corvane opens its window; with a verb it runs from the terminal.
@@ -19,9 +20,9 @@ int main(int argc, char** argv) {
     return RunCommandLine(Utf8Arguments(argc, argv), std::cout, std::cerr);
   }
   ReleaseOwnConsole();
-  QApplication app(argc, argv);
-  LoadQtChinese(app, {QStringLiteral("qtbase")});
+  const auto app = StartWindowProgram(argc, argv, "corvane");
+  LoadQtChinese(*app, {QStringLiteral("qtbase")});
   Form1 window;
   window.show();
-  return app.exec();
+  return app->exec();
 }

@@ -13,7 +13,8 @@ template <typename Save>
 int RunBackup(const Arguments& args, Save save) {
   const auto session = OpenSession(args);
   const BackupEnding ending = save(session->m);
-  if (ending == BackupEnding::Cancel || Interrupted())
+  // Once the image replaced the file the backup has succeeded, whatever came after.
+  if (ending == BackupEnding::Cancel || (ending != BackupEnding::Success && Interrupted()))
     session->host.ShowMessage("已取消: 没有保存任何数据, " + session->m.ImagePath + " 没有改变.");
   if (ending != BackupEnding::Success) return kExitFailure;
   std::cout << ImageSummary(session->m.ImagePath) << std::endl;

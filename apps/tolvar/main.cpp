@@ -6,6 +6,7 @@
 #include "common/help_language.h"
 #include "common/interruption.h"
 #include "common/qt_chinese.h"
+#include "common/window_start.h"
 #include "link/present_ports.h"
 #include "link/qt_serial_io.h"
 #include "ui/tolvar_app.h"
@@ -20,10 +21,10 @@ int main(int argc, char** argv) {
   CatchInterruptions();
   if (argc < 2) {
     ReleaseOwnConsole();
-    QApplication app(argc, argv);
-    LoadQtChinese(app, kQtCatalogs);
+    const auto app = StartWindowProgram(argc, argv, "tolvar");
+    LoadQtChinese(*app, kQtCatalogs);
     QtSerialIo io;
-    return RunTolvarWindow(app, io, PresentPorts);
+    return RunTolvarWindow(*app, io, PresentPorts);
   }
   PrepareConsoleOutput();
   QCoreApplication app(argc, argv);

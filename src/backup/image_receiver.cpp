@@ -46,6 +46,12 @@ class BackupRun {
   const char* FirstFrameError() const;
   bool TakeFirstFrame();
   void ShowReceived();
+  // Asked once more before the image replaces the file: a cancel or an
+  // interruption that came meanwhile (while the disk flushed) still counts.
+  bool StillWanted() {
+    host_.ProcessEvents();
+    return !m_.CancelFlag;
+  }
 
   int received_ = 0;        // whole blocks (NAND) or pages (NOR) of the image so far
   unsigned continuedAt_ = 0;  // NAND: the logical block this attempt continues the kept ones at
@@ -174,7 +180,7 @@ AttemptResult BackupRun::Attempt() {
     if (header != Got::Byte) return NoByte(header);
     if (m_.RunningXor != 0) return Error(kHeaderCheckError);
     if (m_.HeaderBuffer[0] == wire::kEndFrame) {
-      const std::optional<BackupEnding> ending = sink_.Complete(host_);
+      const std::optional<BackupEnding> ending = sink_.Complete(host_, [this] { return StillWanted(); });
       return ending ? AttemptResult{false, *ending} : SinkError();
     }
     if (!m_.FirstPageSeen) {
@@ -242,9 +248,10 @@ BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor, ImageSink& sin
     }
     // Success and a failed replace took their own steps in Complete. A
     // cancel, also one that answered a question, keeps nothing.
+    if (result.ending == BackupEnding::Success || result.ending == BackupEnding::ReplaceFailed) return result.ending;
     if (result.ending == BackupEnding::Cancel || m.CancelFlag)
       sink.Discard();
-    else if (result.ending != BackupEnding::Success && result.ending != BackupEnding::ReplaceFailed)
+    else
       sink.Abandon(m.host);
     return result.ending;
   }

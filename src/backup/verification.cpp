@@ -19,7 +19,7 @@ class ComparedImage final : public ImageSink {
     return true;
   }
   bool Add(const std::uint8_t* bytes, std::size_t count) override { return comparison_.Add(bytes, count); }
-  std::optional<BackupEnding> Complete(Host& host) override {
+  std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>&) override {
     if (!comparison_.Finish()) return std::nullopt;
     host.HideCancelDialog();
     return BackupEnding::Success;

@@ -1,5 +1,6 @@
 #include "common/command_line_parser.h"
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -92,6 +93,39 @@ void TranslateHelp(CLI::App& app, const std::string& program, const HelpTranslat
   for (CLI::App* verb : app.get_subcommands([](CLI::App*) { return true; })) TranslateHelp(*verb, program, tr, formatter);
 }
 
+// The verb `word` names, or null.
+const CLI::App* VerbNamed(const CLI::App& app, const std::string& word) {
+  for (const CLI::App* verb : app.get_subcommands({}))
+    if (verb->check_name(word)) return verb;
+  return nullptr;
+}
+
+// What CLI11 itself gets wrong before any word is taken: "--help" after other
+// words (the help is due whatever follows), "--version" with more words,
+// and "--NAME=" with nothing after the "=" (CLI11 would take the next word
+// for its value). The words after "--" are files and never count.
+std::optional<int> Early(const CLI::App& app, const std::vector<std::string>& words, std::ostream& out,
+                         std::ostream& err) {
+  const auto end = std::find(words.begin(), words.end(), "--");
+  const CLI::App* verb = words.empty() ? nullptr : VerbNamed(app, words.front());
+  const std::string help = verb ? verb->help(app.get_name()) : app.help();
+  for (auto word = words.begin(); word != end; ++word) {
+    if (*word == "--help" || *word == "-h") {
+      out << help << std::flush;
+      return kExitSuccess;
+    }
+  }
+  const auto usage = [&](const std::string& problem) {
+    err << app.get_name() << ": " << problem << "\n" << help << std::flush;
+    return kExitUsage;
+  };
+  if (!words.empty() && words.front() == "--version" && words.size() > 1) return usage("unexpected argument " + words[1]);
+  for (auto word = words.begin(); word != end; ++word)
+    if (word->size() > 3 && word->rfind("--", 0) == 0 && word->back() == '=' && word->find('=') == word->size() - 1)
+      return usage("option " + word->substr(0, word->size() - 1) + " is given no value after '='");
+  return std::nullopt;
+}
+
 }  // namespace
 
 void SetHelpTranslation(HelpTranslation translate) { Translation() = std::move(translate); }
@@ -105,6 +139,7 @@ std::optional<int> ParseCommandLine(CLI::App& app, const std::vector<std::string
   TranslateHelp(app, app.get_name(), tr ? tr : english, formatter);
   for (const auto& [key, label] : kHelpLabels) formatter->label(key, (tr ? tr : english)(app.get_name(), label));
   app.failure_message([](const CLI::App* failed, const CLI::Error& e) { return UsageError(*failed, e.what()); });
+  if (const auto status = Early(app, words, out, err)) return status;
   std::vector<std::string> reversed(words.rbegin(), words.rend());  // CLI11 takes them last first
   try {
     app.parse(reversed);

@@ -19,6 +19,11 @@ WriteFault& Fault() {
   return fault;
 }
 
+std::function<void()>& SlowFlush() {
+  static std::function<void()> flushing;
+  return flushing;
+}
+
 // Longest file name (one path component) that file systems commonly take:
 // 255 bytes on Linux, 255 UTF-16 units on Windows.
 constexpr std::size_t kLongestName = 255;
@@ -48,6 +53,7 @@ std::string ShortStem(const std::string& target) {
 }  // namespace
 
 void SetWriteFault(WriteFault fault) { Fault() = std::move(fault); }
+void SetSlowFlush(std::function<void()> flushing) { SlowFlush() = std::move(flushing); }
 
 bool TemporaryFile::Fail(int errorNumber) { return Fail(SystemReason(errorNumber ? errorNumber : EIO)); }
 
@@ -56,13 +62,14 @@ bool TemporaryFile::Fail(const std::string& reason) {
   return false;
 }
 
-std::FILE* CreateFreeFile(const std::string& stem, const std::string& suffix, std::string& path) {
+std::FILE* CreateFreeFile(const std::string& stem, const std::string& suffix, std::string& path,
+                          const std::string& like) {
   std::string tried = stem;
   for (unsigned number = 0;; ++number) {
     path = Numbered(tried, number, suffix);
     const bool fits = NameFits(path);
     errno = 0;
-    if (std::FILE* file = fits ? CreateNewFile(path) : nullptr) return file;
+    if (std::FILE* file = fits ? CreateNewFile(path, like) : nullptr) return file;
     const bool tooLong = !fits || errno == ENAMETOOLONG;
     if (tooLong && tried == stem) {
       tried = ShortStem(stem);
@@ -76,11 +83,17 @@ std::FILE* CreateFreeFile(const std::string& stem, const std::string& suffix, st
 
 bool TemporaryFile::Create() {
   Discard();
-  file_ = CreateFreeFile(target_, ".temp", path_);
+  file_ = CreateFreeFile(target_, ".temp", path_, target_);
   if (!file_) return Fail(errno);
   std::setvbuf(file_, nullptr, _IONBF, 0);
   owned_ = true;
+  withdrawn_ = false;
   written_ = 0;
+  std::string reason;
+  if (!KeepPermissions(path_, target_, reason)) {
+    Discard();
+    return Fail(reason);
+  }
   return true;
 }
 
@@ -118,12 +131,20 @@ bool TemporaryFile::Finish() {
   return Fail(reason);
 }
 
-bool TemporaryFile::Commit() {
+bool TemporaryFile::Commit(const std::function<bool()>& stillWanted) {
   if (!Finish()) return false;
   // The target may have changed since it was checked before the transfer.
   const Target now = CheckTarget(target_);
   if (!now.problem.empty()) return Fail(now.problem);
-  if (!ReplaceWithTemporary(path_, target_, error_)) return false;
+  const auto decide = [&] {
+    if (const auto& flushing = SlowFlush()) flushing();
+    withdrawn_ = stillWanted && !stillWanted();
+    return !withdrawn_;
+  };
+  if (!ReplaceWithTemporary(path_, target_, error_, decide)) {
+    if (withdrawn_) Discard();
+    return false;
+  }
   owned_ = false;
   return true;
 }
@@ -131,7 +152,7 @@ bool TemporaryFile::Commit() {
 bool TemporaryFile::KeepAsNew(const std::string& stem, const std::string& suffix) {
   // The name is taken by a new empty file of ours, which the file then replaces.
   std::string name;
-  std::FILE* reserved = CreateFreeFile(stem, suffix, name);
+  std::FILE* reserved = CreateFreeFile(stem, suffix, name, target_);
   if (!reserved) return Fail(name + ": " + SystemReason(errno));
   std::fclose(reserved);
   if (!Finish() || !SyncToDisk(path_, error_) || !RenameOver(path_, name, error_)) {

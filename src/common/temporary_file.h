@@ -23,7 +23,10 @@ class TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() { Discard(); }
 
-  // Creates a new, empty temporary file (discarding our earlier one).
+  // Creates a new, empty temporary file (discarding our earlier one) with the
+  // permissions and owner the target has (those of any new file when there is
+  // none yet), so that a private image is never readable through its
+  // temporary file, not even one left behind by a power cut.
   bool Create();
   bool Write(const void* bytes, std::size_t count);
   // Cuts the file back to its first `length` bytes; writes go on from there.
@@ -34,7 +37,14 @@ class TemporaryFile {
   // in one step. On failure the target is unchanged; a file that could not be
   // closed is incomplete and deleted, a complete one is still ours (Holds):
   // Discard removes it, Keep leaves it for the user.
-  bool Commit();
+  //
+  // `stillWanted`, when given, is asked once the bytes are on the disk, just
+  // before the rename: that one moment decides. False there (the run was
+  // cancelled or interrupted, also while the disk was flushing) deletes the
+  // temporary file and leaves the target as it was: Commit fails and
+  // Withdrawn() says why. Once renamed, the new file stays whatever follows.
+  bool Commit(const std::function<bool()>& stillWanted = {});
+  bool Withdrawn() const { return withdrawn_; }
   // Closes the file, flushes it to the disk and gives it the first free
   // name of stem + suffix, stem.1 + suffix and so on (see CreateFreeFile),
   // which path() then names; it is no longer ours. On failure as Commit.
@@ -63,6 +73,7 @@ class TemporaryFile {
   std::string path_;
   std::FILE* file_ = nullptr;
   bool owned_ = false;  // the file at path_ is ours to delete
+  bool withdrawn_ = false;
   std::uint64_t written_ = 0;
   std::string error_;
 };
@@ -70,9 +81,11 @@ class TemporaryFile {
 // Creates a new file exclusively under the first free name of stem + suffix,
 // stem.1 + suffix, stem.2 + suffix and so on (a name too long for the file
 // system falls back to a short stem in the same folder), so that no file
-// standing there is ever opened or truncated. Returns it open for writing
-// bytes, with its name in `path`; null with errno set on failure.
-std::FILE* CreateFreeFile(const std::string& stem, const std::string& suffix, std::string& path);
+// standing there is ever opened or truncated; no more open than the file
+// `like` (see CreateNewFile). Returns it open for writing bytes, with its
+// name in `path`; null with errno set on failure.
+std::FILE* CreateFreeFile(const std::string& stem, const std::string& suffix, std::string& path,
+                          const std::string& like = {});
 
 // Tests stand in a full disk or a failing drive here. While set, the function
 // sees every write to a temporary file (the bytes the file holds so far and
@@ -80,3 +93,7 @@ std::FILE* CreateFreeFile(const std::string& stem, const std::string& suffix, st
 // would; 0 lets the write through.
 using WriteFault = std::function<int(std::uint64_t written, std::size_t count)>;
 void SetWriteFault(WriteFault fault);
+
+// Tests stand in a slow disk here: while set, the function runs as a
+// temporary file is flushed to the disk, before its rename is decided.
+void SetSlowFlush(std::function<void()> flushing);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -83,6 +84,7 @@ TEST_F(CommandLine, Tolvar) {
   WriteFile(dir / "start0.nand", Bytes(3 * 16896 + 2, 0));  // starting logical block 0
   fs::create_directory(dir / "folder");
   ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);
+  fs::create_symlink("loop", dir / "loop");
   const std::string fileError = "文件错误!";
   Check(TOLVAR_PROGRAM,
         {
@@ -91,6 +93,12 @@ TEST_F(CommandLine, Tolvar) {
             {{"backup-nand", "--port", port, ""}, 2, {"tolvar: FILE: names no file", "usage: tolvar backup-nand"}},
             {{"backup-nand", "--port", port}, 2, {"FILE is required"}},
             {{"--version"}, 0, {std::string("tolvar ") + PROGRAM_VERSION + "\n"}},
+            {{"--version", "extra"}, 2, {"tolvar: unexpected argument extra"}},
+            // Help whatever follows; an empty --port= never takes FILE for its value.
+            {{"repair-nor", "--help", "--pages", "zz"}, 0, {"usage: tolvar repair-nor"}},
+            {{"backup-nor", "--port=", At("y.nor")}, 2, {"tolvar: option --port is given no value", "usage: tolvar backup-nor"}},
+            {{"backup-nor", "--port", "AUTO", At("y.nor")}, 1, {"tolvar: --port auto: "}},
+            {{"compare", At("loop"), At("x.nand")}, 1, {fileError, "符号链接太多层或成环"}},
             {{"bogus"}, 2, {"tolvar: unknown command bogus", "usage: tolvar"}},
             // A word no option takes comes first, by name, before what it caused.
             {{"backup-nand", "--prot", port, At("y.nand")}, 2, {"tolvar: unknown option --prot\n"}},
@@ -161,8 +169,20 @@ TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
   EXPECT_EQ(ReadFile(dir / "front.nand"), front);
 }
 
+// Without a display the window cannot open: one line says so and how to use
+// the command line instead.
+TEST_F(CommandLine, TolvarWithoutADisplay) {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);  // no test here needs them
+  Check(TOLVAR_PROGRAM, {{{}, 1, {"tolvar: 没有找到可以显示窗口的图形界面", "tolvar --help\n"}}});
+  std::ifstream in(At("output.log"));
+  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 1) << "one line";
+}
+
 TEST_F(CommandLine, HandheldSim) {
   fs::create_directory(dir / "folder");
+  Bytes past(2 * 16896 + 2, 0xFF);
+  past[past.size() - 1] = 0x0F;  // logical blocks FFFh and 1000h
+  WriteFile(dir / "past.nand", past);
   Check(HANDHELD_SIM_PROGRAM, {
                                   {{"--nand", At("folder")}, 1, {At("folder"), "这是一个文件夹"}},
                                   {{"--nor", "/dev/null"}, 1, {"/dev/null: 这是一个设备"}},
@@ -170,7 +190,9 @@ TEST_F(CommandLine, HandheldSim) {
                                   {{"--save-nor", At("none/x.nor")}, 1, {"文件夹 " + At("none") + " 不存在"}},
                                   {{"--help"}, 0, {"usage: handheld-sim", "--resume", "--ber P", "--nak-at"}},
                                   {{"--nor-pages", "0"}, 2, {"--nor-pages", "usage: handheld-sim"}},
-                                  {{"--model", "3000"}, 2, {"--model"}},
+                                  {{"--model", "3000"}, 2, {"--model: 3000 is not a model: give NC3000 or 2000"}},
+                                  {{"--nand-start", "4000", "--nand-blocks", "97"}, 2, {"runs past logical block FFFh"}},
+                                  {{"--nand", At("past.nand")}, 1, {"run past logical block FFFh"}},
                                   {{"--offer", "all"}, 2, {"--offer"}},
                                   {{"--bad-header", "x1"}, 2, {"--bad-header"}},
                                   {{"--trace", "extra"}, 2, {"extra"}},

@@ -109,7 +109,7 @@ TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
   } const cases[] = {
       {ENOSPC, 112, "磁盘空间已满"},   {EACCES, 5, "没有权限"},          {ENOENT, 2, "文件或文件夹不存在"},
       {EROFS, 19, "只读的文件系统"},    {EISDIR, 267, "这是一个文件夹"},  {ENAMETOOLONG, 206, "文件名太长"},
-      {EBUSY, 32, "设备或文件正被占用"},
+      {EBUSY, 32, "设备或文件正被占用"},  {ELOOP, 1921, "符号链接太多层或成环"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SystemReason(c.errorNumber), std::string(c.chinese) + " (" + std::strerror(c.errorNumber) + ")");
@@ -299,8 +299,12 @@ TEST_F(FileTest, AReplacedFileKeepsItsPermissionsAndOwner) {
     ASSERT_EQ(chmod(target.c_str(), c.mode), 0);
     ASSERT_EQ(chown(target.c_str(), c.owner, static_cast<gid_t>(-1)), 0);
     TemporaryFile file(target);
-    ASSERT_TRUE(file.Create() && file.Write("new", 3) && file.Commit()) << file.Error();
+    ASSERT_TRUE(file.Create()) << file.Error();
     struct stat now {};
+    ASSERT_EQ(stat(file.path().c_str(), &now), 0);  // private from the start, not only once renamed
+    EXPECT_EQ(now.st_mode & 07777, c.mode);
+    EXPECT_EQ(now.st_uid, c.owner);
+    ASSERT_TRUE(file.Write("new", 3) && file.Commit()) << file.Error();
     ASSERT_EQ(stat(target.c_str(), &now), 0);
     EXPECT_EQ(ReadText(target), "new");
     EXPECT_EQ(now.st_mode & 07777, c.mode);
