@@ -12,6 +12,7 @@
 #endif
 
 #include <algorithm>
+#include <deque>
 
 #include "backup/backup.h"
 #include "backup_sender.h"
@@ -455,11 +456,14 @@ TEST_F(BackupTest, TwoBackupsToOneFileBothEndSoundly) {
 // them as x.img.partial.nand; a cancel keeps nothing.
 struct KeptCase {
   const char* name;
-  std::function<void(BackupTest&)> arrange;  // faults, answers, where the handheld starts again
+  bool resume;            // the handheld starts again where it broke (else at `restartAt`)
+  int restartAt;          // the block it starts again at when it does not resume
+  std::deque<bool> answers;
   BackupEnding ending;
   int fileFrom, fileBlocks;  // the chosen file holds these blocks of the flash (0 blocks: as it was)
   int partialBlocks;         // the first blocks of the flash in x.img.partial.nand (0: no such file)
   const char* status;        // a status line shown on the way ("": none continued)
+  std::function<void(BackupTest&)> arrange = [](BackupTest&) {};
   int firstBlock = 0x100;    // block code of the flash's first block
 };
 
@@ -470,6 +474,9 @@ class KeptBlocks : public BackupTest, public ::testing::WithParamInterface<KeptC
 TEST_P(KeptBlocks, GoOnOnlyWhereTheyEnd) {
   const KeptCase& c = GetParam();
   Handheld(Flash::Nand, 4 * 32, c.firstBlock).faults.badPayloadAt = 40;  // in the second block
+  sender->resume = c.resume;
+  host.answers = c.answers;
+  host.onDialog = [this, &c](const std::string&) { sender->startBlock = c.restartAt; };
   PutExistingFile();
   c.arrange(*this);
   const BackupEnding ending = Run(Flash::Nand);
@@ -501,63 +508,35 @@ TEST_P(KeptBlocks, GoOnOnlyWhereTheyEnd) {
 }
 
 const KeptCase kKept[] = {
-    {"ARestartThatContinuesAppends",
-     [](BackupTest& t) {
-       t.sender->resume = true;
-       t.host.answers = {true};
-     },
-     BackupEnding::Success, 0, 4, 0, "正在接收数据... 从第 103h 块继续 已收到 4 块"},
-    {"ARestartAtTheFirstBlockStartsAfresh", [](BackupTest& t) { t.host.answers = {true}; }, BackupEnding::Success, 0,
-     4, 0, ""},
-    {"ARestartAtAnotherBlockStartsAfresh",
-     [](BackupTest& t) {
-       t.host.answers = {true};
-       t.host.onDialog = [&t](const std::string&) { t.sender->startBlock = 2; };
-     },
-     BackupEnding::Success, 2, 2, 0, ""},
-    {"Block1IsFollowedByCode0000",
-     [](BackupTest& t) {
-       t.sender->resume = true;
-       t.host.answers = {true};
-     },
-     BackupEnding::Success, 0, 4, 0, "正在接收数据... 从第 2h 块继续 已收到 4 块", 0x1FFF},
-    {"ANoKeepsTheWholeBlocks", [](BackupTest&) {}, BackupEnding::Error, 0, 0, 1, ""},
-    {"ANoAfterAContinuationKeepsAllOfThem",
-     [](BackupTest& t) {
-       t.sender->resume = true;
-       t.sender->faults.attempts = 2;  // the second attempt breaks at its frame 40 too, in block 2
-       t.host.answers = {true, false};
-     },
-     BackupEnding::Error, 0, 0, 2, "正在接收数据... 从第 103h 块继续 已收到 2 块"},
-    {"AWriteErrorKeepsTheWholeBlocks",
+    {"ARestartThatContinuesAppends", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
+     "正在接收数据... 从第 103h 块继续 已收到 4 块"},
+    {"ARestartAtTheFirstBlockStartsAfresh", false, 0, {true}, BackupEnding::Success, 0, 4, 0, ""},
+    {"ARestartAtAnotherBlockStartsAfresh", false, 2, {true}, BackupEnding::Success, 2, 2, 0, ""},
+    {"Block1IsFollowedByCode0000", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
+     "正在接收数据... 从第 2h 块继续 已收到 4 块", [](BackupTest&) {}, 0x1FFF},
+    {"ANoKeepsTheWholeBlocks", false, 0, {}, BackupEnding::Error, 0, 0, 1, ""},
+    {"ANoAfterAContinuationKeepsAllOfThem", true, 0, {true, false}, BackupEnding::Error, 0, 0, 2,
+     "正在接收数据... 从第 103h 块继续 已收到 2 块",
+     [](BackupTest& t) { t.sender->faults.attempts = 2; }},  // the second attempt breaks in block 2
+    {"AWriteErrorKeepsTheWholeBlocks", false, 0, {}, BackupEnding::Error, 0, 0, 1, "",
      [](BackupTest& t) {
        t.sender->faults.badPayloadAt = -1;
        SetWriteFault([](std::uint64_t written, std::size_t) { return written >= 40 * 528 ? ENOSPC : 0; });
-     },
-     BackupEnding::Error, 0, 0, 1, ""},
-    {"ASpeedErrorAtTheRestartKeepsThem",
-     [](BackupTest& t) {
-       t.host.answers = {true};
-       t.host.onDialog = [&t](const std::string&) { t.port.refusedSpeeds.insert(921600); };
-     },
-     BackupEnding::SpeedError, 0, 0, 1, ""},
-    {"TheEndFrameAfterTheKeptBlocksCompletesThem",
+     }},
+    {"ASpeedErrorAtTheRestartKeepsThem", false, 0, {true}, BackupEnding::SpeedError, 0, 0, 1, "",
+     [](BackupTest& t) { t.host.onDialog = [&t](const std::string&) { t.port.refusedSpeeds.insert(921600); }; }},
+    {"TheEndFrameAfterTheKeptBlocksCompletesThem", false, 4, {true}, BackupEnding::Success, 0, 4, 0, "",
      [](BackupTest& t) {
        t.sender->faults.badPayloadAt = -1;
        t.sender->faults.badHeaderAt = 4 * 32;
-       t.host.answers = {true};
-       t.host.onDialog = [&t](const std::string&) { t.sender->startBlock = 4; };
-     },
-     BackupEnding::Success, 0, 4, 0, ""},
-    {"ACancelKeepsNothing",
+     }},
+    {"ACancelKeepsNothing", true, 0, {true}, BackupEnding::Cancel, 0, 0, 0,
+     "正在接收数据... 从第 103h 块继续 已收到 2 块",
      [](BackupTest& t) {
-       t.sender->resume = true;
-       t.host.answers = {true};
        t.port.onPoll = [&t] {
          if (t.sender->attempt == 2 && t.sender->framesSent == 40) t.m.RequestCancel();
        };
-     },
-     BackupEnding::Cancel, 0, 0, 0, "正在接收数据... 从第 103h 块继续 已收到 2 块"},
+     }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Restarts, KeptBlocks, ::testing::ValuesIn(kKept),
