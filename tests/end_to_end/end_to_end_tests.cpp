@@ -486,6 +486,7 @@ TEST_F(EndToEnd, InterruptionsAtARandomFrameCancel) {
     for (const Kind kind : {Kind::BackupNor, Kind::BackupNand}) {
       const Outcome out = Run({kind, {}, {}, 1, 1, pick(kind == Kind::BackupNor ? kNorFrames : kNandFrames), signal});
       EXPECT_NE(out.output.find(backupWords), std::string::npos) << out.output;
+      EXPECT_EQ(out.keptBlocks, 0) << "a cancel keeps no blocks";
     }
   }
   for (const int signal : {SIGINT, SIGTERM}) {
