@@ -1,9 +1,9 @@
-#include "converter/spare_area.h"
+#include "image_check/spare_area.h"
 
 #include <cstring>
 
 #include "common/image_layout.h"
-#include "converter/page_ecc.h"
+#include "image_check/page_ecc.h"
 
 using namespace nand;
 
