@@ -4,6 +4,7 @@
 #include "backup/image_summary.h"
 #include "command_line.h"
 #include "common/interruption.h"
+#include "image_check/image_check.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ int RunBackup(const Arguments& args, BackupEnding (*save)(Module1&)) {
   if (ending == BackupEnding::Cancel || Interrupted())
     session->host.ShowMessage("已取消: 没有保存任何数据, " + session->m.ImagePath + " 没有改变.");
   if (ending != BackupEnding::Success) return kExitFailure;
-  std::cout << ImageSummary(session->m.ImagePath) << std::endl;
+  std::cout << ImageSummary(session->m.ImagePath) << '\n' << Verdict(CheckImageFile(session->m.ImagePath)) << std::endl;
   return kExitSuccess;
 }
 

@@ -61,3 +61,4 @@ int FixNorChecksVerb(const Arguments& args);
 int VerifyNorVerb(const Arguments& args);
 int VerifyNandVerb(const Arguments& args);
 int CompareVerb(const Arguments& args);
+int CheckVerb(const Arguments& args);
