@@ -5,8 +5,8 @@
 #   scripts/install-deps.sh checked    also clang's sanitizers and libFuzzer (scripts/test-checked.sh)
 #   scripts/install-deps.sh windows    also MinGW-w64, GoogleTest's sources and Wine (scripts/test-windows.sh)
 set -euo pipefail
-packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-translations-l10n libgtest-dev libcli11-dev
-  fonts-noto-cjk dpkg-dev file desktop-file-utils)
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev qt6-translations-l10n qt6-tools-dev qt6-l10n-tools
+  libgtest-dev libcli11-dev fonts-noto-cjk dpkg-dev file desktop-file-utils)
 for extra in "$@"; do
   case "$extra" in
     checked) packages+=(clang libclang-rt-dev) ;;

@@ -18,7 +18,8 @@ class CommandLineHost final : public ConverterHost {
       : out_(out), force_(force), major_(std::move(major)), minor_(std::move(minor)) {}
 
   void ShowMessage(const std::string& text) override { Print(text); }
-  void ShowReason(const std::string& reason) override {
+  void ShowWithReason(const std::string& text, const std::string& reason) override {
+    Print(text);
     if (!reason.empty()) Print(reason);
   }
   bool Ask(Question question, const std::string& text) override {
@@ -124,12 +125,19 @@ void DefineVerbs(CLI::App& app, Options& o, Verb& verb) {
 const char* const kCorrectionLimit =
     "注意: 一页中有三个或更多位出错时, 也可能像一位错误那样被纠正, 结果是错的; 如有另一份备份, 请用 tolvar compare 与副本比较.";
 
+// An interruption leaves the target as it was; the line says so, for a run
+// that is otherwise silent after its last question.
+void SayCancelled(std::ostream& out, const char* what, const std::string& target) {
+  out << "已取消: " << what << "被中断" << (target.empty() ? "." : ", " + target + " 没有改变.") << std::endl;
+}
+
 int RunVerify(const Options& options, std::ostream& out) {
   CommandLineHost host(out, options.force, "", "");
   VerifySummary summary;
   const FindingSink print = [&out](const VerifyFinding& f) { out << DescribeFinding(f) << '\n'; };
   const VerifyResult result = options.repair ? RepairImage(host, options.source, options.target, print, summary)
                                              : VerifyImage(host, options.source, print, summary);
+  if (result == VerifyResult::Cancelled) SayCancelled(out, "检查", options.target);
   if (result != VerifyResult::Clean && result != VerifyResult::Differs) return kExitFailure;
   for (const std::string& line : DescribeSummary(summary, options.repair)) out << line << '\n';
   if (!options.repair) return result == VerifyResult::Clean ? kExitSuccess : kExitFailure;
@@ -161,5 +169,6 @@ int RunCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
   const ConversionResult result = verb == Verb::Data2Nand
                                       ? Data2Nand(host, options.source, options.target, options.start)
                                       : Nand2Data(host, options.source, options.target);
+  if (result == ConversionResult::Cancelled) SayCancelled(out, "转换", options.target);
   return result == ConversionResult::Success ? kExitSuccess : kExitFailure;
 }

@@ -184,7 +184,7 @@ int RunCommandLine(const std::vector<std::string>& words) {
   VerbRun run = nullptr;
   DefineVerbs(app, args, run);
   if (const auto status = ParseCommandLine(app, words, std::cout, std::cerr)) return *status;
-  if (args.port == "auto") {
+  if (QString::fromStdString(args.port).compare("auto", Qt::CaseInsensitive) == 0) {  // as COM1 is com1
     const std::optional<std::string> adapter = AutoPort(PresentPorts(), std::cerr);
     if (!adapter) return kExitFailure;
     args.port = *adapter;

@@ -36,7 +36,7 @@ void ConsoleHost::ShowMessage(const std::string& text) {
   std::cout << text << std::endl;
 }
 
-void ConsoleHost::ShowPortFailure(const std::string& message, const std::string& reason) {
+void ConsoleHost::ShowWithReason(const std::string& message, const std::string& reason) {
   progress_.Clear();
   std::cout << message << std::endl;
   if (!reason.empty()) std::cout << reason << std::endl;

@@ -21,7 +21,7 @@ class ConsoleHost final : public Host {
   void SetBarValue(Bar bar, int value) override { progress_.Value(bar, value); }
   void ShowMessage(const std::string& text) override;
   void ShowResetPrompt(const std::string& text) override;
-  void ShowPortFailure(const std::string& message, const std::string& reason) override;
+  void ShowWithReason(const std::string& message, const std::string& reason) override;
   bool Ask(const std::string& question, bool noIsDefault) override;
   void LockForTransfer(Task) override { progress_.Start(); }
   void RestoreAfterTransfer(Task) override { progress_.Clear(); }

@@ -3,8 +3,10 @@
 
 #include "command_line.h"
 #include "common/console.h"
+#include "common/help_language.h"
 #include "common/interruption.h"
 #include "common/qt_chinese.h"
+#include "common/window_start.h"
 #include "link/present_ports.h"
 #include "link/qt_serial_io.h"
 #include "ui/tolvar_app.h"
@@ -19,13 +21,14 @@ int main(int argc, char** argv) {
   CatchInterruptions();
   if (argc < 2) {
     ReleaseOwnConsole();
-    QApplication app(argc, argv);
-    LoadQtChinese(app, kQtCatalogs);
+    const auto app = StartWindowProgram(argc, argv, "tolvar");
+    LoadQtChinese(*app, kQtCatalogs);
     QtSerialIo io;
-    return RunTolvarWindow(app, io, PresentPorts);
+    return RunTolvarWindow(*app, io, PresentPorts);
   }
   PrepareConsoleOutput();
   QCoreApplication app(argc, argv);
   LoadQtChinese(app, kQtCatalogs);
+  UseHelpInSystemLanguage();
   return RunCommandLine(Utf8Arguments(argc, argv));
 }

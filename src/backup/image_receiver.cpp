@@ -42,6 +42,12 @@ class BackupRun {
   Got ReceiveHeader();
   Got ReceivePayload(bool& checkOk);
   bool CheckFirstFrame(const char*& error);
+  // Asked once more before the image replaces the file: a cancel or an
+  // interruption that came meanwhile (while the disk flushed) still counts.
+  bool StillWanted() {
+    host_.ProcessEvents();
+    return !m_.CancelFlag;
+  }
 
   AttemptResult Ask(const char* question, BackupEnding ifNo);
   // The ending of a wait that brought no byte.
@@ -148,7 +154,7 @@ AttemptResult BackupRun::Attempt() {
     if (header != Got::Byte) return NoByte(header);
     if (m_.RunningXor != 0) return Error(kHeaderCheckError);
     if (m_.HeaderBuffer[0] == wire::kEndFrame) {
-      const std::optional<BackupEnding> ending = sink_.Complete(host_);
+      const std::optional<BackupEnding> ending = sink_.Complete(host_, [this] { return StillWanted(); });
       return ending ? AttemptResult{false, *ending} : SinkError();
     }
     const char* firstFrameError = nullptr;

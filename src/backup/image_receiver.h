@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,8 +32,10 @@ class ImageSink {
   virtual bool Add(const std::uint8_t* bytes, std::size_t count) = 0;
   // The end frame arrived. Says what the user is to hear and gives the
   // ending; nothing when the image could not be completed, which ends the
-  // attempt as a failed Add does.
-  virtual std::optional<BackupEnding> Complete(Host& host) = 0;
+  // attempt as a failed Add does. A sink that replaces a file asks
+  // `stillWanted` at the last moment before it does, and takes the cancel
+  // ending when the user or an interruption called the backup off by then.
+  virtual std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>& stillWanted) = 0;
   // The attempt ended otherwise: forget what it brought.
   virtual void Discard() = 0;
   // Why Begin or Add failed, as a message shows it.

@@ -17,7 +17,7 @@ class SavedImage final : public ImageSink {
   // Payloads go to the disk as they come, so that a full disk or a failing
   // drive is met at the frame that needs it.
   bool Add(const std::uint8_t* bytes, std::size_t count) override { return temp_.Write(bytes, count); }
-  std::optional<BackupEnding> Complete(Host& host) override;
+  std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>& stillWanted) override;
   void Discard() override { temp_.Discard(); }
   std::string Problem() const override { return "无法写入临时文件: " + temp_.path() + ": " + temp_.Error(); }
 

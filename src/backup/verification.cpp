@@ -16,7 +16,7 @@ class ComparedImage final : public ImageSink {
   }
   void FirstBlock(unsigned f) override { comparison_.Restart(nand::LogicalBlockOfCode(f)); }
   bool Add(const std::uint8_t* bytes, std::size_t count) override { return comparison_.Add(bytes, count); }
-  std::optional<BackupEnding> Complete(Host& host) override {
+  std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>&) override {
     if (!comparison_.Finish()) return std::nullopt;
     host.HideCancelDialog();
     return BackupEnding::Success;

@@ -1,5 +1,6 @@
 #pragma once
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -25,6 +26,17 @@ std::optional<int> ParseCommandLine(CLI::App& app, const std::vector<std::string
 // The model an option names (ModelOnCommandLine); a usage error for a text
 // that names none.
 const Model& ModelOption(const std::string& text);
+
+// Gives a help text in the user's language: `program` is the name the
+// program's CLI::App carries ("tolvar"), `text` the English text as the code
+// gives it. Returns `text` itself when it knows no translation.
+using HelpTranslation = std::function<std::string(const std::string& program, const std::string& text)>;
+
+// From now on ParseCommandLine shows every help text (descriptions, groups,
+// placeholders and CLI11's own words) through `translate`. Without it the
+// help is the English of the code. The programs' main sets it once, where Qt
+// can tell the system's language (common/help_language.h).
+void SetHelpTranslation(HelpTranslation translate);
 
 // The version of the programs and of their package: the project's version.
 extern const char* const kProgramVersion;

@@ -1,6 +1,8 @@
 #include "common/file_dialog.h"
 
 #include <QFileSystemModel>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QIdentityProxyModel>
 #include <QLineEdit>
 #include <QLocale>
@@ -49,6 +51,19 @@ class LocalColumns : public QIdentityProxyModel {
     return QLocale().formattedDataSize(files->size(entry));
   }
 };
+
+// Qt sizes its dialog for a usual screen; on a small one at a large scale
+// (1280x800 at 200%: 640x400 to lay out in) its buttons would be cut off.
+// The dialog then takes what the screen has, less room for the borders and
+// title bar a window manager adds; Qt places it within the screen.
+void FitOnScreen(QDialog& dialog, const QWidget* parent) {
+  const QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QSize frame(16, 48);
+  const QSize room = screen->availableGeometry().size() - frame;
+  const QSize wanted = dialog.sizeHint();
+  if (wanted.width() > room.width() || wanted.height() > room.height()) dialog.resize(wanted.boundedTo(room));
+}
 
 }  // namespace
 
@@ -103,6 +118,7 @@ QString ChooseFileName(QWidget* parent, const QString& title, const QString& sta
   follow(dialog.selectedNameFilter());
   QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, follow);
 
+  FitOnScreen(dialog, parent);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().first();
 }

@@ -26,7 +26,7 @@ std::FILE* OpenFileToRead(const std::string& path) { return _wfopen(PathFromUtf8
 std::FILE* OpenFileToChange(const std::string& path) { return _wfopen(PathFromUtf8(path).c_str(), L"r+b"); }
 
 // The C runtime's fopen knows no "x" on every Windows: _O_EXCL says it everywhere.
-std::FILE* CreateNewFile(const std::string& path) {
+std::FILE* CreateNewFile(const std::string& path, const std::string&) {
   const int fd = _wopen(PathFromUtf8(path).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
   if (fd < 0) return nullptr;
   std::FILE* file = _fdopen(fd, "wb");
@@ -95,8 +95,10 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
 std::FILE* OpenFileToRead(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
 std::FILE* OpenFileToChange(const std::string& path) { return std::fopen(path.c_str(), "r+b"); }
 
-std::FILE* CreateNewFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
+std::FILE* CreateNewFile(const std::string& path, const std::string& like) {
+  struct stat model {};
+  const mode_t mode = !like.empty() && ::stat(like.c_str(), &model) == 0 ? (model.st_mode & 0777) : 0666;
+  const int fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
   if (fd < 0) return nullptr;
   std::FILE* file = ::fdopen(fd, "wb");
   if (!file) ::close(fd);

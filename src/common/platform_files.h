@@ -15,8 +15,11 @@ std::FILE* OpenFileToRead(const std::string& path);
 std::FILE* OpenFileToChange(const std::string& path);
 
 // Creates a new file for writing bytes; fails with EEXIST when anything stands
-// at `path` already, which is then left untouched.
-std::FILE* CreateNewFile(const std::string& path);
+// at `path` already, which is then left untouched. On POSIX it is born with no
+// more permission bits than the file `like` has, where one stands there, so
+// that it is never more open than the file it is to replace (KeepPermissions
+// then gives it the rest).
+std::FILE* CreateNewFile(const std::string& path, const std::string& like = {});
 
 // Moves to a byte position anywhere in a large file.
 bool SeekFile(std::FILE* file, std::uint64_t offset);

@@ -2,7 +2,8 @@
 
 #include "common/platform_files.h"
 
-bool ReplaceWithTemporary(const std::string& temporary, const std::string& target, std::string& error) {
+bool ReplaceWithTemporary(const std::string& temporary, const std::string& target, std::string& error,
+                          const std::function<bool()>& beforeRename) {
   return KeepPermissions(temporary, target, error) && SyncToDisk(temporary, error) &&
-         RenameOver(temporary, target, error);
+         (!beforeRename || beforeRename()) && RenameOver(temporary, target, error);
 }

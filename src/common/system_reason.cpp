@@ -19,6 +19,7 @@ const char* const kReadOnly = "只读的文件系统";
 const char* const kIsFolder = "这是一个文件夹";
 const char* const kNameTooLong = "文件名太长";
 const char* const kBusy = "设备或文件正被占用";
+const char* const kLinkLoop = "符号链接太多层或成环";
 
 const char* ChineseForErrno(int errorNumber) {
   switch (errorNumber) {
@@ -31,6 +32,7 @@ const char* ChineseForErrno(int errorNumber) {
     case ENAMETOOLONG: return kNameTooLong;
     case EBUSY:
     case ETXTBSY: return kBusy;
+    case ELOOP: return kLinkLoop;
     default: return nullptr;
   }
 }
@@ -50,6 +52,7 @@ const char* ChineseForWindowsCode(unsigned long code) {
     case 32:  // ERROR_SHARING_VIOLATION
     case 33:  // ERROR_LOCK_VIOLATION
     case 170: return kBusy;  // ERROR_BUSY
+    case 1921: return kLinkLoop;  // ERROR_CANT_RESOLVE_FILENAME
     default: return nullptr;
   }
 }

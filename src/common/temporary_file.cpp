@@ -19,6 +19,11 @@ WriteFault& Fault() {
   return fault;
 }
 
+std::function<void()>& SlowFlush() {
+  static std::function<void()> flushing;
+  return flushing;
+}
+
 // Longest file name (one path component) that file systems commonly take:
 // 255 bytes on Linux, 255 UTF-16 units on Windows.
 constexpr std::size_t kLongestName = 255;
@@ -48,6 +53,7 @@ std::string ShortStem(const std::string& target) {
 }  // namespace
 
 void SetWriteFault(WriteFault fault) { Fault() = std::move(fault); }
+void SetSlowFlush(std::function<void()> flushing) { SlowFlush() = std::move(flushing); }
 
 bool TemporaryFile::Fail(int errorNumber) { return Fail(SystemReason(errorNumber ? errorNumber : EIO)); }
 
@@ -63,7 +69,7 @@ bool TemporaryFile::Create() {
     path_ = Numbered(stem, number);
     const bool fits = NameFits(path_);
     errno = 0;
-    file_ = fits ? CreateNewFile(path_) : nullptr;
+    file_ = fits ? CreateNewFile(path_, target_) : nullptr;
     if (file_) break;
     const bool tooLong = !fits || errno == ENAMETOOLONG;
     if (tooLong && stem == target_) {
@@ -76,7 +82,13 @@ bool TemporaryFile::Create() {
   }
   std::setvbuf(file_, nullptr, _IONBF, 0);
   owned_ = true;
+  withdrawn_ = false;
   written_ = 0;
+  std::string reason;
+  if (!KeepPermissions(path_, target_, reason)) {
+    Discard();
+    return Fail(reason);
+  }
   return true;
 }
 
@@ -98,7 +110,7 @@ bool TemporaryFile::Close() {
   return closed || Fail(errno);
 }
 
-bool TemporaryFile::Commit() {
+bool TemporaryFile::Commit(const std::function<bool()>& stillWanted) {
   if (!owned_) return Fail(EBADF);
   if (!Close()) {
     const std::string reason = error_;
@@ -108,7 +120,15 @@ bool TemporaryFile::Commit() {
   // The target may have changed since it was checked before the transfer.
   const Target now = CheckTarget(target_);
   if (!now.problem.empty()) return Fail(now.problem);
-  if (!ReplaceWithTemporary(path_, target_, error_)) return false;
+  const auto decide = [&] {
+    if (const auto& flushing = SlowFlush()) flushing();
+    withdrawn_ = stillWanted && !stillWanted();
+    return !withdrawn_;
+  };
+  if (!ReplaceWithTemporary(path_, target_, error_, decide)) {
+    if (withdrawn_) Discard();
+    return false;
+  }
   owned_ = false;
   return true;
 }

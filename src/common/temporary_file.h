@@ -23,14 +23,24 @@ class TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() { Discard(); }
 
-  // Creates a new, empty temporary file (discarding our earlier one).
+  // Creates a new, empty temporary file (discarding our earlier one) with the
+  // permissions and owner the target has (those of any new file when there is
+  // none yet), so that a private image is never readable through its
+  // temporary file, not even one left behind by a power cut.
   bool Create();
   bool Write(const void* bytes, std::size_t count);
   // Closes the file, flushes it to the disk and renames it over the target
   // in one step. On failure the target is unchanged; a file that could not be
   // closed is incomplete and deleted, a complete one is still ours (Holds):
   // Discard removes it, Keep leaves it for the user.
-  bool Commit();
+  //
+  // `stillWanted`, when given, is asked once the bytes are on the disk, just
+  // before the rename: that one moment decides. False there (the run was
+  // cancelled or interrupted, also while the disk was flushing) deletes the
+  // temporary file and leaves the target as it was: Commit fails and
+  // Withdrawn() says why. Once renamed, the new file stays whatever follows.
+  bool Commit(const std::function<bool()>& stillWanted = {});
+  bool Withdrawn() const { return withdrawn_; }
   // Closes and deletes our temporary file; nothing happens when there is none.
   void Discard();
   // Leaves a complete temporary file in place (it is no longer ours).
@@ -53,6 +63,7 @@ class TemporaryFile {
   std::string path_;
   std::FILE* file_ = nullptr;
   bool owned_ = false;  // the file at path_ is ours to delete
+  bool withdrawn_ = false;
   std::uint64_t written_ = 0;
   std::string error_;
 };
@@ -63,3 +74,7 @@ class TemporaryFile {
 // would; 0 lets the write through.
 using WriteFault = std::function<int(std::uint64_t written, std::size_t count)>;
 void SetWriteFault(WriteFault fault);
+
+// Tests stand in a slow disk here: while set, the function runs as a
+// temporary file is flushed to the disk, before its rename is decided.
+void SetSlowFlush(std::function<void()> flushing);

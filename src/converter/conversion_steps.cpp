@@ -6,6 +6,7 @@
 #include "common/file_exists.h"
 #include "common/image_layout.h"
 #include "common/length_reason.h"
+#include "common/system_reason.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
 #include "common/binary_file.h"
@@ -13,30 +14,40 @@
 
 namespace steps {
 
+namespace {
+
+// The reason line of a refused source names it as the window does, so that
+// it is never taken for the target.
+std::string OfSource(const std::string& source, const std::string& reason) {
+  return "打开路径 " + source + ": " + reason;
+}
+
+}  // namespace
+
 bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_t& size) {
   // Only a regular file is opened: opening a pipe would wait for a writer.
-  const std::string reason = UnreadableReason(source);
+  std::string reason = UnreadableReason(source);
   if (reason.empty() && SizeOfFile(source, size)) return true;
-  host.ShowMessage(text::kSourcePathWrong);
-  host.ShowReason(reason);
+  if (reason.empty()) reason = LastCallReason();
+  host.ShowWithReason(text::kSourcePathWrong, OfSource(source, reason));
   return false;
 }
 
-bool WholeBlocks(ConverterHost& host, std::uint64_t size, std::uint64_t blockSize, std::uint64_t extra,
-                 std::uint64_t& blocks) {
+bool WholeBlocks(ConverterHost& host, const std::string& source, std::uint64_t size, std::uint64_t blockSize,
+                 std::uint64_t extra, std::uint64_t& blocks) {
   blocks = size / blockSize;
   const bool whole = size >= blockSize + extra && (size - extra) % blockSize == 0;
   // The progress bar counts blocks in an int.
   const bool countable = blocks <= static_cast<std::uint64_t>(std::numeric_limits<int>::max());
   if (whole && countable) return true;
-  host.ShowMessage(text::kSourceSizeWrong);
-  host.ShowReason(LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra)));
+  host.ShowWithReason(text::kSourceSizeWrong,
+                      OfSource(source, LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra))));
   return false;
 }
 
 bool ImageAccepted(ConverterHost& host, const std::string& source, SourceImage& image, bool& unreadable) {
   std::uint64_t size = 0;
-  if (!SourceReadable(host, source, size) || !WholeBlocks(host, size, nand::kBlockSize, nand::kTrailerSize, image.blocks))
+  if (!SourceReadable(host, source, size) || !WholeBlocks(host, source, size, nand::kBlockSize, nand::kTrailerSize, image.blocks))
     return false;
   std::string error;
   const std::optional<nand::ImageShape> shape = nand::ReadImageShape(source, size, error);
@@ -69,6 +80,11 @@ bool TargetUsable(ConverterHost& host, const std::string& source, const std::str
 bool OverwriteAllowed(ConverterHost& host, const std::string& target) {
   // The old target stays until the new one is complete and renamed over it.
   return !CheckTarget(target).exists || host.Ask(ConverterHost::Question::Overwrite, text::kOverwrite);
+}
+
+bool StillWanted(ConverterHost& host) {
+  host.ProcessEvents();
+  return !host.CancelRequested();
 }
 
 namespace {
@@ -139,7 +155,9 @@ ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, c
     }
     if (!out.Write(to.data(), count * outSize)) return run.WriteFailed(target, out);
   }
-  if (!out.Write(trailer.data(), trailer.size()) || !out.Commit()) return run.WriteFailed(target, out);
+  const bool replaced = out.Write(trailer.data(), trailer.size()) && out.Commit([&] { return StillWanted(host); });
+  if (out.Withdrawn()) return run.Cancelled(out);
+  if (!replaced) return run.WriteFailed(target, out);
   return run.Succeed();
 }
 

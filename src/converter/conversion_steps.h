@@ -17,8 +17,8 @@ bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_
 // Refuses a source that is not whole blocks of `blockSize` bytes, at least
 // one, followed by `extra` bytes: the size message, then the length found and
 // the rule as its reason. Gives the number of blocks of one that is.
-bool WholeBlocks(ConverterHost& host, std::uint64_t size, std::uint64_t blockSize, std::uint64_t extra,
-                 std::uint64_t& blocks);
+bool WholeBlocks(ConverterHost& host, const std::string& source, std::uint64_t size, std::uint64_t blockSize,
+                 std::uint64_t extra, std::uint64_t& blocks);
 
 // A NAND image file as Nand2Data and the verification take it: whole
 // blocks, at least one, and the trailer.
@@ -47,7 +47,14 @@ bool OverwriteAllowed(ConverterHost& host, const std::string& target);
 // enables the button again and puts the bar back to 0. "转换成功!" comes only
 // once the target is complete and in place; a file-system failure names the
 // file and the system's reason, and leaves an existing target as it was; so
-// does an interruption (the host's CancelRequested), which shows nothing.
+// does an interruption (the host's CancelRequested), which shows nothing. The
+// last look for one is taken once the bytes are on the disk, just before the
+// rename (see StillWanted).
+// Lets pending events run and says whether the run is still to go on: asked
+// just before a finished target replaces the file, so that an interruption
+// that came while the disk flushed still takes the cancel ending.
+bool StillWanted(ConverterHost& host);
+
 using BlockConverter = std::function<void(const std::uint8_t* in, std::uint8_t* out, std::uint64_t index)>;
 ConversionResult ConvertBlocks(ConverterHost& host, const std::string& source, const std::string& target,
                                std::uint64_t blocks, std::size_t inSize, std::size_t outSize,

@@ -13,10 +13,11 @@ class ConverterHost {
 
   // A report with an OK button only.
   virtual void ShowMessage(const std::string& text) = 0;
-  // The reason behind the report just shown, where its fixed text does not
-  // say it ("打开的文件路径错误!" for a folder, a device, a missing permission).
-  // The window keeps its fixed text alone; the command line prints the reason.
-  virtual void ShowReason(const std::string&) {}
+  // A report and the reason its fixed text does not say ("打开的文件路径错误!"
+  // for a folder, a device, a missing permission; the length of a file of the
+  // wrong size): the window shows it under the text, the command line on the
+  // next line.
+  virtual void ShowWithReason(const std::string& text, const std::string& /*reason*/) { ShowMessage(text); }
   // Yes and No with the question icon, No being the default; true for Yes.
   virtual bool Ask(Question question, const std::string& text) = 0;
 

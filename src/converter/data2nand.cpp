@@ -44,7 +44,7 @@ ConversionResult Data2Nand(ConverterHost& host, const std::string& source, const
   std::uint64_t size = 0;
   if (!steps::SourceReadable(host, source, size)) return ConversionResult::Refused;
   std::uint64_t blocks = 0;
-  if (!steps::WholeBlocks(host, size, kDataBlockSize, 0, blocks)) return ConversionResult::Refused;
+  if (!steps::WholeBlocks(host, source, size, kDataBlockSize, 0, blocks)) return ConversionResult::Refused;
   if (!steps::TargetUsable(host, source, target)) return ConversionResult::Refused;
   const unsigned start = BlockNumberFromText(startText);
   if (blocks >= kNumberLimit) {

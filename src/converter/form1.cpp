@@ -117,7 +117,11 @@ void Form1::CommandChange_Click() {
   if (closeRequested_) close();
 }
 
-void Form1::ShowMessage(const std::string& text) { ShowMessageBox(QString::fromStdString(text)); }
+void Form1::ShowMessage(const std::string& text) { ShowMessageBox(QString::fromStdString(text), {}); }
+
+void Form1::ShowWithReason(const std::string& text, const std::string& reason) {
+  ShowMessageBox(QString::fromStdString(text), QString::fromStdString(reason));
+}
 
 bool Form1::Ask(Question, const std::string& text) { return AskQuestion(QString::fromStdString(text)); }
 
@@ -142,8 +146,9 @@ void Form1::ProcessEvents() { QCoreApplication::processEvents(); }
 
 bool Form1::CancelRequested() { return closeRequested_ || Interrupted(); }
 
-void Form1::ShowMessageBox(const QString& text) {
+void Form1::ShowMessageBox(const QString& text, const QString& detail) {
   QMessageBox box(QMessageBox::NoIcon, Utf8(text::kTitle), ForDisplay(text), QMessageBox::Ok, this);
+  if (!detail.isEmpty()) box.setInformativeText(ForDisplay(detail));
   box.exec();
 }
 

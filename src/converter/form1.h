@@ -34,6 +34,7 @@ class Form1 : public QWidget, public ConverterHost, public Ui::Form1 {
 
   // ConverterHost
   void ShowMessage(const std::string& text) override;
+  void ShowWithReason(const std::string& text, const std::string& reason) override;
   bool Ask(Question question, const std::string& text) override;
   void SetProgressRange(int minimum, int maximum) override;
   void SetProgressValue(int value) override;
@@ -51,8 +52,8 @@ class Form1 : public QWidget, public ConverterHost, public Ui::Form1 {
   // target as it was); the window closes once it has stopped.
   void closeEvent(QCloseEvent* event) override;
 
-  // A report with an OK button, titled "Corvane".
-  virtual void ShowMessageBox(const QString& text);
+  // A report with an OK button, titled "Corvane"; `detail` (a reason) stands under the text.
+  virtual void ShowMessageBox(const QString& text, const QString& detail);
   // Yes/No with the question icon and No as the default; true for Yes.
   virtual bool AskQuestion(const QString& text);
   // The file-open dialog with `filter` (in the form of kNandFilter); returns

@@ -73,7 +73,9 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
   }
   if (target) {
     const auto trailer = TrailerBytes(source.start);
-    if (!out.Write(trailer.data(), trailer.size()) || !out.Commit()) return failed(text::WriteFailed(*target, out.Error()));
+    const bool replaced = out.Write(trailer.data(), trailer.size()) && out.Commit([&] { return steps::StillWanted(host); });
+    if (out.Withdrawn()) return finish(VerifyResult::Cancelled);
+    if (!replaced) return failed(text::WriteFailed(*target, out.Error()));
   }
   return finish(summary.Clean() ? VerifyResult::Clean : VerifyResult::Differs);
 }

@@ -24,9 +24,10 @@ class Host {
   // The prompt to press the handheld's reset key (OK only). The command line
   // waits for Enter here; a window simply shows it.
   virtual void ShowResetPrompt(const std::string& text) { ShowMessage(text); }
-  // The port could not be opened: `message` is what the user is told; a
-  // front end that can show more adds the system's `reason`.
-  virtual void ShowPortFailure(const std::string& message, const std::string& /*reason*/) { ShowMessage(message); }
+  // A report and the reason its fixed text leaves out (the port's device and
+  // the system's words, a file's length): a front end that can show more
+  // adds `reason` under `message`.
+  virtual void ShowWithReason(const std::string& message, const std::string& /*reason*/) { ShowMessage(message); }
   // A Yes/No question with the question icon; true for Yes.
   virtual bool Ask(const std::string& question, bool noIsDefault = false) = 0;
 

@@ -79,7 +79,7 @@ bool Module1::OpenPort() {
     PortResult = io_.sio_ioctl(ComPort, kBaudCode115200, kMode8N1);
     if (PortResult == 0) return true;
   }
-  host.ShowPortFailure("串口打开失败!", io_.LastError());
+  host.ShowWithReason("串口打开失败!", io_.LastError());
   return false;
 }
 

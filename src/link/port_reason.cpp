@@ -1,10 +1,16 @@
 #include "link/port_reason.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QLockFile>
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <vector>
 
 #include "common/system_reason.h"
 
@@ -79,25 +85,73 @@ std::string PortLockHolder(const std::string&) { return {}; }
 #else
 int ErrnoAfterQtCall() { return errno; }
 
-// Where Qt SerialPort keeps its lock files, in its order, and how it names them.
+namespace {
+
+// The folders where serial programs keep their lock files, in Qt SerialPort's
+// order, with the name it gives a device's lock.
+std::vector<std::string> LockFiles(const std::string& device) {
+  std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+  std::replace(name.begin(), name.end(), '/', '_');
+  std::vector<std::string> files;
+  for (const char* folder : {"/var/lock", "/etc/locks", "/var/spool/locks", "/var/spool/uucp", "/tmp", "/var/tmp",
+                             "/var/lock/lockdev", "/run/lock"})
+    files.push_back(std::string(folder) + "/LCK.." + name);
+  files.push_back(QDir::tempPath().toStdString() + "/LCK.." + name);
+  return files;
+}
+
+// What a lock file says of its holder. Every form starts with the PID: ten
+// ASCII digits and a newline (the classic form), "PID program user", or Qt's
+// "PID\nprogram\nhost\n"; old programs wrote it as a 4-byte binary number.
+struct LockInfo {
+  long pid = 0;
+  std::string program;  // where the file names it
+};
+
+std::optional<LockInfo> ReadLock(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;  // a pipe put there would never answer
+  std::ifstream in(path, std::ios::binary);
+  char buffer[256];
+  in.read(buffer, sizeof buffer);
+  const std::string text(buffer, static_cast<std::size_t>(in.gcount()));
+  LockInfo info;
+  if (text.size() == 4 && text.find_first_not_of(" 0123456789") != std::string::npos) {
+    std::int32_t binary = 0;
+    std::memcpy(&binary, text.data(), sizeof binary);
+    info.pid = binary;
+  } else {
+    std::istringstream words(text);
+    words >> info.pid >> info.program;
+  }
+  if (info.pid <= 0 || info.pid > std::numeric_limits<pid_t>::max()) return std::nullopt;
+  return info;
+}
+
+bool ProcessLives(long pid) { return kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM; }
+
+// The name the system gives a running process, where it tells it (Linux).
+std::string ProcessName(long pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
+}  // namespace
+
 std::string PortLockHolder(const std::string& device) {
-  QString name = QString::fromStdString(device);
-  if (name.startsWith(QStringLiteral("/dev/"))) name = name.mid(5);
-  name.replace(QLatin1Char('/'), QLatin1Char('_'));
-  const QString folders[] = {QStringLiteral("/var/lock"),      QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-                             QStringLiteral("/var/spool/uucp"), QStringLiteral("/tmp"),      QStringLiteral("/var/tmp"),
-                             QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"), QDir::tempPath()};
-  for (const QString& folder : folders) {
-    const QString path = folder + QStringLiteral("/LCK..") + name;
-    if (!QFileInfo::exists(path)) continue;
-    QLockFile lock(path);
-    qint64 pid = 0;
-    QString host, program;
-    if (!lock.getLockInfo(&pid, &host, &program) || pid <= 0) continue;
-    if (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) continue;  // left behind by a program gone
-    std::string holder = "进程 " + std::to_string(pid);
-    if (!program.isEmpty()) holder += ", " + program.toStdString();
-    return holder;
+  // A link to the device may be locked under either name.
+  std::error_code error;
+  const std::string resolved = std::filesystem::canonical(device, error).string();
+  std::vector<std::string> files = LockFiles(device);
+  if (!error && resolved != device)
+    for (const std::string& file : LockFiles(resolved)) files.push_back(file);
+  for (const std::string& file : files) {
+    const std::optional<LockInfo> lock = ReadLock(file);
+    if (!lock || !ProcessLives(lock->pid)) continue;  // none, or left behind by a program gone
+    const std::string program = lock->program.empty() ? ProcessName(lock->pid) : lock->program;
+    return "进程 " + std::to_string(lock->pid) + (program.empty() ? "" : ", " + program);
   }
   return {};
 }

@@ -23,7 +23,8 @@ bool IsLossError(QSerialPort::SerialPortError error);
 // code elsewhere (Windows).
 int ErrnoAfterQtCall();
 
-// The program that holds the lock file Qt SerialPort keeps for `device`
-// ("进程 4242, tolvar"); empty when no such file is held (and on Windows,
-// where the system itself refuses a second open).
+// The live process that holds a lock file for `device`, in any of the forms
+// serial programs write ("进程 4242, minicom"); empty when no living process
+// holds one (and on Windows, where the system itself refuses a second open).
+// Such a port is busy: it must not be opened, nor its lock taken over.
 std::string PortLockHolder(const std::string& device);

@@ -15,6 +15,12 @@ int PortNumberOfText(const std::string& text);
 // Empty for every other text.
 std::string DevicePathOfText(const std::string& text);
 
+// Why a port text of the window names no port ("comx", "", "com0", "ttyS0"),
+// saying what it may be: "comN" with N from 1 to kHighestPort, or a device's
+// path; either may be followed by a list entry's " (description)". Empty when
+// it names a port.
+std::string PortTextProblem(const std::string& text);
+
 // A serial port present on the machine.
 struct PresentPort {
   std::string name;         // what the window lists and --port takes: "com12" on Windows, else the device path

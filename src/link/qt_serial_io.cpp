@@ -78,12 +78,17 @@ int QtSerialIo::sio_open(int port) {
   lost_ = false;
   failures_ = 0;
   if (openPort_ != 0) {
-    lastError_ = "another port is open";
+    lastError_ = "另一个串口已经打开";
     return -1;
   }
   const QString device = DeviceOf(port);
   if (device.isEmpty()) {
-    lastError_ = "no such port";
+    lastError_ = "com" + std::to_string(port) + ": 没有这个串口 (串口号应为1到" + std::to_string(kHighestPort) + ")";
+    return -1;
+  }
+  // Qt SerialPort would take a lock it cannot read for a stale one and delete it.
+  if (const std::string holder = PortLockHolder(device.toStdString()); !holder.empty()) {
+    lastError_ = PortReason(device.toStdString(), {QSerialPort::PermissionError, EBUSY, {}, holder});
     return -1;
   }
   auto serial = std::make_unique<QSerialPort>();

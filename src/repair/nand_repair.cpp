@@ -40,7 +40,7 @@ RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogi
 
   BinaryFile image;
   if (!image.OpenForReading(m.ImagePath)) {
-    m.host.ShowMessage("文件错误!");
+    m.host.ShowWithReason("文件错误!", m.ImagePath + ": " + image.Error());
     return RepairEnding::FileError;
   }
   const std::string prompt = "修复" + BlankNumber(firstBlock) + "到" + BlankNumber(lastBlock) + "块,\r\n" + ResetRequest(options.lowSpeed);

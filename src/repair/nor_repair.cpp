@@ -38,9 +38,10 @@ AttemptEnd SendNorPage(RepairLink& link, BinaryFile& image, int page) {
 RepairEnding RepairNor(Module1& m, const NorRepairOptions& options) {
   m.TransferKind = 0;
   m.CancelFlag = false;
+  // The file may have changed since the dialog checked it.
   std::uint64_t length = 0;
-  if (!SizeOfFile(m.ImagePath, length) || !NorImageLengthAcceptable(length)) {
-    m.host.ShowMessage("文件错误!");
+  if (const std::string problem = NorImageProblem(m.ImagePath); !problem.empty() || !SizeOfFile(m.ImagePath, length)) {
+    m.host.ShowWithReason("文件错误!", m.ImagePath + ": " + problem);
     return RepairEnding::FileError;
   }
   const int pages = static_cast<int>(length / nor::kPageSize);

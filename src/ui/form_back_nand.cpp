@@ -6,7 +6,7 @@
 #include "link/module1.h"
 #include "repair/nand_repair.h"
 
-FormBackNand::FormBackNand(Module1& m, QWidget* mainWindow) : RepairDialog(m, mainWindow) {
+FormBackNand::FormBackNand(Module1& m, FormMain* mainWindow) : RepairDialog(m, mainWindow) {
   setupUi(this);
   // Digits only, however the text arrives: typed, pasted, middle-clicked or
   // dropped. The editing keys (Delete, Ctrl+A, Ctrl+C, Ctrl+V) keep working.
@@ -25,7 +25,7 @@ bool FormBackNand::Form_Load() {
   ImageLength = check.imageLength;
   StartLogicalBlock = check.startLogicalBlock;
   if (!check.accepted) {
-    m_.host.ShowMessage(check.message);
+    Reject(check.message, check.reason);
     return false;
   }
   blocks_ = check.blocks;
@@ -45,12 +45,12 @@ void FormBackNand::Command1_Click() {
   }
   FirstBlock = range.firstBlock;
   LastBlock = range.lastBlock;
-  HandOverToMainWindow();
+  if (!HandOverToMainWindow()) return;
   const NandRepairOptions options{Check1->isChecked(), Check2->isChecked()};
   SayWhatIsLeft(BackNand(m_, FirstBlock, LastBlock, StartLogicalBlock, options));
   Unload();
 }
 
-FormBackNand* ShowFormBackNand(Module1& m, QWidget* mainWindow, const std::function<void()>& startAgain) {
+FormBackNand* ShowFormBackNand(Module1& m, FormMain* mainWindow, const std::function<void()>& startAgain) {
   return RepairDialog::Show(new FormBackNand(m, mainWindow), startAgain);
 }

@@ -13,7 +13,7 @@ class FormBackNand : public RepairDialog, public Ui::FormBackNand {
   Q_OBJECT
 
  public:
-  FormBackNand(Module1& m, QWidget* mainWindow);
+  FormBackNand(Module1& m, FormMain* mainWindow);
 
   bool Form_Load() override;
   void Command1_Click();
@@ -31,4 +31,4 @@ class FormBackNand : public RepairDialog, public Ui::FormBackNand {
 // What the main window's start button does for "修复系统Nand" once ImagePath
 // is set: load the dialog and show it, or, when the file is rejected, run
 // `startAgain` so that the user chooses anew. Returns the dialog shown, or null.
-FormBackNand* ShowFormBackNand(Module1& m, QWidget* mainWindow, const std::function<void()>& startAgain);
+FormBackNand* ShowFormBackNand(Module1& m, FormMain* mainWindow, const std::function<void()>& startAgain);

@@ -1,26 +1,18 @@
 #include "ui/form_back_nor.h"
 
-#include <filesystem>
-#include <system_error>
-
-#include "common/file_exists.h"
 #include "link/module1.h"
 #include "repair/nor_repair.h"
 
-FormBackNor::FormBackNor(Module1& m, QWidget* mainWindow) : RepairDialog(m, mainWindow) {
+FormBackNor::FormBackNor(Module1& m, FormMain* mainWindow) : RepairDialog(m, mainWindow) {
   setupUi(this);
   connect(Command1, &QPushButton::clicked, this, &FormBackNor::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &FormBackNor::Command2_Click);
 }
 
 bool FormBackNor::Form_Load() {
-  std::error_code error;
-  const auto length = std::filesystem::file_size(PathFromUtf8(m_.ImagePath), error);
-  if (error || !NorImageLengthAcceptable(length)) {
-    m_.host.ShowMessage(kFileErrorReselect);
-    return false;
-  }
-  return true;
+  const std::string problem = NorImageProblem(m_.ImagePath);
+  if (!problem.empty()) Reject(kFileErrorReselect, problem);
+  return problem.empty();
 }
 
 NorRepairOptions FormBackNor::Options() const {
@@ -39,11 +31,11 @@ void FormBackNor::Command1_Click() {
     m_.host.ShowMessage(kNoPageChosen);
     return;
   }
-  HandOverToMainWindow();
+  if (!HandOverToMainWindow()) return;
   SayWhatIsLeft(BackNor(m_, options));
   Unload();
 }
 
-FormBackNor* ShowFormBackNor(Module1& m, QWidget* mainWindow, const std::function<void()>& startAgain) {
+FormBackNor* ShowFormBackNor(Module1& m, FormMain* mainWindow, const std::function<void()>& startAgain) {
   return RepairDialog::Show(new FormBackNor(m, mainWindow), startAgain);
 }

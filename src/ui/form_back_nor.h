@@ -14,7 +14,7 @@ class FormBackNor : public RepairDialog, public Ui::FormBackNor {
 
  public:
   // `mainWindow` is activated when the repair starts.
-  FormBackNor(Module1& m, QWidget* mainWindow);
+  FormBackNor(Module1& m, FormMain* mainWindow);
 
   bool Form_Load() override;
   void Command1_Click();
@@ -26,4 +26,4 @@ class FormBackNor : public RepairDialog, public Ui::FormBackNor {
 // set: load the dialog and show it, or, when the file is rejected, run
 // `startAgain` (the start button's action) so that the user chooses anew.
 // Returns the dialog shown, or null.
-FormBackNor* ShowFormBackNor(Module1& m, QWidget* mainWindow, const std::function<void()>& startAgain);
+FormBackNor* ShowFormBackNor(Module1& m, FormMain* mainWindow, const std::function<void()>& startAgain);

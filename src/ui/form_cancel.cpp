@@ -11,6 +11,8 @@ FormCancel::FormCancel(Module1& module, QWidget* parent) : QDialog(parent), modu
   Label1->setMinimumHeight(2 * Label1->fontMetrics().lineSpacing());
   connect(Command1, &QPushButton::clicked, this, &FormCancel::Command1_Click);
   connect(Command2, &QPushButton::clicked, this, &FormCancel::Command2_Click);
+  // Space pressed out of habit must not end a repair: "否" has the focus.
+  Command2->setFocus();
   Form_Load();
 }
 

@@ -18,6 +18,7 @@
 #include "image_check/image_check.h"
 #include "link/module1.h"
 #include "link/port_text.h"
+#include "repair/repair_checks.h"
 #include "ui/form_about.h"
 #include "ui/form_cancel.h"
 #include "ui/status_label.h"
@@ -82,13 +83,19 @@ void FormMain::Form_Load() {
 
 int FormMain::PurposeCode() const { return std::max(0, purposes_.checkedId()); }
 
-void FormMain::TakePortFromText() {
+bool FormMain::TakePort() {
+  if (!module_) return false;
   const std::string text = ComboCom->currentText().toStdString();
+  if (const std::string problem = PortTextProblem(text); !problem.empty()) {
+    ShowMessage(problem);
+    return false;
+  }
   const std::string device = DevicePathOfText(text);
   if (device.empty())
     module_->ComPort = PortNumberOfText(text);
   else
     module_->UseDevice(device);
+  return true;
 }
 
 void FormMain::CommandSatrt_Click() {
@@ -96,10 +103,9 @@ void FormMain::CommandSatrt_Click() {
     ShowCancelDialog();
     return;
   }
-  if (!module_) return;
+  if (!TakePort()) return;  // before any file is chosen
   Module1& m = *module_;
 
-  TakePortFromText();
   const int purpose = PurposeCode();
   if (purpose < 1 || purpose > 4) return;  // nothing selected: no dialog, nothing to do
   const bool backup = purpose == 1 || purpose == 3;
@@ -111,8 +117,10 @@ void FormMain::CommandSatrt_Click() {
                     : ChooseFile(FileDialog::Open, Text(kOpenTitle), filter);
     if (chosen.isEmpty()) return;  // the user cancelled
     if (!backup) {
-      if (FileExists(chosen.toStdString())) break;
-      continue;  // unreadable or missing: the dialog opens again
+      const std::string reason = UnreadableReason(chosen.toStdString());
+      if (reason.empty()) break;
+      ShowWithReason(kFileErrorReselect, chosen.toStdString() + ": " + reason);
+      continue;  // the dialog opens again
     }
     // A target that could never be written is refused before the port
     // opens; the dialog opens again.
@@ -250,7 +258,7 @@ void FormMain::SetBarValue(Bar bar, int value) {
 
 void FormMain::ShowMessage(const std::string& text) { ShowMessageBox(WidgetText(text), {}); }
 
-void FormMain::ShowPortFailure(const std::string& message, const std::string& reason) {
+void FormMain::ShowWithReason(const std::string& message, const std::string& reason) {
   ShowMessageBox(WidgetText(message), WidgetText(reason));
 }
 
@@ -294,7 +302,11 @@ void FormMain::RestoreAfterTransfer(Task task) {
 
 std::string FormMain::ModelText() { return ComboKind->currentText().toStdString(); }
 
-void FormMain::ProcessEvents() { QCoreApplication::processEvents(); }
+void FormMain::ProcessEvents() {
+  QCoreApplication::processEvents();
+  // At once, not at the watch's next look: a transfer asks here last before it replaces a file.
+  if (Interrupted() && transferRunning_ && module_) module_->RequestCancel();
+}
 
 // --- modal dialogs ---
 

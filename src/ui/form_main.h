@@ -46,6 +46,12 @@ class FormMain : public QWidget, public Host, public Ui::FormMain {
   void SaveNor();
   void SaveNand();
 
+  // Sets ComPort from the port text as it stands now: a device path names
+  // that device, "comN" port N. A text that names no port is refused with a
+  // message saying what it may be; false then. The start button and the
+  // repair dialogs' "确定" both take the port here.
+  bool TakePort();
+
   // 1 backup NOR, 2 repair NOR, 3 backup NAND, 4 repair NAND, 0 none selected.
   int PurposeCode() const;
 
@@ -60,7 +66,7 @@ class FormMain : public QWidget, public Host, public Ui::FormMain {
   void SetBarRange(Bar bar, int minimum, int maximum) override;
   void SetBarValue(Bar bar, int value) override;
   void ShowMessage(const std::string& text) override;
-  void ShowPortFailure(const std::string& message, const std::string& reason) override;
+  void ShowWithReason(const std::string& message, const std::string& reason) override;
   bool Ask(const std::string& question, bool noIsDefault = false) override;
   void HideCancelDialog() override;
   void UnloadCancelDialog() override;
@@ -99,9 +105,6 @@ class FormMain : public QWidget, public Host, public Ui::FormMain {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  // ComPort from the port text: a device path names that device, any other
-  // text gives the port number after "com" (0 when it has none).
-  void TakePortFromText();
   void ShowBackupSummary();
   void ShowCancelDialog();
   void CancelAnswered(bool yes);

@@ -3,19 +3,32 @@
 #include <QKeyEvent>
 
 #include "link/module1.h"
+#include "ui/form_main.h"
 
-RepairDialog::RepairDialog(Module1& m, QWidget* mainWindow)
+RepairDialog::RepairDialog(Module1& m, FormMain* mainWindow)
     : QWidget(mainWindow, Qt::Window), m_(m), mainWindow_(mainWindow), imagePath_(m.ImagePath) {
   setAttribute(Qt::WA_DeleteOnClose);
 }
 
-void RepairDialog::HandOverToMainWindow() {
+bool RepairDialog::HandOverToMainWindow() {
+  if (mainWindow_ && !mainWindow_->TakePort()) return false;
   m_.ImagePath = imagePath_;
   if (mainWindow_) {
     mainWindow_->show();
     mainWindow_->activateWindow();
   }
   hide();
+  return true;
+}
+
+void RepairDialog::Reject(const std::string& message, const std::string& reason) {
+  m_.host.ShowWithReason(message, m_.ImagePath + ": " + reason);
+}
+
+void RepairDialog::CentreOnMainWindow() {
+  if (!mainWindow_) return;
+  adjustSize();
+  move(mainWindow_->frameGeometry().center() - rect().center());
 }
 
 void RepairDialog::SayWhatIsLeft(RepairEnding ending) {

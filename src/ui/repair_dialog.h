@@ -5,6 +5,7 @@
 
 #include "repair/repair_ending.h"
 
+class FormMain;
 class Module1;
 class QKeyEvent;
 
@@ -15,7 +16,7 @@ class RepairDialog : public QWidget {
   Q_OBJECT
 
  public:
-  RepairDialog(Module1& m, QWidget* mainWindow);
+  RepairDialog(Module1& m, FormMain* mainWindow);
 
   // Checks the image at ImagePath; false (after the rejection message) when
   // it cannot be repaired.
@@ -30,6 +31,7 @@ class RepairDialog : public QWidget {
   template <typename Dialog>
   static Dialog* Show(Dialog* dialog, const std::function<void()>& startAgain) {
     if (dialog->Form_Load()) {
+      dialog->CentreOnMainWindow();
       dialog->show();
       return dialog;
     }
@@ -39,17 +41,23 @@ class RepairDialog : public QWidget {
   }
 
  protected:
-  // Brings the main window to the front, hides this dialog for the repair
-  // and makes the image this dialog checked the one the repair sends.
-  void HandOverToMainWindow();
+  // Takes the port the main window shows now (the user may have changed it
+  // since the start button), brings the main window to the front, hides this
+  // dialog for the repair and makes the image this dialog checked the one
+  // the repair sends. False, with the dialog left open, when the port text
+  // names no port.
+  bool HandOverToMainWindow();
+  // Rejects the image: the message, and under it the reason it leaves out.
+  void Reject(const std::string& message, const std::string& reason);
   // After a repair that ended without success once the handheld had been
   // sent part of the image, the status line says that the repair must run
   // again (instead of "等待开始..."); the ending's own message stays as it is.
   void SayWhatIsLeft(RepairEnding ending);
+  void CentreOnMainWindow();
   // Escape closes the dialog like "取消", as it does every other dialog.
   void keyPressEvent(QKeyEvent* event) override;
 
   Module1& m_;
-  QWidget* mainWindow_;
+  FormMain* mainWindow_;
   const std::string imagePath_;  // ImagePath when the dialog loaded
 };

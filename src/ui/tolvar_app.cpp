@@ -2,22 +2,20 @@
 
 #include <QApplication>
 
-#include "link/module1.h"
-#include "link/tick_clock.h"
 #include "ui/form_back_nand.h"
 #include "ui/form_back_nor.h"
-#include "ui/form_main.h"
+
+TolvarWindow::TolvarWindow(SerialIo& io, PortEnumerator listPorts) : module_(io, clock_, form) {
+  form.ComboCom->listPorts = std::move(listPorts);
+  form.SetModule(&module_);
+  form.ShowFormBackNor = [this] { ShowFormBackNor(module_, &form, [this] { form.CommandSatrt_Click(); }); };
+  form.ShowFormBackNand = [this] { ShowFormBackNand(module_, &form, [this] { form.CommandSatrt_Click(); }); };
+}
+
+TolvarWindow::~TolvarWindow() { form.SetModule(nullptr); }
 
 int RunTolvarWindow(QApplication& app, SerialIo& io, PortEnumerator listPorts) {
-  SystemTickClock clock;
-  FormMain form;
-  form.ComboCom->listPorts = std::move(listPorts);
-  Module1 module(io, clock, form);
-  form.SetModule(&module);
-  form.ShowFormBackNor = [&] { ShowFormBackNor(module, &form, [&] { form.CommandSatrt_Click(); }); };
-  form.ShowFormBackNand = [&] { ShowFormBackNand(module, &form, [&] { form.CommandSatrt_Click(); }); };
-  form.show();
-  const int result = app.exec();
-  form.SetModule(nullptr);
-  return result;
+  TolvarWindow window(io, std::move(listPorts));
+  window.form.show();
+  return app.exec();
 }

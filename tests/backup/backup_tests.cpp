@@ -61,6 +61,7 @@ TEST_F(BackupTest, NorBackupStoresEveryFrameAndReportsSuccess) {
   Handheld(Flash::Nor, 2 * 128 + 5).faults.junkBeforeHello = 3;
   sender->faults.junkBeforeAnnounce = 2;
   PutExistingFile();
+  host.onDialog = [this](const std::string&) { m.RequestCancel(); };  // once renamed, too late to cancel
 
   EXPECT_EQ(Run(Flash::Nor), BackupEnding::Success);
 
@@ -146,6 +147,7 @@ TEST_P(BackupFailure, LeavesTheChosenFileUntouched) {
   c.arrange(*this, port, handheld, m);
 
   EXPECT_EQ(Run(c.flash), c.ending);
+  SetSlowFlush(nullptr);
 
   EXPECT_EQ(host.messages, c.messages);
   EXPECT_EQ(host.questions, c.questions);
@@ -207,6 +209,10 @@ const FailureCase kFailures[] = {
        t.host.onEvents = [&mod] { mod.RequestCancel(); };
      },
      BackupEnding::Cancel, {}, {}},
+    // The image is complete, but the rename has not happened yet: not a success.
+    {"CancelWhileTheImageIsFlushed", Flash::Nand,
+     [](auto&, auto&, auto&, auto& mod) { SetSlowFlush([&mod] { mod.RequestCancel(); }); }, BackupEnding::Cancel, {},
+     {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Endings, BackupFailure, ::testing::ValuesIn(kFailures),
@@ -345,6 +351,17 @@ const TargetCase kTargets[] = {
      [](BackupTest& t) {
        EXPECT_EQ(ReadFile(t.file), Precious());
        fs::permissions(t.file, fs::perms::owner_write, fs::perm_options::add);  // Windows deletes no read-only file
+     }},
+    {"AFileMadeReadOnlyMeanwhileIsRefusedOnce",
+     [](BackupTest& t) {
+       t.port.onPoll = [&t] {
+         if (!fs::exists(t.file)) WriteFile(t.file, Precious()), fs::permissions(t.file, fs::perms::owner_read);
+       };
+     },
+     BackupEnding::ReplaceFailed, ": 这是只读文件,不能替换!\r\n已接收的数据保存在 ",
+     [](BackupTest& t) {
+       EXPECT_EQ(t.host.messages[0].find("无法保存为"), t.host.messages[0].rfind("无法保存为")) << "said once";
+       fs::permissions(t.file, fs::perms::owner_write, fs::perm_options::add);
      }},
 #ifdef __unix__  // a symbolic link needs a privilege on Windows, a FIFO is POSIX; so do permission bits
     {"APrivateFileStaysPrivate",

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <sstream>
 #ifndef _WIN32
@@ -8,6 +9,8 @@
 
 #include "command_line.h"
 #include "common/image_layout.h"
+#include "common/interruption.h"
+#include "common/temporary_file.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 
@@ -84,10 +87,18 @@ TEST_F(CommandLineTest, AnExistingTargetNeedsForce) {
 
   EXPECT_EQ(Run({"data2nand", "--start", "FFF", "--force", At("x.dat"), At("x.nand")}), 0);
   EXPECT_EQ(Run({"data2nand", "--start", "FFF", At("x.nand"), At("y.nand")}), 1);
-  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n文件长度为16898字节,应为整块(每块16384字节)\n");
+  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n打开路径 " + At("x.nand") + ": 文件长度为16898字节,应为整块(每块16384字节)\n");
   EXPECT_EQ(Run({"data2nand", "--force", "--start", "2", At("x.dat"), At("x.nand")}), 0);
   EXPECT_EQ(out.str(), "文件已存在,要覆盖吗? 是\n转换成功!\n");
   EXPECT_EQ(ReadFile(At("x.nand")).size(), kBlockSize + 2);
+#ifndef _WIN32
+  CatchInterruptions();  // interrupted while the new target is flushed: the line says that it is kept
+  SetSlowFlush([] { raise(SIGTERM); });
+  EXPECT_EQ(Run({"data2nand", "--force", "--start", "3", At("x.dat"), At("x.nand")}), 1);
+  SetSlowFlush(nullptr);
+  ForgetInterruption();
+  EXPECT_EQ(out.str(), "文件已存在,要覆盖吗? 是\n已取消: 转换被中断, " + At("x.nand") + " 没有改变.\n");
+#endif
 }
 
 TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImageAnd3ForACorrectedCopy) {
@@ -121,7 +132,8 @@ TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImageAnd3ForACorrectedCopy)
   EXPECT_EQ(Run({"verify", "--repair", At("x.nand")}), 2);
   EXPECT_EQ(Run({"verify", "--force", At("x.nand")}), 2);
   EXPECT_EQ(Run({"verify", At("x.dat")}), 1);
-  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n文件长度为32768字节,应为整块(每块16896字节)再加2字节\n");
+  EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n打开路径 " + At("x.dat") +
+                          ": 文件长度为32768字节,应为整块(每块16896字节)再加2字节\n");
 }
 
 TEST_F(CommandLineTest, SaysWhatTheWindowLeavesOutAndTakesFilesAfterDoubleDash) {
@@ -137,14 +149,15 @@ TEST_F(CommandLineTest, SaysWhatTheWindowLeavesOutAndTakesFilesAfterDoubleDash) 
     std::string output;  // the whole of standard output
   };
   std::vector<Case> cases = {
-      {{"nand2data", At("folder"), At("y.dat")}, 1, pathWrong + "这是一个文件夹 (Is a directory)\n"},
-      {{"nand2data", At("missing"), At("y.dat")}, 1, pathWrong + "文件或文件夹不存在 (No such file or directory)\n"},
+      {{"nand2data", At("folder"), At("y.dat")}, 1, pathWrong + "打开路径 " + At("folder") + ": 这是一个文件夹 (Is a directory)\n"},
+      {{"nand2data", At("missing"), At("y.dat")}, 1,
+       pathWrong + "打开路径 " + At("missing") + ": 文件或文件夹不存在 (No such file or directory)\n"},
       {{"data2nand", "--start", "1", At("big.dat"), At("y.nand")}, 1, "打开的文件块数太多,最多4095块!\n请重新填写.\n"},
       {{"nand2data", "--", At("-x.nand"), At("y.dat")}, 0, "文件对应的开始逻辑块号为FFFFh,转换? 是\n转换成功!\n"},
   };
 #ifndef _WIN32
   ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);  // refused without waiting for a writer
-  cases.push_back({{"verify", At("fifo")}, 1, pathWrong + "这是一个管道(FIFO),不是文件\n"});
+  cases.push_back({{"verify", At("fifo")}, 1, pathWrong + "打开路径 " + At("fifo") + ": 这是一个管道(FIFO),不是文件\n"});
 #endif
   for (const Case& c : cases) {
     EXPECT_EQ(Run(c.arguments), c.status) << c.arguments[1];

@@ -25,6 +25,7 @@ namespace {
 class TestForm1 : public Form1 {
  public:
   QStringList messages;
+  QStringList details;  // what stands under each message
   QStringList questions;
   QList<bool> answers;              // No when empty
   QStringList filters;              // every filter a dialog was opened with
@@ -41,7 +42,10 @@ class TestForm1 : public Form1 {
   QString RealOpenDialog(const QString& fileName) { return Form1::ShowOpenDialog(kNandFilter, fileName, true); }
 
  protected:
-  void ShowMessageBox(const QString& text) override { messages << text; }
+  void ShowMessageBox(const QString& text, const QString& detail) override {
+    messages << text;
+    details << detail;
+  }
   bool AskQuestion(const QString& text) override {
     questions << text;
     return answers.isEmpty() ? false : answers.takeFirst();
@@ -172,7 +176,7 @@ class Form1Test : public QObject {
     QTest::mouseClick(f.CommandChange, Qt::LeftButton);
     QCOMPARE(f.messages, QStringList({U("转换成功!")}));
     QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("x.nand"))).at(16896 - 3), '\x32');  // page 32's version byte
-    QCOMPARE(f.enabledDuringEvents.size(), 64);
+    QCOMPARE(f.enabledDuringEvents.size(), 64 + 1);  // and once more before the rename
     QVERIFY(!f.enabledDuringEvents.contains(true));
     QVERIFY(f.CommandChange->isEnabled());
     QCOMPARE(f.ProgressBar1->value(), 0);
@@ -205,6 +209,14 @@ class Form1Test : public QObject {
              qPrintable(f.messages[0]));
     QVERIFY(f.CommandChange->isEnabled());
     QCOMPARE(f.ProgressBar1->value(), 0);
+
+    // A source refused: the reason stands under the fixed text.
+    for (const QString& source : {dir.path(), data}) {
+      f.details.clear();
+      f.TextOpen->setText(source);
+      f.CommandChange->click();
+      QVERIFY(f.details.value(0).startsWith(U("打开路径 ") + source + U(": ")));
+    }
   }
 
   // Closing the window and an interruption both stop a conversion at its

@@ -5,11 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <utility>
 #include <iterator>
+#include <regex>
+#include <sstream>
+#include <utility>
 
 #include "common/image_layout.h"
 #include "processes.h"
@@ -29,21 +32,31 @@ struct Call {
 
 class CommandLine : public TempFolderTest {
  protected:
+  void SetUp() override { SpeakTheSystemsLanguage("C.UTF-8"); }  // the usages checked here are English
   void Sparse(const std::string& name, std::uintmax_t size) {
     std::ofstream(dir / name).close();
     fs::resize_file(dir / name, size);
+  }
+
+  static void SpeakTheSystemsLanguage(const char* locale) {
+    setenv("LC_ALL", locale, 1);
+    unsetenv("LANGUAGE");
+  }
+  // The program's status and what it printed.
+  std::pair<int, std::string> Run(std::vector<std::string> argv) {
+    const std::string log = At("output.log");
+    fs::remove(log);
+    Child child = Spawn(argv, log);
+    const int status = Wait(child, 30s);
+    std::ifstream in(log);
+    return {status, std::string{std::istreambuf_iterator<char>(in), {}}};
   }
 
   void Check(const std::string& program, const std::vector<Call>& calls) {
     for (const Call& call : calls) {
       std::vector<std::string> argv = {program};
       argv.insert(argv.end(), call.arguments.begin(), call.arguments.end());
-      const std::string log = At("output.log");
-      fs::remove(log);
-      Child child = Spawn(argv, log);
-      const int status = Wait(child, 30s);
-      std::ifstream in(log);
-      const std::string output{std::istreambuf_iterator<char>(in), {}};
+      const auto [status, output] = Run(argv);
       std::string trace;
       for (const std::string& a : call.arguments) trace += " " + a;
       EXPECT_EQ(status, call.status) << trace << "\n" << output;
@@ -71,6 +84,7 @@ TEST_F(CommandLine, Tolvar) {
   WriteFile(dir / "start0.nand", Bytes(3 * 16896 + 2, 0));  // starting logical block 0
   fs::create_directory(dir / "folder");
   ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);
+  fs::create_symlink("loop", dir / "loop");
   const std::string fileError = "文件错误!";
   Check(TOLVAR_PROGRAM,
         {
@@ -79,6 +93,12 @@ TEST_F(CommandLine, Tolvar) {
             {{"backup-nand", "--port", port, ""}, 2, {"tolvar: FILE: names no file", "usage: tolvar backup-nand"}},
             {{"backup-nand", "--port", port}, 2, {"FILE is required"}},
             {{"--version"}, 0, {std::string("tolvar ") + PROGRAM_VERSION + "\n"}},
+            {{"--version", "extra"}, 2, {"tolvar: unexpected argument extra"}},
+            // Help whatever follows; an empty --port= never takes FILE for its value.
+            {{"repair-nor", "--help", "--pages", "zz"}, 0, {"usage: tolvar repair-nor"}},
+            {{"backup-nor", "--port=", At("y.nor")}, 2, {"tolvar: option --port is given no value", "usage: tolvar backup-nor"}},
+            {{"backup-nor", "--port", "AUTO", At("y.nor")}, 1, {"tolvar: --port auto: "}},
+            {{"compare", At("loop"), At("x.nand")}, 1, {fileError, "符号链接太多层或成环"}},
             {{"bogus"}, 2, {"tolvar: unknown command bogus", "usage: tolvar"}},
             // A word no option takes comes first, by name, before what it caused.
             {{"backup-nand", "--prot", port, At("y.nand")}, 2, {"tolvar: unknown option --prot\n"}},
@@ -117,8 +137,20 @@ TEST_F(CommandLine, Tolvar) {
         });
 }
 
+// Without a display the window cannot open: one line says so and how to use
+// the command line instead.
+TEST_F(CommandLine, TolvarWithoutADisplay) {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);  // no test here needs them
+  Check(TOLVAR_PROGRAM, {{{}, 1, {"tolvar: 没有找到可以显示窗口的图形界面", "tolvar --help\n"}}});
+  std::ifstream in(At("output.log"));
+  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 1) << "one line";
+}
+
 TEST_F(CommandLine, HandheldSim) {
   fs::create_directory(dir / "folder");
+  Bytes past(2 * 16896 + 2, 0xFF);
+  past[past.size() - 1] = 0x0F;  // logical blocks FFFh and 1000h
+  WriteFile(dir / "past.nand", past);
   Check(HANDHELD_SIM_PROGRAM, {
                                   {{"--nand", At("folder")}, 1, {At("folder"), "这是一个文件夹"}},
                                   {{"--nor", "/dev/null"}, 1, {"/dev/null: 这是一个设备"}},
@@ -126,11 +158,45 @@ TEST_F(CommandLine, HandheldSim) {
                                   {{"--save-nor", At("none/x.nor")}, 1, {"文件夹 " + At("none") + " 不存在"}},
                                   {{"--help"}, 0, {"usage: handheld-sim", "--nak-at"}},
                                   {{"--nor-pages", "0"}, 2, {"--nor-pages", "usage: handheld-sim"}},
-                                  {{"--model", "3000"}, 2, {"--model"}},
+                                  {{"--model", "3000"}, 2, {"--model: 3000 is not a model: give NC3000 or 2000"}},
+                                  {{"--nand-start", "4000", "--nand-blocks", "97"}, 2, {"runs past logical block FFFh"}},
+                                  {{"--nand", At("past.nand")}, 1, {"run past logical block FFFh"}},
                                   {{"--offer", "all"}, 2, {"--offer"}},
                                   {{"--bad-header", "x1"}, 2, {"--bad-header"}},
                                   {{"--trace", "extra"}, 2, {"extra"}},
                               });
+}
+
+// Every help of the three programs in Chinese when the system speaks
+// Chinese, and in English otherwise. A line with two English words in a row
+// in the Chinese help (but for the usage line's program and verb) is a text
+// without its translation.
+TEST_F(CommandLine, HelpSpeaksTheSystemsLanguage) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> programs = {
+      {TOLVAR_PROGRAM,
+       {"", "backup-nor", "backup-nand", "repair-nor", "repair-nand", "verify-nor", "verify-nand", "compare",
+        "fix-nor-checks", "ports"}},
+      {CORVANE_PROGRAM, {"", "nand2data", "data2nand", "verify"}},
+      {HANDHELD_SIM_PROGRAM, {""}}};
+  const std::regex englishWords(R"((^|[^-\w./])[a-z]{2,} [a-z]{2,}([^-\w]|$))");
+  for (const auto& [program, verbs] : programs)
+    for (const std::string& verb : verbs) {
+      std::vector<std::string> argv = {program, verb, "--help"};
+      if (verb.empty()) argv.erase(argv.begin() + 1);
+      const std::string call = fs::path(program).filename().string() + " " + verb + " --help";
+      SpeakTheSystemsLanguage("zh_CN.UTF-8");
+      const auto [status, chinese] = Run(argv);
+      EXPECT_EQ(status, 0) << call << "\n" << chinese;
+      EXPECT_NE(chinese.find("用法: "), std::string::npos) << call << "\n" << chinese;
+      std::istringstream lines(chinese);
+      for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.rfind("用法: ", 0) == 0 || !std::regex_search(line, englishWords))
+            << call << " under LC_ALL=zh_CN.UTF-8 has a text without translation:\n  " << line
+            << "\nAdd its English text and the Chinese to translations/tolvar_zh_CN.ts.";
+      SpeakTheSystemsLanguage("C.UTF-8");
+      const std::string english = Run(argv).second;
+      EXPECT_NE(english.find("usage: "), std::string::npos) << call << "\n" << english;
+    }
 }
 
 // A session's flash outlives a save place that went away while it ran: it

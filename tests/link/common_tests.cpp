@@ -6,7 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <map>
+#include <sstream>
 
+#include "common/command_line_parser.h"
 #include "common/file_exists.h"
 #include "common/hex_text.h"
 #include "common/image_layout.h"
@@ -64,6 +67,40 @@ TEST(ImageLayout, TrailerAndBlockCodeRoundTripAndWholeBlockLengths) {
   for (const auto& l : lengths) EXPECT_EQ(nand::BlocksInImage(l.length), l.blocks) << l.length;
 }
 
+// Every text of a verb's help goes through the translation, CLI11's own words
+// included, and the descriptions stand in one terminal column however many
+// double-width characters the names hold: Chinese takes three bytes for two
+// columns, so its lines hold two more bytes before the description.
+TEST(HelpTranslation, TranslatesEveryTextAndKeepsTheDescriptionsInOneColumn) {
+  const std::map<std::string, std::string> chinese = {
+      {"Backs up.", "备份。"},  {"back up", "备份闪存"}, {"the image", "映像文件"}, {"the port", "端口号"},
+      {"Options", "选项"},      {"OPTIONS", "选项"},      {"Positionals", "参数"},  {"REQUIRED", "必填"},       {"usage", "用法"},
+      {"Print this help message and exit", "显示帮助"}};
+  SetHelpTranslation([&chinese](const std::string& program, const std::string& text) {
+    EXPECT_EQ(program, "prog");
+    const auto found = chinese.find(text);
+    return found == chinese.end() ? text : found->second;
+  });
+  CLI::App app("Backs up.", "prog");
+  std::string port, file;
+  CLI::App* verb = app.add_subcommand("backup", "back up");
+  verb->add_option("--port", port, "the port")->required()->type_name("PORT");
+  verb->add_option("FILE", file, "the image")->required()->type_name("");
+  std::ostringstream out, err;
+  const std::optional<int> status = ParseCommandLine(app, {"backup", "--help"}, out, err);
+  SetHelpTranslation({});
+  EXPECT_EQ(status, kExitSuccess);
+  const std::string help = out.str();
+  const std::pair<const char*, std::size_t> lines[] = {
+      {"用法: prog backup [选项] FILE", 0}, {"参数:", 0}, {"选项:", 0}, {"备份闪存", 0},
+      {"  FILE 必填", 0}, {"映像文件", 32}, {"--port PORT 必填", 2}, {"端口号", 32}, {"-h,--help", 2}, {"显示帮助", 30}};
+  for (const auto& [text, column] : lines) {
+    const std::size_t at = help.find(text);
+    ASSERT_NE(at, std::string::npos) << text << " in\n" << help;
+    EXPECT_EQ(at - (help.rfind('\n', at) + 1), column) << text << " in\n" << help;
+  }
+}
+
 TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
   struct Case {
     int errorNumber;
@@ -72,7 +109,7 @@ TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
   } const cases[] = {
       {ENOSPC, 112, "磁盘空间已满"},   {EACCES, 5, "没有权限"},          {ENOENT, 2, "文件或文件夹不存在"},
       {EROFS, 19, "只读的文件系统"},    {EISDIR, 267, "这是一个文件夹"},  {ENAMETOOLONG, 206, "文件名太长"},
-      {EBUSY, 32, "设备或文件正被占用"},
+      {EBUSY, 32, "设备或文件正被占用"},  {ELOOP, 1921, "符号链接太多层或成环"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SystemReason(c.errorNumber), std::string(c.chinese) + " (" + std::strerror(c.errorNumber) + ")");
@@ -262,8 +299,12 @@ TEST_F(FileTest, AReplacedFileKeepsItsPermissionsAndOwner) {
     ASSERT_EQ(chmod(target.c_str(), c.mode), 0);
     ASSERT_EQ(chown(target.c_str(), c.owner, static_cast<gid_t>(-1)), 0);
     TemporaryFile file(target);
-    ASSERT_TRUE(file.Create() && file.Write("new", 3) && file.Commit()) << file.Error();
+    ASSERT_TRUE(file.Create()) << file.Error();
     struct stat now {};
+    ASSERT_EQ(stat(file.path().c_str(), &now), 0);  // private from the start, not only once renamed
+    EXPECT_EQ(now.st_mode & 07777, c.mode);
+    EXPECT_EQ(now.st_uid, c.owner);
+    ASSERT_TRUE(file.Write("new", 3) && file.Commit()) << file.Error();
     ASSERT_EQ(stat(target.c_str(), &now), 0);
     EXPECT_EQ(ReadText(target), "new");
     EXPECT_EQ(now.st_mode & 07777, c.mode);

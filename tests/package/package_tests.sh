@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package as users get it: CPack makes it from this build; it must
 # declare the Qt libraries, the CJK font and Qt's translations as dependencies,
-# carry exactly the programs, menu entries, icons and copyright statement, and
-# its programs must run from an unpacked copy.
+# carry exactly the programs, menu entries, icons, copyright statement, user
+# guide with its pictures and the catalog of the help in Chinese, and its
+# programs must run from an unpacked copy, their help in the system's language.
 #   package_tests.sh BUILD_FOLDER
 set -euo pipefail
 build="$1"
@@ -23,14 +24,21 @@ for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libc6 fon
   grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "Depends lacks $package: $depends"
 done
 
-expected="./usr/bin/corvane
+pictures="$(cd "$(dirname "$0")/../../docs" && ls images/*.png | sed 's|^|./usr/share/doc/tolvar/|')"
+expected="$(sort <<EOF
+./usr/bin/corvane
 ./usr/bin/handheld-sim
 ./usr/bin/tolvar
 ./usr/share/applications/corvane.desktop
 ./usr/share/applications/tolvar.desktop
 ./usr/share/doc/tolvar/copyright
+./usr/share/doc/tolvar/使用说明.md
+$pictures
 ./usr/share/icons/hicolor/scalable/apps/corvane.svg
-./usr/share/icons/hicolor/scalable/apps/tolvar.svg"
+./usr/share/icons/hicolor/scalable/apps/tolvar.svg
+./usr/share/tolvar/translations/tolvar_zh_CN.qm
+EOF
+)"
 files="$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $NF }' | sort)"
 [ "$files" = "$expected" ] || fail "file list differs:"$'\n'"$(diff <(echo "$expected") <(echo "$files"))"
 
@@ -47,13 +55,16 @@ for program in tolvar corvane; do
     fail "$program.svg is not an SVG image"
 done
 
-# The unpacked programs on the system's Qt; --help needs no display.
+# The unpacked programs on the system's Qt; --help needs no display, and
+# finds the catalog of its Chinese where the package put it.
 check_help() {
-  local program="$1" verb="$2" usage
-  usage="$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/$program" --help 2>&1)" ||
-    fail "$program --help ended with status $?: $usage"
-  grep -qi usage <<<"$usage" && grep -q -- "$verb" <<<"$usage" || fail "$program --help printed no usage: $usage"
+  local program="$1" verb="$2" locale="$3" usage="$4" help
+  help="$(env -u DISPLAY -u WAYLAND_DISPLAY -u LANGUAGE LC_ALL="$locale" "$root/usr/bin/$program" --help 2>&1)" ||
+    fail "$program --help ended with status $?: $help"
+  grep -q "^$usage" <<<"$help" && grep -q -- "$verb" <<<"$help" || fail "$program --help under $locale: $help"
 }
-check_help tolvar backup-nor
-check_help corvane nand2data
+for program in "tolvar backup-nor" "corvane nand2data" "handheld-sim --nand-blocks"; do
+  check_help $program C.UTF-8 "usage: "
+  check_help $program zh_CN.UTF-8 "用法: "
+done
 echo "package ok: $(basename "$deb")"

@@ -1,6 +1,9 @@
 #include "link/port_reason.h"
 
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -8,6 +11,7 @@
 #include <fstream>
 
 #include "link/qt_serial_io.h"
+#include "pty_devices.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -32,7 +36,7 @@ TEST(PortReason, EveryFailureReadsDeviceChineseAndSystemText) {
       {{E::UnknownError, EISDIR, "", ""}, "D: 这是一个文件夹" + text(EISDIR)},
       {{E::UnsupportedOperationError, ENOTTY, "", ""}, "D: 这不是串口" + text(ENOTTY)},
       {{E::UnknownError, ENXIO, "", ""}, "D: 设备不存在" + text(ENXIO)},
-      {{E::DeviceNotFoundError, ELOOP, "", ""}, "D: 设备不存在" + text(ELOOP)},  // no words of its own
+      {{E::DeviceNotFoundError, ENOEXEC, "", ""}, "D: 设备不存在" + text(ENOEXEC)},  // no words of its own
       {{E::ReadError, 0, "Unknown error", ""}, "D: 设备已断开 (hang-up)"},
       {{E::ResourceError, EIO, "", ""}, "D: 设备已断开" + text(EIO)},
       // Windows: no errno, Qt's error and the system's own text.
@@ -62,6 +66,46 @@ TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
     EXPECT_NE(io.sio_open(1), 0);
     EXPECT_EQ(io.LastError().rfind(c.device + ": " + c.reason + " (", 0), 0u) << io.LastError();
   }
+}
+
+// Another program's lock file on the port, in each form serial programs
+// write: a lock whose process lives means busy, and stays; one left behind
+// by a program gone is taken over.
+TEST(PortLock, ALockOfALiveProcessMeansBusyWhateverItsForm) {
+  RecordingDevice device;
+  PtyLine line{device};
+  ASSERT_TRUE(line.Ok()) << line.Error();
+  const std::string slave = line.SlavePath();  // /dev/pts/N, locked as LCK..pts_N
+  const std::string lock = "/var/lock/LCK..pts_" + slave.substr(9);
+  if (access("/var/lock", W_OK) != 0) GTEST_SKIP() << "/var/lock is not ours to write";
+  pid_t live = 0;
+  char* sleeper[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
+  ASSERT_EQ(posix_spawnp(&live, "sleep", nullptr, nullptr, sleeper, environ), 0);
+  const std::string pid = std::to_string(live), holder = slave + ": 串口正被另一个程序占用 (进程 " + pid;
+  ASSERT_TRUE(WaitFor([&] {
+    std::string name;
+    return std::getline(std::ifstream("/proc/" + pid + "/comm"), name) && name == "sleep";
+  }));
+  const std::pair<std::string, std::string> cases[] = {  // the lock, and the reason ("" when the port opens)
+      {std::string(10 - pid.size(), ' ') + pid + "\n", holder + ", sleep)"},
+      {pid + " minicom root\n", holder + ", minicom)"},
+      {pid + "\nminicom\nhost\n", holder + ", minicom)"},
+      {std::string(reinterpret_cast<const char*>(&live), 4), holder + ", sleep)"},
+      {"2147483647\n", ""},
+  };
+  for (const auto& [content, reason] : cases) {
+    std::ofstream(lock, std::ios::binary) << content;
+    QtSerialIo io;
+    io.SetDevice(1, slave);
+    EXPECT_EQ(io.sio_open(1), reason.empty() ? 0 : -1) << content;
+    EXPECT_EQ(io.LastError(), reason);
+    io.sio_close(1);
+    std::ifstream kept(lock, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), reason.empty() ? "" : content) << "left alone";
+    std::filesystem::remove(lock);
+  }
+  kill(live, SIGKILL);
+  waitpid(live, nullptr, 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QScreen>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -131,6 +132,20 @@ class FileDialogTests : public QObject {
     for (const QString& row : nand) {
       QVERIFY2(!row.section(u'|', 1).contains(QRegularExpression(QStringLiteral("[A-Za-z]"))), qPrintable(row));
       QVERIFY2(!row.endsWith(u'|'), qPrintable(row));  // a date
+    }
+  }
+
+  // The dialogs lie on the screen, also on a small one at a
+  // large scale (CTest runs this at QT_SCALE_FACTOR=2 on 1280x800: 640x400).
+  void fitOnTheScreen() {
+    for (const char* kind : {"save", "open"}) {
+      QRect screen, frame;  // the buttons lie within the frame
+      Choose(kind, folder_.path(), kNand, [&](QFileDialog& dialog) {
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        screen = dialog.screen()->availableGeometry();
+        frame = dialog.frameGeometry();
+      });
+      QVERIFY2(screen.contains(frame), kind);
     }
   }
 };

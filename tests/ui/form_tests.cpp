@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
+#include <sys/stat.h>
 
 #include "support/file_dialog_probe.h"
 #include "test_form.h"
@@ -84,7 +85,7 @@ void FormTests::mainWindowLoadsWithItsDefaults() {
 
 void FormTests::portComesFromThePortText_data() {
   QTest::addColumn<QString>("text");
-  QTest::addColumn<int>("port");
+  QTest::addColumn<int>("port");  // 0: named no port, refused before any file is chosen
   QTest::addColumn<QString>("device");
   for (int n = 1; n <= 8; ++n) QTest::addRow("com%d", n) << QStringLiteral("com%1").arg(n) << n << "";
   QTest::newRow("com12 counts every digit") << "com12" << 12 << "";
@@ -95,6 +96,9 @@ void FormTests::portComesFromThePortText_data() {
   QTest::newRow("empty") << "" << 0 << "";
   QTest::newRow("bare device name") << "ttyUSB0" << 0 << "";
   QTest::newRow("full-width digit") << U("com３") << 0 << "";
+  QTest::newRow("com0") << "com0" << 0 << "";
+  QTest::newRow("past the last port") << "com257" << 0 << "";
+  QTest::newRow("chinese") << U("串口1") << 0 << "";
   QTest::newRow("device path") << "/dev/ttyUSB0" << kNamedPort << "/dev/ttyUSB0";
   QTest::newRow("listed device") << "/dev/ttyUSB0 (FT232R USB UART)" << kNamedPort << "/dev/ttyUSB0";
 }
@@ -107,6 +111,12 @@ void FormTests::portComesFromThePortText() {
   rig.module.ComPort = 99;
   rig.form.ComboCom->setEditText(text);
   rig.form.CommandSatrt->click();  // the Save dialog is cancelled
+  if (port == 0) {
+    const QString named = text.isEmpty() ? U("没有填写端口.") : U("端口 \"%1\" 不是串口.").arg(text);
+    QCOMPARE(rig.form.messages, std::vector<QString>({named + U("\n端口应为 com1 到 com256, 或串口设备的路径 (如 /dev/ttyUSB0).")}));
+    QVERIFY(rig.form.fileRequests.empty());
+    return;
+  }
   QCOMPARE(rig.module.ComPort, port);
   if (!device.isEmpty()) QCOMPARE(QString::fromStdString(rig.port.devices[kNamedPort]), device);
   QCOMPARE(rig.form.fileRequests.size(), size_t(1));
@@ -241,12 +251,15 @@ void FormTests::repairFileMustBeReadable() {
   const QString missing = rig.Path("missing.nand");
   const QString folder = rig.folder.path();
 
-  // Missing files and folders make the Open dialog reappear, without a message.
-  rig.form.files = {missing, folder, ""};
+  // What cannot be read makes the Open dialog reappear, after saying why.
+  const QString fifo = rig.Path("fifo.nand");
+  QCOMPARE(mkfifo(fifo.toUtf8().constData(), 0600), 0);
+  rig.form.files = {missing, folder, fifo, ""};
   rig.form.CommandSatrt_Click();
-  QCOMPARE(rig.form.fileRequests.size(), size_t(3));
+  QCOMPARE(rig.form.fileRequests.size(), size_t(4));
   QCOMPARE(shown, 0);
-  QVERIFY(rig.form.messages.empty());
+  QCOMPARE(rig.form.messages, std::vector<QString>(3, U("文件错误!\n请重新选择文件!")));
+  QCOMPARE(rig.form.details.back(), fifo + U(": 这是一个管道(FIFO),不是文件"));
   QVERIFY(rig.form.questions.empty());
   QVERIFY(rig.module.ImagePath.empty());
 
@@ -254,7 +267,7 @@ void FormTests::repairFileMustBeReadable() {
   WriteFile(existing, "image");
   rig.form.files = {missing, existing};
   rig.form.CommandSatrt_Click();
-  QCOMPARE(rig.form.fileRequests.size(), size_t(5));
+  QCOMPARE(rig.form.fileRequests.size(), size_t(6));
   QCOMPARE(shown, 1);
   QVERIFY(rig.form.questions.empty());  // an existing repair file is never an overwrite
   QCOMPARE(rig.module.ImagePath, existing.toStdString());
@@ -352,6 +365,13 @@ void FormTests::cancelDialogAnswers() {
   closed->close();
   QVERIFY(closed->unloaded());
   QVERIFY(!rig.module.CancelFlag);
+
+  // "否" has the focus: Space pressed out of habit lets the transfer go on.
+  auto* space = new FormCancel(rig.module);
+  space->show();
+  QVERIFY(QTest::qWaitForWindowActive(space));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  QVERIFY(space->unloaded() && !rig.module.CancelFlag);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -101,6 +101,7 @@ class RepairWindowTest : public QObject {
     QCOMPARE(rig.form.fileRequests.size(), std::size_t{3});
     // Stored with LF CR; shown with one line break and no empty line.
     QCOMPARE(rig.form.messages, (std::vector<QString>{U("文件错误!\n请重新选择文件!"), U("文件错误!\n请重新选择文件!")}));
+    QCOMPARE(rig.form.details.front(), rig.Path("short.nor") + U(": 文件长度为163840字节,应为6到256个整页(每页32768字节)"));
     const auto open = Open<FormBackNor>();
     QCOMPARE(open.size(), 1);
     FormBackNor* dialog = open.front();
@@ -173,10 +174,13 @@ class RepairWindowTest : public QObject {
     WriteFile(rig.Path("odd.nand"), std::string(16899, '\0'));
     WriteFile(rig.Path("zero.nand"), NandImage(1, 0));
     WriteFile(rig.Path("one.nand"), NandImage(1, 1));
-    rig.form.files = {rig.Path("odd.nand"), rig.Path("zero.nand"), rig.Path("one.nand")};
+    WriteFile(rig.Path("x.nor"), Pattern(6 * 32768, 1));
+    rig.form.files = {rig.Path("odd.nand"), rig.Path("zero.nand"), rig.Path("x.nor"), rig.Path("one.nand")};
     rig.form.CommandSatrt_Click();
     QCOMPARE(rig.form.messages, (std::vector<QString>{U("文件错误!\n请重新选择文件!"),
-                                                      U("文件对应的开始逻辑块号错误,无法修复!\n请重新选择文件!")}));
+                                                      U("文件对应的开始逻辑块号错误,无法修复!\n请重新选择文件!"),
+                                                      U("文件错误!\n请重新选择文件!")}));
+    QCOMPARE(rig.form.details.back(), rig.Path("x.nor") + U(": 文件长度为196608字节,应为整块(每块16896字节)再加2字节"));
     FormBackNand* dialog = Open<FormBackNand>().value(0);
     QVERIFY(dialog);
     QCOMPARE(Open<FormBackNand>().size(), 1);
@@ -260,6 +264,40 @@ class RepairWindowTest : public QObject {
     QCOMPARE(rig.handheld.nandBlocks.size(), std::size_t{2});
     QVERIFY(rig.handheld.nandBlocks.count(3) && rig.handheld.nandBlocks.count(4));
     QVERIFY(Open<FormBackNand>().isEmpty());
+  }
+
+  // "确定" takes the port the main window shows then, with the start
+  // button's checks, and the file as it is then; the dialog opens centred
+  // on the main window.
+  void okTakesThePortAndTheFileAsTheyAreThen() {
+    RepairRig rig(RepairReceiver::Flash::Nor);
+    rig.port.port = 9;  // the handheld hangs on com9, not on the com1 shown at the start
+    rig.form.show();
+    WriteFile(rig.Path("x.nor"), Pattern(6 * 32768, 3));
+    rig.form.files = {rig.Path("x.nor")};
+    rig.form.CommandSatrt_Click();
+    FormBackNor* dialog = Open<FormBackNor>().value(0);
+    QVERIFY(dialog);
+    QVERIFY((dialog->frameGeometry().center() - rig.form.frameGeometry().center()).manhattanLength() < 8);
+
+    rig.form.ComboCom->setEditText(U("comx"));
+    dialog->Command1->click();
+    QVERIFY(rig.form.messages.back().startsWith(U("端口 \"comx\" 不是串口.")));
+    QVERIFY(dialog->isVisible() && rig.port.opens == 0);
+
+    rig.form.ComboCom->setEditText(U("com9"));
+    dialog->Command1->click();
+    DeleteClosedDialogs();
+    QCOMPARE(rig.form.messages.back(), U("恭喜，已成功修复！"));
+
+    // The image is gone by the time "确定" is pressed.
+    rig.form.files = {rig.Path("x.nor")};
+    rig.form.CommandSatrt_Click();
+    std::filesystem::remove(rig.Path("x.nor").toStdString());
+    Open<FormBackNor>().value(0)->Command1->click();
+    DeleteClosedDialogs();
+    QCOMPARE(rig.form.messages.back(), U("文件错误!"));
+    QCOMPARE(rig.form.details.back(), rig.Path("x.nor") + U(": 文件或文件夹不存在 (No such file or directory)"));
   }
 
   void aRepairEndedPartWaySaysOnTheStatusLineThatItMustRunAgain() {

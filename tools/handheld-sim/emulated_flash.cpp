@@ -123,9 +123,9 @@ bool EmulatedFlash::LoadNand(const std::string& path, std::string& error) {
     return false;
   }
   const int start = static_cast<int>(nand::StartFromTrailer(&bytes[bytes.size() - nand::kTrailerSize]));
-  const int lastReachable = nand::LogicalBlockOfCode(nand::kBlock1Code - 1);  // the last whose block code fits
-  if (start < 1 || start + static_cast<int>(*blocks) - 1 > lastReachable) {
-    error = path + ": starting logical block " + std::to_string(start) + " is out of range";
+  if (start < 1 || start + static_cast<int>(*blocks) - 1 > static_cast<int>(nand::kLastBlockNumber)) {
+    error = path + ": " + std::to_string(*blocks) + " blocks from logical block " + std::to_string(start) +
+            " run past logical block FFFh (" + std::to_string(nand::kLastBlockNumber) + ")";
     return false;
   }
   nandBlocks.clear();

@@ -22,6 +22,11 @@
 #include <string>
 #include <thread>
 
+#ifdef TOLVAR_WITH_QT
+#include <QCoreApplication>
+
+#include "common/help_language.h"
+#endif
 #include "common/command_line_parser.h"
 #include "common/target_check.h"
 #include "emulated_flash.h"
@@ -53,9 +58,9 @@ void DefineOptions(CLI::App& app, Options& o) {
   app.add_option("--nand", o.nandFile, "NAND flash from a NAND image (default: generated, see --nand-blocks)")
       ->type_name("FILE");
   app.add_option("--nor-pages", o.norPages, "pages of the generated NOR flash (8)")->check(CLI::Range(1, 256));
-  app.add_option("--nand-blocks", o.nandBlocks, "blocks of the generated NAND flash (4)")->check(CLI::Range(1, 4096));
+  app.add_option("--nand-blocks", o.nandBlocks, "blocks of the generated NAND flash (4)")->check(CLI::Range(1L, static_cast<long>(nand::kLastBlockNumber)));
   app.add_option("--nand-start", o.nandStart, "logical block number of the first generated NAND block (2)")
-      ->check(CLI::Range(1, 0x1000));
+      ->check(CLI::Range(1L, static_cast<long>(nand::kLastBlockNumber)));
   app.add_option("--model", o.settings.transferSpeed, ModelChoices())
       ->transform([](const std::string& text) { return std::to_string(ModelOption(text).speed); })
       ->type_name("MODEL");
@@ -151,6 +156,12 @@ void RemoveLink(const std::string& link, const std::string& target) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef TOLVAR_WITH_QT
+  {
+    const QCoreApplication qt(argc, argv);  // only to find the program's folder
+    UseHelpInSystemLanguage();
+  }
+#endif
   Options o;
   CLI::App app("Plays the handheld on a pseudo-terminal; prints the device node to open on its first line.",
                "handheld-sim");
@@ -158,6 +169,11 @@ int main(int argc, char** argv) {
   if (const auto status = ParseCommandLine(app, std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr))
     return *status;
   o.settings.autoBackup = !o.manual;
+  if (o.nandStart + o.nandBlocks - 1 > static_cast<long>(nand::kLastBlockNumber)) {
+    std::fprintf(stderr, "handheld-sim: --nand-blocks %ld from --nand-start %ld runs past logical block FFFh (%u)\n",
+                 o.nandBlocks, o.nandStart, nand::kLastBlockNumber);
+    return kExitUsage;
+  }
 
   EmulatedFlash flash = EmulatedFlash::Generated(static_cast<int>(o.norPages), static_cast<int>(o.nandBlocks),
                                                  static_cast<int>(o.nandStart));
