@@ -159,9 +159,11 @@ std::string Verdict(const ImageCheck& check) {
 }
 
 std::string VerdictAdvice(const ImageCheck& check) {
-  const bool nor = check.problem.empty() && check.layout == ImageLayout::Nor;
   const std::string what = check.problem.empty() ? Joined(check.Problems()) : check.problem;
-  return "检查发现映像有问题: " + what + ".\r\n" +
-         (nor ? "请再读一次文曲星并与映像比较 (tolvar verify-nor); 校验值可以用 tolvar fix-nor-checks 校正."
-              : "请再读一次文曲星并与映像比较 (tolvar verify-nand), 或用 corvane verify --repair 写出纠正后的副本.");
+  std::string advice = "检查发现映像有问题: " + what + ".\r\n";
+  if (check.problem.empty() && check.layout == ImageLayout::Nor)
+    return advice + "请再读一次文曲星并与映像比较 (tolvar verify-nor); 校验值可以用 tolvar fix-nor-checks 校正.";
+  advice += "请再读一次文曲星并与映像比较 (tolvar verify-nand)";
+  // Only bits of the data are put right in Corvane's copy.
+  return advice + (check.nand.dataBit > 0 ? ", 或用 corvane verify --repair 写出纠正后的副本." : ".");
 }
