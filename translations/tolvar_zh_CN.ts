@@ -164,6 +164,26 @@ With no arguments Tolvar opens its window.</source>
         <source>the NOR image (.nor)</source>
         <translation>Nor 映像 (.nor)</translation>
     </message>
+    <message>
+        <source>answer Yes to the first N questions whether to start again (0)</source>
+        <translation>前 N 个&quot;是否重新开始&quot;的问题自动回答&quot;是&quot; (0)</translation>
+    </message>
+    <message>
+        <source>start with the blocks of the NAND image PARTIAL (a broken-off backup&apos;s x.partial.nand) kept: a handheld that starts at the block after them continues them; PARTIAL is only read</source>
+        <translation>先保留 Nand 映像 PARTIAL (中断的备份留下的 x.partial.nand) 中的块: 文曲星从它们之后的一块开始发送时, 备份接着这些块继续; PARTIAL 只读不写</translation>
+    </message>
+    <message>
+        <source>join NAND images whose logical blocks follow on or overlap into OUT (blocks held twice must agree)</source>
+        <translation>把逻辑块前后相接或重叠的 Nand 映像合并为 OUT (两个映像都有的块必须相同)</translation>
+    </message>
+    <message>
+        <source>two or more NAND images, in any order, then OUT, the NAND image to write</source>
+        <translation>两个或更多 Nand 映像, 顺序不限, 最后是要写入的 Nand 映像 OUT</translation>
+    </message>
+    <message>
+        <source>N:NONNEGATIVE</source>
+        <translation>N:非负整数</translation>
+    </message>
 </context>
 <context>
     <name>corvane</name>
@@ -351,6 +371,22 @@ With no arguments Corvane opens its window.</source>
     <message>
         <source>INT:INT in [0 - 10000]</source>
         <translation>整数 0-10000</translation>
+    </message>
+    <message>
+        <source>a NAND backup started again (after a failure, also in a later opening of the line) begins at the first block the computer had not confirmed in full, as a user picks it on the handheld; one that sent its end frame starts the next from the beginning</source>
+        <translation>重新开始的 Nand 备份 (失败之后, 也包括串口下一次打开时) 从电脑尚未完全确认的第一块开始, 就像用户在文曲星上选的那样; 已发出结束帧的备份, 下一次从头开始</translation>
+    </message>
+    <message>
+        <source>flip each bit the handheld sends with probability P, independently (a bad cable; 0: none)</source>
+        <translation>文曲星发出的每一位各自以概率 P 翻转 (不好的电缆; 0: 不翻转)</translation>
+    </message>
+    <message>
+        <source>seed of --ber&apos;s draws, so that a run can be repeated (1)</source>
+        <translation>--ber 随机抽取的种子, 使一次运行可以重复 (1)</translation>
+    </message>
+    <message>
+        <source>P:FLOAT in [0 - 1]</source>
+        <translation>P:小数 0-1</translation>
     </message>
 </context>
 </TS>

@@ -1,14 +1,17 @@
 #include <iostream>
 
 #include "backup/backup.h"
+#include "backup/image_join.h"
 #include "backup/image_summary.h"
 #include "command_line.h"
+#include "common/hex_text.h"
 #include "common/interruption.h"
 #include "image_check/image_check.h"
 
 namespace {
 
-int RunBackup(const Arguments& args, BackupEnding (*save)(Module1&)) {
+template <typename Save>
+int RunBackup(const Arguments& args, Save save) {
   const auto session = OpenSession(args);
   const BackupEnding ending = save(session->m);
   // Once the image replaced the file the backup has succeeded, whatever came after.
@@ -19,7 +22,44 @@ int RunBackup(const Arguments& args, BackupEnding (*save)(Module1&)) {
   return kExitSuccess;
 }
 
+// A NAND image whose blocks a backup or a join can take: one block at least,
+// logical blocks that exist. Nothing, after the refusal, otherwise.
+std::optional<ImageFile> NandImageToTake(Host& host, const std::string& path) {
+  std::string problem;
+  std::optional<ImageFile> image = OpenImageFile(path, problem, ImageLayout::Nand);
+  if (image && image->extent.units == 0)
+    problem = "文件中没有任何块";
+  else if (image && (image->extent.start < 1 || image->extent.start + image->extent.units > nand::kLogicalBlocks))
+    problem = "开始逻辑块号为" + HexNoZeros(static_cast<unsigned>(image->extent.start)) + "h, 逻辑块应在1h到FFFh之间";
+  if (problem.empty()) return image;
+  RefuseImage(host, "文件错误!", path + ": " + problem);
+  return std::nullopt;
+}
+
 }  // namespace
 
 int BackupNorVerb(const Arguments& args) { return RunBackup(args, SaveNor); }
-int BackupNandVerb(const Arguments& args) { return RunBackup(args, SaveNand); }
+
+int BackupNandVerb(const Arguments& args) {
+  if (args.partial.empty()) return RunBackup(args, SaveNand);
+  ConsoleHost host(true, args.model);
+  const std::optional<ImageFile> partial = NandImageToTake(host, args.partial);
+  if (!partial) return kExitFailure;
+  return RunBackup(args, [&partial](Module1& m) { return ContinueNand(m, *partial); });
+}
+
+int JoinVerb(const Arguments& args) {
+  ConsoleHost host(true, "NC3000");
+  std::vector<ImageFile> inputs;
+  for (std::size_t i = 0; i + 1 < args.images.size(); ++i) {
+    const std::optional<ImageFile> image = NandImageToTake(host, args.images[i]);
+    if (!image) return kExitFailure;
+    inputs.push_back(*image);
+  }
+  const std::string& output = args.images.back();
+  const JoinedImage joined = JoinNandImages(inputs, output);
+  if (!joined.problem.empty()) return RefuseImage(host, joined.problem, {});
+  host.ShowMessage("已合并为 " + output + ": " + DescribeExtent(joined.extent));
+  std::cout << ImageSummary(output) << std::endl;
+  return kExitSuccess;
+}

@@ -91,12 +91,23 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
     v->add_flag("--format", a.format, "format the handheld after the repair");
   };
 
+  const auto backup = [&](CLI::App* v) {
+    transfer(v);
+    v->add_option("--retries", a.retries, "answer Yes to the first N questions whether to start again (0)")
+        ->check(CLI::NonNegativeNumber)
+        ->type_name("N");
+  };
+
   CLI::App* v = verb("backup-nor", "back up the NOR flash into FILE", BackupNorVerb);
-  transfer(v);
+  backup(v);
   file(v, "the NOR image to write (.nor)");
 
   v = verb("backup-nand", "back up the NAND flash into FILE", BackupNandVerb);
-  transfer(v);
+  backup(v);
+  v->add_option("--continue", a.partial,
+                "start with the blocks of the NAND image PARTIAL (a broken-off backup's x.partial.nand) kept: a "
+                "handheld that starts at the block after them continues them; PARTIAL is only read")
+      ->type_name("PARTIAL");
   file(v, "the NAND image to write (.nand)");
 
   v = verb("repair-nor", "write pages of a NOR image back into the handheld", RepairNorVerb);
@@ -131,6 +142,13 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
            "all is sound", CheckVerb);
   file(v, "the image: a NOR image (.nor) or a NAND image (.nand)");
 
+  v = verb("join", "join NAND images whose logical blocks follow on or overlap into OUT (blocks held twice must agree)",
+           JoinVerb);
+  v->add_option("IMAGES", a.images, "two or more NAND images, in any order, then OUT, the NAND image to write")
+      ->required()
+      ->expected(-3)
+      ->type_name("");
+
   v = verb("fix-nor-checks", "correct a NOR image's CRC and NorCheckSum in place", FixNorChecksVerb);
   file(v, "the NOR image (.nor)");
 
@@ -151,7 +169,8 @@ int RefuseImage(Host& host, const std::string& message, const std::string& reaso
   return kExitFailure;
 }
 
-ConsoleSession::ConsoleSession(const std::string& model, bool batch) : host(batch, model), m(io, clock, host) {
+ConsoleSession::ConsoleSession(const std::string& model, bool batch, int retries)
+    : host(batch, model, retries), m(io, clock, host) {
   host.SetModule(&m);
 }
 
@@ -169,7 +188,7 @@ void ConsoleSession::UsePort(const std::string& port) {
 }
 
 std::unique_ptr<ConsoleSession> OpenSession(const Arguments& args) {
-  auto session = std::make_unique<ConsoleSession>(args.model, args.batch);
+  auto session = std::make_unique<ConsoleSession>(args.model, args.batch, args.retries);
   session->UsePort(args.port);
   session->m.ImagePath = args.file;
   return session;

@@ -15,6 +15,7 @@ struct Arguments {
   std::string port;                   // --port
   std::string model = "NC3000";       // --model, "NC3000" or "2000系列"
   bool batch = false;                 // --batch
+  int retries = 0;                    // --retries: restart questions answered Yes
   bool lowSpeed = false;              // --low-speed
   bool format = false;                // --format
   NorRepairOptions pages;             // --pages: its page choices (02- by default)
@@ -23,13 +24,15 @@ struct Arguments {
   std::string firstBlock, lastBlock;  // --blocks FIRST-LAST
   std::string file;                   // FILE, or A of compare
   std::string otherFile;              // B of compare
+  std::string partial;                // backup-nand --continue PARTIAL
+  std::vector<std::string> images;    // join: the images, then OUT
 };
 
 // The serial port, clock, terminal and connection state of one verb's run,
 // set up from --port and --model.
 class ConsoleSession {
  public:
-  ConsoleSession(const std::string& model, bool batch);
+  ConsoleSession(const std::string& model, bool batch, int retries = 0);
   // Takes "comN" (any case) or a device: a name with a slash is a path,
   // opened as given; a bare name is a device of the system's (in /dev).
   // "auto" has been replaced by the adapter's name before.
@@ -62,3 +65,4 @@ int VerifyNorVerb(const Arguments& args);
 int VerifyNandVerb(const Arguments& args);
 int CompareVerb(const Arguments& args);
 int CheckVerb(const Arguments& args);
+int JoinVerb(const Arguments& args);

@@ -31,6 +31,11 @@ void ConsoleHost::SetStatus(const std::string& text) {
   std::cout << text << std::endl;
 }
 
+void ConsoleHost::SetStatusCount(const std::string& text, const std::string& count) {
+  SetStatus(text);
+  progress_.Received(count);
+}
+
 void ConsoleHost::ShowMessage(const std::string& text) {
   progress_.Clear();
   std::cout << text << std::endl;
@@ -54,12 +59,20 @@ void ConsoleHost::ShowResetPrompt(const std::string& text) {
 bool ConsoleHost::Ask(const std::string& question, bool) {
   progress_.Clear();
   std::cout << question << " (y/n) " << std::flush;
+  if (retries_ > 0 && !Interrupted()) {
+    --retries_;
+    std::cout << "y" << std::endl;
+    return true;
+  }
   if (!Interactive()) {
     std::cout << "n" << std::endl;
     return false;
   }
   std::string answer;
-  if (!ReadAnswer(answer)) return false;
+  if (!ReadAnswer(answer)) {
+    if (Interrupted() && module_) module_->RequestCancel();  // an interrupted question is a cancel
+    return false;
+  }
   return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
 }
 

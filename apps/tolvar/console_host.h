@@ -10,13 +10,17 @@ class Module1;
 // is printed; questions read y/n from a terminal and count as No in batch
 // mode or when no terminal is attached. An interruption (Ctrl-C, Ctrl-\, SIGTERM,
 // SIGHUP) cancels the transfer, also while a question or the reset prompt
-// waits for an answer.
+// waits for an answer. The first `retries` questions are answered Yes by
+// themselves (a backup's restart questions, --retries).
 class ConsoleHost final : public Host {
  public:
-  ConsoleHost(bool batch, std::string model) : batch_(batch), model_(std::move(model)) {}
+  ConsoleHost(bool batch, std::string model, int retries = 0)
+      : batch_(batch), model_(std::move(model)), retries_(retries) {}
   void SetModule(Module1* m) { module_ = m; }
 
   void SetStatus(const std::string& text) override;
+  // The text is printed when it changes; the count goes on the progress line.
+  void SetStatusCount(const std::string& text, const std::string& count) override;
   void SetBarRange(Bar bar, int minimum, int maximum) override { progress_.Range(bar, minimum, maximum); }
   void SetBarValue(Bar bar, int value) override { progress_.Value(bar, value); }
   void ShowMessage(const std::string& text) override;
@@ -32,6 +36,7 @@ class ConsoleHost final : public Host {
   bool Interactive() const;
   bool batch_;
   std::string model_;
+  int retries_;
   std::string status_;
   Module1* module_ = nullptr;
   TerminalProgress progress_ = TerminalProgress::ForStandardError();

@@ -30,11 +30,11 @@ std::string StoredCheckBytes(const std::string& path) {
 // left behind: a handheld partly written must be repaired again; an
 // untouched one is said so, and so are the image's check values when the
 // repair rewrote them before it ended.
-int Ended(ConsoleSession& session, RepairEnding ending, bool checksRewritten = false) {
+int Ended(ConsoleSession& session, RepairEnding ending, bool checksRewritten = false, const std::string& next = {}) {
   if (ending == RepairEnding::Success) return kExitSuccess;
   std::string line = ending == RepairEnding::Cancel || Interrupted() ? "已取消: " : "";
   if (session.m.HandheldWritten)
-    line += kRunRepairAgain;
+    line += kRunRepairAgain + next;
   else
     line += std::string("没有向文曲星写入任何数据") +
             (checksRewritten ? ", 但映像文件中的校验值已经校正 (0x1FFF0-0x1FFF1, 0x1FFFE-0x1FFFF)." : ".");
@@ -66,7 +66,8 @@ int RepairNandVerb(const Arguments& args) {
     return kExitUsage;
   }
   const NandRepairOptions options{args.lowSpeed, args.format};
-  return Ended(*session, BackNand(session->m, range.firstBlock, range.lastBlock, check.startLogicalBlock, options));
+  const RepairEnding ending = BackNand(session->m, range.firstBlock, range.lastBlock, check.startLogicalBlock, options);
+  return Ended(*session, ending, false, NandRepairNext(session->m.FirstUnconfirmedBlock, range.lastBlock, true));
 }
 
 int FixNorChecksVerb(const Arguments& args) {

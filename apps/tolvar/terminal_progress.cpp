@@ -20,6 +20,7 @@ void TerminalProgress::Start(Clock::time_point now) {
   lastDrawn_ = {};
   steps_ = lastValue_ = total_ = totalDone_ = 0;
   frames_ = 0;
+  received_.clear();
 }
 
 void TerminalProgress::Range(Host::Bar bar, int minimum, int maximum) {
@@ -62,6 +63,8 @@ std::string TerminalProgress::Line(Clock::time_point now) const {
     const long whole = static_cast<long>(left + 0.5);
     std::snprintf(text, sizeof text, "%d/%d %s  %.0f 字节/秒  剩余 %ld:%02ld", totalDone_, total_, unit, rate,
                   whole / 60, whole % 60);
+  } else if (!received_.empty()) {
+    std::snprintf(text, sizeof text, "%s  %.0f 字节/秒", received_.c_str(), rate);
   } else {
     std::snprintf(text, sizeof text, "%lld %s  %.0f 字节/秒", steps_ > 0 ? frames_ / steps_ : 0, unit, rate);
   }

@@ -27,6 +27,9 @@ class TerminalProgress {
   void Value(Host::Bar bar, int value, Clock::time_point now = Clock::now());
   // Wipes the line before other output is printed.
   void Clear();
+  // A backup's own count of what it received ("已收到 123 块"), shown from now
+  // on in place of the count of the frames this run moved.
+  void Received(const std::string& count) { received_ = count; }
 
   // The line as it would be shown now.
   std::string Line(Clock::time_point now) const;
@@ -44,6 +47,7 @@ class TerminalProgress {
   long long frames_ = 0;   // frames or pages moved since Start
   int total_ = 0;          // pages or blocks of a repair, 0 when unknown
   int totalDone_ = 0;
+  std::string received_;
 
   bool Nor() const { return steps_ == wire::kNorFramesPerPage; }
   int BytesPerStep() const { return static_cast<int>(Nor() ? wire::kNorPayload : wire::kNandPayload); }

@@ -6,7 +6,7 @@
 
 namespace {
 
-BackupEnding SaveImage(Module1& m, const BackupFlavor& flavor) {
+BackupEnding SaveImage(Module1& m, const BackupFlavor& flavor, const ImageFile* partial = nullptr) {
   // A target that could never be written is refused before the port opens,
   // not after the user waited through the whole transfer.
   const Target target = CheckTarget(m.ImagePath);
@@ -15,6 +15,10 @@ BackupEnding SaveImage(Module1& m, const BackupFlavor& flavor) {
     return BackupEnding::TargetRefused;
   }
   SavedImage image(m.ImagePath, flavor);
+  if (partial && !image.KeepBlocksOf(*partial)) {
+    m.host.ShowMessage(image.Problem());
+    return BackupEnding::Error;
+  }
   return ReceiveLocked(m, flavor, image);
 }
 
@@ -37,5 +41,6 @@ BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor) {
 
 BackupEnding SaveNor(Module1& m) { return SaveImage(m, kNorBackup); }
 BackupEnding SaveNand(Module1& m) { return SaveImage(m, kNandBackup); }
+BackupEnding ContinueNand(Module1& m, const ImageFile& partial) { return SaveImage(m, kNandBackup, &partial); }
 BackupEnding ReceiveNorImage(Module1& m) { return ReceiveImage(m, kNorBackup); }
 BackupEnding ReceiveNandImage(Module1& m) { return ReceiveImage(m, kNandBackup); }

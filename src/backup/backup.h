@@ -1,6 +1,8 @@
 #pragma once
 #include "link/module1.h"
 
+struct ImageFile;
+
 // How a backup ended. The window learns nothing from it (everything was said
 // in message boxes); the command line turns it into its exit status.
 enum class BackupEnding {
@@ -21,6 +23,10 @@ enum class BackupEnding {
 // be set; ImagePath is checked first (see CheckTarget). Answering Yes to a restart question starts over inside.
 BackupEnding SaveNor(Module1& m);
 BackupEnding SaveNand(Module1& m);
+// SaveNand starting with the blocks of the NAND image `partial` kept, as if
+// an earlier attempt had received them: a handheld that starts at the block
+// after them continues them (see SavedImage). `partial` is only read.
+BackupEnding ContinueNand(Module1& m, const ImageFile& partial);
 
 // The transfers alone (the port is open).
 BackupEnding ReceiveNorImage(Module1& m);

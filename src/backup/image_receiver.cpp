@@ -1,6 +1,7 @@
 #include "backup/image_receiver.h"
 
 #include "common/handheld_layout.h"
+#include "common/hex_text.h"
 
 const BackupFlavor kNorBackup{wire::kNorAnnounce, wire::kNorPayload, wire::kNorFramesPerPage, "备份系统Nor成功!", false};
 const BackupFlavor kNandBackup{wire::kNandAnnounce, wire::kNandPayload, nand::kPagesPerBlock, "备份系统Nand成功!", true};
@@ -14,6 +15,7 @@ const char kPayloadCheckError[] = "接收数据时校验错2!";
 const char kNotFromPageZero[] = "请从00页开始发送!";
 const char kNoBlockNumber[] = "第一帧的块号无效(高字节大于80h),无法确定开始逻辑块号!";
 const char kSpeedError[] = "更改串口设置时出错!";
+const char kReceiving[] = "正在接收数据...";
 
 enum class Got { Byte, Cancel, Timeout };
 
@@ -41,13 +43,18 @@ class BackupRun {
   Got AwaitByte(std::uint8_t wanted);
   Got ReceiveHeader();
   Got ReceivePayload(bool& checkOk);
-  bool CheckFirstFrame(const char*& error);
+  const char* FirstFrameError() const;
+  bool TakeFirstFrame();
+  void ShowReceived();
   // Asked once more before the image replaces the file: a cancel or an
   // interruption that came meanwhile (while the disk flushed) still counts.
   bool StillWanted() {
     host_.ProcessEvents();
     return !m_.CancelFlag;
   }
+
+  int received_ = 0;        // whole blocks (NAND) or pages (NOR) of the image so far
+  unsigned continuedAt_ = 0;  // NAND: the logical block this attempt continues the kept ones at
 
   AttemptResult Ask(const char* question, BackupEnding ifNo);
   // The ending of a wait that brought no byte.
@@ -104,17 +111,34 @@ Got BackupRun::ReceivePayload(bool& checkOk) {
 
 // NOR: the first data frame must be page 00. NAND: it names the first block,
 // which needs a high byte below 80h (80h itself marks the end frame).
-bool BackupRun::CheckFirstFrame(const char*& error) {
-  if (m_.FirstPageSeen) return true;
+const char* BackupRun::FirstFrameError() const {
   const std::uint8_t* h = m_.HeaderBuffer.data();
-  const bool ok = flavor_.nand ? h[0] < wire::kEndFrame : h[1] == 0;
-  if (!ok) {
-    error = flavor_.nand ? kNoBlockNumber : kNotFromPageZero;
-    return false;
-  }
-  if (flavor_.nand) sink_.FirstBlock(h[0] * 256u + h[1]);
+  if (flavor_.nand) return h[0] < wire::kEndFrame ? nullptr : kNoBlockNumber;
+  return h[1] == 0 ? nullptr : kNotFromPageZero;
+}
+
+// NAND: the sink learns the first block, and whether the attempt continues
+// blocks it kept; the status line says so.
+bool BackupRun::TakeFirstFrame() {
   m_.FirstPageSeen = true;
+  if (!flavor_.nand) return true;
+  const unsigned f = m_.HeaderBuffer[0] * 256u + m_.HeaderBuffer[1];
+  if (!sink_.FirstBlock(f)) return false;
+  received_ = sink_.KeptBlocks();
+  if (received_ > 0) {
+    continuedAt_ = static_cast<unsigned>(nand::LogicalBlockOfCode(static_cast<int>(f)));
+    ShowReceived();
+  }
   return true;
+}
+
+// "正在接收数据...", whether the attempt continues kept blocks, and the count
+// of whole blocks or pages received.
+void BackupRun::ShowReceived() {
+  std::string status = kReceiving;
+  if (continuedAt_ > 0) status += " 从第 " + HexNoZeros(continuedAt_) + "h 块继续";
+  if (received_ == 0) return host_.SetStatus(status);
+  host_.SetStatusCount(status, "已收到 " + std::to_string(received_) + (flavor_.nand ? " 块" : " 页"));
 }
 
 AttemptResult BackupRun::Attempt() {
@@ -133,7 +157,9 @@ AttemptResult BackupRun::Attempt() {
     return {host_.Ask(kTimeoutQuestion), BackupEnding::TimeoutBeforeFile};
   }
   m_.FirstPageSeen = false;
-  host_.SetStatus("正在接收数据...");
+  received_ = 0;
+  continuedAt_ = 0;
+  ShowReceived();
 
   if (!sink_.Begin()) {
     // Nothing to restart until the user fixes what the sink needs.
@@ -157,8 +183,10 @@ AttemptResult BackupRun::Attempt() {
       const std::optional<BackupEnding> ending = sink_.Complete(host_, [this] { return StillWanted(); });
       return ending ? AttemptResult{false, *ending} : SinkError();
     }
-    const char* firstFrameError = nullptr;
-    if (!CheckFirstFrame(firstFrameError)) return Error(firstFrameError);
+    if (!m_.FirstPageSeen) {
+      if (const char* error = FirstFrameError()) return Error(error);
+      if (!TakeFirstFrame()) return SinkError();
+    }
 
     bool checkOk = false;
     const Got payload = ReceivePayload(checkOk);
@@ -167,14 +195,16 @@ AttemptResult BackupRun::Attempt() {
     if (!sink_.Add(m_.TransferBuffer.data(), flavor_.payloadSize)) return SinkError();
 
     host_.SetBarValue(Host::Bar::Current, frame + 1);
+    if (frame + 1 == flavor_.framesPerBar) {
+      ++received_;
+      ShowReceived();
+    }
   }
 }
 
 AttemptResult BackupRun::Ask(const char* question, BackupEnding ifNo) {
   host_.HideCancelDialog();
-  const bool again = host_.Ask(question);
-  sink_.Discard();
-  return {again, ifNo};
+  return {host_.Ask(question), ifNo};
 }
 
 // The port's device went away (a cable pulled out): the attempt ends at once
@@ -182,7 +212,6 @@ AttemptResult BackupRun::Ask(const char* question, BackupEnding ifNo) {
 AttemptResult BackupRun::Lost() {
   host_.HideCancelDialog();
   const bool again = host_.Ask(m_.LostPortText() + "\r\n您要重新开始备份吗?");
-  sink_.Discard();
   if (again && !m_.ReopenPort()) return {false, BackupEnding::PortFailed};
   return {again, BackupEnding::PortLost};
 }
@@ -193,26 +222,18 @@ AttemptResult BackupRun::Error(const std::string& message) {
   return Ask(kRestartQuestion, BackupEnding::Error);
 }
 
-AttemptResult BackupRun::Cancel() {
-  sink_.Discard();
-  return {false, BackupEnding::Cancel};
-}
+AttemptResult BackupRun::Cancel() { return {false, BackupEnding::Cancel}; }
 
 AttemptResult BackupRun::SpeedError() {
   host_.HideCancelDialog();
   host_.ShowMessage(kSpeedError);
-  sink_.Discard();
   return {false, BackupEnding::SpeedError};
 }
 
 // A full disk, a failing drive or an unreadable file ends the attempt at
 // the payload that met it, with the system's reason; the user may set it
 // right and start again.
-AttemptResult BackupRun::SinkError() {
-  const std::string problem = sink_.Problem();
-  sink_.Discard();
-  return Error(problem);
-}
+AttemptResult BackupRun::SinkError() { return Error(sink_.Problem()); }
 
 }  // namespace
 
@@ -221,6 +242,17 @@ BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor, ImageSink& sin
   BackupRun run(m, flavor, sink);
   for (;;) {
     const AttemptResult result = run.Attempt();
-    if (!result.again) return result.ending;
+    if (result.again) {
+      sink.Restart();
+      continue;
+    }
+    // Success and a failed replace took their own steps in Complete. A
+    // cancel, also one that answered a question, keeps nothing.
+    if (result.ending == BackupEnding::Success || result.ending == BackupEnding::ReplaceFailed) return result.ending;
+    if (result.ending == BackupEnding::Cancel || m.CancelFlag)
+      sink.Discard();
+    else
+      sink.Abandon(m.host);
+    return result.ending;
   }
 }

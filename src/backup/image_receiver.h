@@ -20,14 +20,20 @@ extern const BackupFlavor kNorBackup;
 extern const BackupFlavor kNandBackup;
 
 // Where the frames of a backup go: into a file (the backups) or against one
-// (the verifications). Every attempt starts it afresh.
+// (the verifications). Every attempt starts it afresh, unless it continues
+// blocks the sink kept (see Restart).
 class ImageSink {
  public:
   virtual ~ImageSink() = default;
-  // The hello was answered: a new image begins. False when it cannot; Problem() says why.
+  // The hello was answered: an attempt's frames begin. False when they
+  // cannot; Problem() says why.
   virtual bool Begin() = 0;
-  // NAND: the block number f of this attempt's first data frame.
-  virtual void FirstBlock(unsigned /*f*/) {}
+  // NAND: the block number f of this attempt's first data frame. False when
+  // the image cannot go on, as for Add.
+  virtual bool FirstBlock(unsigned /*f*/) { return true; }
+  // The whole blocks kept from earlier attempts that this attempt continues
+  // (known once FirstBlock was told; 0 when it started afresh).
+  virtual int KeptBlocks() const { return 0; }
   // A data frame's payload whose check byte agreed. False when it could not be taken.
   virtual bool Add(const std::uint8_t* bytes, std::size_t count) = 0;
   // The end frame arrived. Says what the user is to hear and gives the
@@ -36,7 +42,13 @@ class ImageSink {
   // `stillWanted` at the last moment before it does, and takes the cancel
   // ending when the user or an interruption called the backup off by then.
   virtual std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>& stillWanted) = 0;
-  // The attempt ended otherwise: forget what it brought.
+  // The attempt ended and the user asked for another: keep what the next
+  // attempt may continue. By default nothing is kept.
+  virtual void Restart() { Discard(); }
+  // The backup ended without success and without a cancel: keep what may be
+  // kept and tell the user where. By default nothing is kept.
+  virtual void Abandon(Host& /*host*/) { Discard(); }
+  // Cancelled: forget everything.
   virtual void Discard() = 0;
   // Why Begin or Add failed, as a message shows it.
   virtual std::string Problem() const = 0;

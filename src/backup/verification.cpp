@@ -14,7 +14,10 @@ class ComparedImage final : public ImageSink {
     comparison_.Restart(nand_ ? nand::LogicalBlockOfCode(0) : 0);
     return true;
   }
-  void FirstBlock(unsigned f) override { comparison_.Restart(nand::LogicalBlockOfCode(f)); }
+  bool FirstBlock(unsigned f) override {
+    comparison_.Restart(nand::LogicalBlockOfCode(static_cast<int>(f)));
+    return true;
+  }
   bool Add(const std::uint8_t* bytes, std::size_t count) override { return comparison_.Add(bytes, count); }
   std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>&) override {
     if (!comparison_.Finish()) return std::nullopt;

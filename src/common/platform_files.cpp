@@ -38,6 +38,10 @@ bool SeekFile(std::FILE* file, std::uint64_t offset) {
   return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
 }
 
+bool TruncateFile(std::FILE* file, std::uint64_t length) {
+  return std::fflush(file) == 0 && _chsize_s(_fileno(file), static_cast<long long>(length)) == 0;
+}
+
 bool FolderWritable(const std::filesystem::path& folder) { return _waccess(folder.c_str(), 2) == 0; }
 
 ReplaceBarrier WhatBarsReplacing(const std::filesystem::path& file, const std::filesystem::path&) {
@@ -107,6 +111,10 @@ std::FILE* CreateNewFile(const std::string& path, const std::string& like) {
 
 bool SeekFile(std::FILE* file, std::uint64_t offset) {
   return ::fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+bool TruncateFile(std::FILE* file, std::uint64_t length) {
+  return std::fflush(file) == 0 && ::ftruncate(::fileno(file), static_cast<off_t>(length)) == 0;
 }
 
 bool FolderWritable(const std::filesystem::path& folder) { return ::access(folder.c_str(), W_OK | X_OK) == 0; }

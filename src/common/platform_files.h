@@ -24,6 +24,9 @@ std::FILE* CreateNewFile(const std::string& path, const std::string& like = {});
 // Moves to a byte position anywhere in a large file.
 bool SeekFile(std::FILE* file, std::uint64_t offset);
 
+// Cuts a file open for writing back to its first `length` bytes.
+bool TruncateFile(std::FILE* file, std::uint64_t length);
+
 // True when files can be created in `folder`.
 bool FolderWritable(const std::filesystem::path& folder);
 

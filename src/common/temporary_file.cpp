@@ -30,8 +30,8 @@ constexpr std::size_t kLongestName = 255;
 // Bytes of the target's name kept in the short fallback name.
 constexpr std::size_t kShortStem = 40;
 
-std::string Numbered(const std::string& stem, unsigned number) {
-  return stem + (number == 0 ? "" : "." + std::to_string(number)) + ".temp";
+std::string Numbered(const std::string& stem, unsigned number, const std::string& suffix) {
+  return stem + (number == 0 ? "" : "." + std::to_string(number)) + suffix;
 }
 
 bool NameFits(const std::string& path) {
@@ -62,24 +62,29 @@ bool TemporaryFile::Fail(const std::string& reason) {
   return false;
 }
 
-bool TemporaryFile::Create() {
-  Discard();
-  std::string stem = target_;
+std::FILE* CreateFreeFile(const std::string& stem, const std::string& suffix, std::string& path,
+                          const std::string& like) {
+  std::string tried = stem;
   for (unsigned number = 0;; ++number) {
-    path_ = Numbered(stem, number);
-    const bool fits = NameFits(path_);
+    path = Numbered(tried, number, suffix);
+    const bool fits = NameFits(path);
     errno = 0;
-    file_ = fits ? CreateNewFile(path_, target_) : nullptr;
-    if (file_) break;
+    if (std::FILE* file = fits ? CreateNewFile(path, like) : nullptr) return file;
     const bool tooLong = !fits || errno == ENAMETOOLONG;
-    if (tooLong && stem == target_) {
-      stem = ShortStem(target_);
-      number = static_cast<unsigned>(-1);  // the short names count from .temp again
+    if (tooLong && tried == stem) {
+      tried = ShortStem(stem);
+      number = static_cast<unsigned>(-1);  // the short names count from the first again
       continue;
     }
-    if (tooLong) return Fail(ENAMETOOLONG);
-    if (errno != EEXIST) return Fail(errno);
+    if (tooLong) errno = ENAMETOOLONG;
+    if (tooLong || errno != EEXIST) return nullptr;
   }
+}
+
+bool TemporaryFile::Create() {
+  Discard();
+  file_ = CreateFreeFile(target_, ".temp", path_, target_);
+  if (!file_) return Fail(errno);
   std::setvbuf(file_, nullptr, _IONBF, 0);
   owned_ = true;
   withdrawn_ = false;
@@ -110,13 +115,24 @@ bool TemporaryFile::Close() {
   return closed || Fail(errno);
 }
 
-bool TemporaryFile::Commit(const std::function<bool()>& stillWanted) {
+bool TemporaryFile::TruncateTo(std::uint64_t length) {
+  if (!file_) return Fail(EBADF);
+  errno = 0;
+  if (!TruncateFile(file_, length) || !SeekFile(file_, length)) return Fail(errno);
+  written_ = length;
+  return true;
+}
+
+bool TemporaryFile::Finish() {
   if (!owned_) return Fail(EBADF);
-  if (!Close()) {
-    const std::string reason = error_;
-    Discard();
-    return Fail(reason);
-  }
+  if (Close()) return true;
+  const std::string reason = error_;
+  Discard();
+  return Fail(reason);
+}
+
+bool TemporaryFile::Commit(const std::function<bool()>& stillWanted) {
+  if (!Finish()) return false;
   // The target may have changed since it was checked before the transfer.
   const Target now = CheckTarget(target_);
   if (!now.problem.empty()) return Fail(now.problem);
@@ -129,6 +145,22 @@ bool TemporaryFile::Commit(const std::function<bool()>& stillWanted) {
     if (withdrawn_) Discard();
     return false;
   }
+  owned_ = false;
+  return true;
+}
+
+bool TemporaryFile::KeepAsNew(const std::string& stem, const std::string& suffix) {
+  // The name is taken by a new empty file of ours, which the file then replaces.
+  std::string name;
+  std::FILE* reserved = CreateFreeFile(stem, suffix, name, target_);
+  if (!reserved) return Fail(name + ": " + SystemReason(errno));
+  std::fclose(reserved);
+  if (!Finish() || !SyncToDisk(path_, error_) || !RenameOver(path_, name, error_)) {
+    std::error_code ec;
+    fs::remove(PathFromUtf8(name), ec);
+    return false;
+  }
+  path_ = name;
   owned_ = false;
   return true;
 }

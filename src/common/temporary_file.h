@@ -29,6 +29,10 @@ class TemporaryFile {
   // temporary file, not even one left behind by a power cut.
   bool Create();
   bool Write(const void* bytes, std::size_t count);
+  // Cuts the file back to its first `length` bytes; writes go on from there.
+  bool TruncateTo(std::uint64_t length);
+  // The bytes the file holds.
+  std::uint64_t Size() const { return written_; }
   // Closes the file, flushes it to the disk and renames it over the target
   // in one step. On failure the target is unchanged; a file that could not be
   // closed is incomplete and deleted, a complete one is still ours (Holds):
@@ -41,6 +45,10 @@ class TemporaryFile {
   // Withdrawn() says why. Once renamed, the new file stays whatever follows.
   bool Commit(const std::function<bool()>& stillWanted = {});
   bool Withdrawn() const { return withdrawn_; }
+  // Closes the file, flushes it to the disk and gives it the first free
+  // name of stem + suffix, stem.1 + suffix and so on (see CreateFreeFile),
+  // which path() then names; it is no longer ours. On failure as Commit.
+  bool KeepAsNew(const std::string& stem, const std::string& suffix);
   // Closes and deletes our temporary file; nothing happens when there is none.
   void Discard();
   // Leaves a complete temporary file in place (it is no longer ours).
@@ -58,6 +66,8 @@ class TemporaryFile {
   bool Fail(int errorNumber);
   bool Fail(const std::string& reason);
   bool Close();
+  // Closes a file of ours for good; one that cannot be closed is incomplete and deleted.
+  bool Finish();
 
   std::string target_;
   std::string path_;
@@ -67,6 +77,15 @@ class TemporaryFile {
   std::uint64_t written_ = 0;
   std::string error_;
 };
+
+// Creates a new file exclusively under the first free name of stem + suffix,
+// stem.1 + suffix, stem.2 + suffix and so on (a name too long for the file
+// system falls back to a short stem in the same folder), so that no file
+// standing there is ever opened or truncated; no more open than the file
+// `like` (see CreateNewFile). Returns it open for writing bytes, with its
+// name in `path`; null with errno set on failure.
+std::FILE* CreateFreeFile(const std::string& stem, const std::string& suffix, std::string& path,
+                          const std::string& like = {});
 
 // Tests stand in a full disk or a failing drive here. While set, the function
 // sees every write to a temporary file (the bytes the file holds so far and

@@ -15,6 +15,10 @@ class Host {
 
   // LabelStatus.
   virtual void SetStatus(const std::string& /*text*/) {}
+  // LabelStatus with a count after it that changes often ("正在接收数据...",
+  // "已收到 123 块"). A window shows them as one line; a terminal may keep the
+  // count apart.
+  virtual void SetStatusCount(const std::string& text, const std::string& count) { SetStatus(text + " " + count); }
   // Progress bars. A range keeps the value inside it.
   virtual void SetBarRange(Bar /*bar*/, int /*minimum*/, int /*maximum*/) {}
   virtual void SetBarValue(Bar /*bar*/, int /*value*/) {}

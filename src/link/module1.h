@@ -37,6 +37,7 @@ class Module1 {
   bool FirstPageSeen = false; // NOR backup: the first data frame passed the page 00 test
   int TransferKind = 0;       // 1 while a backup runs, 0 while a repair runs
   bool HandheldWritten = false; // the repair running or ended last has sent the handheld a frame
+  int FirstUnconfirmedBlock = 0; // a NAND repair that ended early: the first file block the handheld did not confirm
   std::array<std::uint8_t, wire::kHeaderSize> HeaderBuffer{};
   std::array<std::uint8_t, wire::kNandFrameSize> TransferBuffer{};  // the largest frame
 

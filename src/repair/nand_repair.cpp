@@ -57,5 +57,7 @@ RepairEnding RepairNand(Module1& m, int firstBlock, int lastBlock, int startLogi
     return AttemptEnd::Done;
   });
   image.Close();
-  return ending == RepairEnding::Success ? link.Finish(options.format) : ending;
+  if (ending == RepairEnding::Success) return link.Finish(options.format);
+  m.FirstUnconfirmedBlock = firstBlock + link.FramesConfirmed() / nand::kPagesPerBlock;
+  return ending;
 }

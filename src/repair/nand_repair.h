@@ -9,7 +9,8 @@
 // The NAND repair with the main window locked: open the port, repair blocks
 // firstBlock..lastBlock (1-based file blocks), close the port, restore the
 // window, unload the cancel dialog. ImagePath and ComPort must be set.
-// Afterwards HandheldWritten tells whether any frame went out.
+// Afterwards HandheldWritten tells whether any frame went out, and after an
+// early ending FirstUnconfirmedBlock names where a repair must start again.
 RepairEnding BackNand(Module1& m, int firstBlock, int lastBlock, int startLogicalBlock, const NandRepairOptions& options);
 
 // The repair alone (the port is open): prompt with the range, connect, send

@@ -1,4 +1,5 @@
 #pragma once
+#include <string>
 
 // How a repair ended. The window learns nothing from it (everything was said
 // in message boxes); the command line turns it into its exit status.
@@ -18,3 +19,12 @@ enum class RepairEnding {
 // part of the image (Module1::HandheldWritten): the handheld holds a mixture
 // of old and new data until a repair runs to the end.
 inline constexpr const char* kRunRepairAgain = "文曲星只写入了一部分, 必须重新运行修复.";
+
+// What a NAND repair that ended early adds: the first block the handheld did
+// not confirm (Module1::FirstUnconfirmedBlock) and the range to repair next,
+// as the repair dialog's boxes take it or as --blocks does.
+inline std::string NandRepairNext(int from, int last, bool commandLine) {
+  const std::string first = std::to_string(from), end = std::to_string(last);
+  return " 第 " + first + " 块起未经文曲星确认, 请再修复" +
+         (commandLine ? " --blocks " + first + "-" + end : "第 " + first + " 块到 " + end + " 块") + ".";
+}

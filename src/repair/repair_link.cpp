@@ -43,7 +43,9 @@ AttemptEnd RepairLink::WaitForGoAhead(int tickLimit, bool checkErrors) {
     if (checkErrors && value == wire::kCheckError) return StopWith(AttemptEnd::CheckError, kCheckErrorMessage);
     if (m.PortLost) return TimedOut();
     m.YieldAfterPoll(value >= 0);
-    if (value == wire::kGoAhead) return AttemptEnd::Done;
+    if (value != wire::kGoAhead) continue;
+    if (checkErrors) ++framesConfirmed_;  // a later frame's go-ahead confirms the one before
+    return AttemptEnd::Done;
   }
 }
 
@@ -79,6 +81,7 @@ RepairEnding RepairLink::RunAttempts(const std::string& prompt, int totalMinimum
     m.SetBaseSpeed();
     m.host.SetStatus("正在与文曲星连接...");
     m.SpeedSwitched = false;
+    framesConfirmed_ = 0;
     switch (sendAll()) {
       case AttemptEnd::Done:
         return RepairEnding::Success;

@@ -65,6 +65,11 @@ class RepairLink {
   // then "恭喜，已成功修复！".
   RepairEnding Finish(bool format);
 
+  // Frames of the attempt under way (or the last one) that the handheld
+  // confirmed: its go-ahead for a frame says that the frame before passed
+  // its checks.
+  int FramesConfirmed() const { return framesConfirmed_; }
+
   Module1& m;
 
  private:
@@ -76,6 +81,7 @@ class RepairLink {
   std::uint8_t announce_;
   int frameTicks_;
   bool lowSpeed_;
+  int framesConfirmed_ = 0;
 };
 
 // The reset prompt's request, by mode.

@@ -47,7 +47,8 @@ void FormBackNand::Command1_Click() {
   LastBlock = range.lastBlock;
   if (!HandOverToMainWindow()) return;
   const NandRepairOptions options{Check1->isChecked(), Check2->isChecked()};
-  SayWhatIsLeft(BackNand(m_, FirstBlock, LastBlock, StartLogicalBlock, options));
+  const RepairEnding ending = BackNand(m_, FirstBlock, LastBlock, StartLogicalBlock, options);
+  SayWhatIsLeft(ending, NandRepairNext(m_.FirstUnconfirmedBlock, LastBlock, false));
   Unload();
 }
 

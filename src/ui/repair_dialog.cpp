@@ -31,8 +31,8 @@ void RepairDialog::CentreOnMainWindow() {
   move(mainWindow_->frameGeometry().center() - rect().center());
 }
 
-void RepairDialog::SayWhatIsLeft(RepairEnding ending) {
-  if (ending != RepairEnding::Success && m_.HandheldWritten) m_.host.SetStatus(kRunRepairAgain);
+void RepairDialog::SayWhatIsLeft(RepairEnding ending, const std::string& next) {
+  if (ending != RepairEnding::Success && m_.HandheldWritten) m_.host.SetStatus(kRunRepairAgain + next);
 }
 
 void RepairDialog::keyPressEvent(QKeyEvent* event) {

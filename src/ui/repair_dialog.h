@@ -51,8 +51,9 @@ class RepairDialog : public QWidget {
   void Reject(const std::string& message, const std::string& reason);
   // After a repair that ended without success once the handheld had been
   // sent part of the image, the status line says that the repair must run
-  // again (instead of "等待开始..."); the ending's own message stays as it is.
-  void SayWhatIsLeft(RepairEnding ending);
+  // again (instead of "等待开始..."), and `next` where; the ending's own
+  // message stays as it is.
+  void SayWhatIsLeft(RepairEnding ending, const std::string& next = {});
   void CentreOnMainWindow();
   // Escape closes the dialog like "取消", as it does every other dialog.
   void keyPressEvent(QKeyEvent* event) override;

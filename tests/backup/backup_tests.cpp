@@ -11,9 +11,13 @@
 #include <sys/stat.h>
 #endif
 
+#include <algorithm>
+#include <deque>
+
 #include "backup/backup.h"
 #include "backup_sender.h"
 #include "common/file_exists.h"
+#include "common/hex_text.h"
 #include "common/system_reason.h"
 #include "common/temporary_file.h"
 #include "support/files.h"
@@ -52,6 +56,7 @@ class BackupTest : public TransferTest {
   void ExpectNothingLost() {
     EXPECT_EQ(ReadFile(file), Bytes({'p', 'r', 'e', 'c', 'i', 'o', 'u', 's'}));
     EXPECT_FALSE(fs::exists(dir / "x.img.temp"));
+    EXPECT_FALSE(fs::exists(dir / "x.img.partial.nand")) << "no whole NAND block arrived to keep";
     EXPECT_FALSE(port.isOpen);
     EXPECT_FALSE(host.locked);
   }
@@ -83,6 +88,7 @@ TEST_F(BackupTest, NorBackupStoresEveryFrameAndReportsSuccess) {
   EXPECT_EQ(host.log.front(), "lock");
   EXPECT_EQ(host.statusHistory[0], "正在与文曲星连接...");
   EXPECT_EQ(host.statusHistory[1], "正在接收数据...");
+  EXPECT_EQ(host.statusHistory.back(), "正在接收数据... 已收到 2 页");
   EXPECT_FALSE(host.locked);
   EXPECT_EQ(host.unloads, 1);
   EXPECT_FALSE(port.isOpen);
@@ -157,7 +163,7 @@ TEST_P(BackupFailure, LeavesTheChosenFileUntouched) {
 const FailureCase kFailures[] = {
     {"HeaderCheck", Flash::Nor, [](auto&, auto&, auto& h, auto&) { h.faults.badHeaderAt = 7; }, BackupEnding::Error,
      {"接收数据时校验错1!"}, {kRestartQuestion}},
-    {"HeaderCheckOfTheEndFrame", Flash::Nand, [](auto&, auto&, auto& h, auto&) { h.faults.badHeaderAt = 40; },
+    {"HeaderCheckOfTheEndFrame", Flash::Nor, [](auto&, auto&, auto& h, auto&) { h.faults.badHeaderAt = 40; },
      BackupEnding::Error, {"接收数据时校验错1!"}, {kRestartQuestion}},
     {"PayloadCheck", Flash::Nand, [](auto&, auto&, auto& h, auto&) { h.faults.badPayloadAt = 0; }, BackupEnding::Error,
      {"接收数据时校验错2!"}, {kRestartQuestion}},
@@ -443,5 +449,97 @@ TEST_F(BackupTest, TwoBackupsToOneFileBothEndSoundly) {
   EXPECT_EQ(ReadFile(file), WithTrailer(image, 0x42));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file left";
 }
+
+// A NAND backup keeps the whole blocks that arrived. A restart whose first
+// frame names the block after them continues them; any other start begins
+// afresh, exactly as without them. A backup that ends without success saves
+// them as x.img.partial.nand; a cancel keeps nothing.
+struct KeptCase {
+  const char* name;
+  bool resume;            // the handheld starts again where it broke (else at `restartAt`)
+  int restartAt;          // the block it starts again at when it does not resume
+  std::deque<bool> answers;
+  BackupEnding ending;
+  int fileFrom, fileBlocks;  // the chosen file holds these blocks of the flash (0 blocks: as it was)
+  int partialBlocks;         // the first blocks of the flash in x.img.partial.nand (0: no such file)
+  const char* status;        // a status line shown on the way ("": none continued)
+  std::function<void(BackupTest&)> arrange = [](BackupTest&) {};
+  int firstBlock = 0x100;    // block code of the flash's first block
+};
+
+void PrintTo(const KeptCase& c, std::ostream* os) { *os << c.name; }
+
+class KeptBlocks : public BackupTest, public ::testing::WithParamInterface<KeptCase> {};
+
+TEST_P(KeptBlocks, GoOnOnlyWhereTheyEnd) {
+  const KeptCase& c = GetParam();
+  Handheld(Flash::Nand, 4 * 32, c.firstBlock).faults.badPayloadAt = 40;  // in the second block
+  sender->resume = c.resume;
+  host.answers = c.answers;
+  host.onDialog = [this, &c](const std::string&) { sender->startBlock = c.restartAt; };
+  PutExistingFile();
+  c.arrange(*this);
+  const BackupEnding ending = Run(Flash::Nand);
+  SetWriteFault(nullptr);
+
+  EXPECT_EQ(ending, c.ending);
+  const int start = nand::LogicalBlockOfCode(c.firstBlock);
+  const auto blocks = [&](int from, int count) {
+    return WithTrailer(Bytes(image.begin() + from * nand::kBlockSize, image.begin() + (from + count) * nand::kBlockSize),
+                       static_cast<unsigned>(start + from));
+  };
+  EXPECT_EQ(ReadFile(file), c.fileBlocks ? blocks(c.fileFrom, c.fileBlocks) : Precious());
+  const fs::path partial = dir / "x.img.partial.nand";
+  EXPECT_EQ(ReadFile(partial), c.partialBlocks ? blocks(0, c.partialBlocks) : Bytes());
+  if (c.partialBlocks) {
+    EXPECT_NE(host.messages.back().find(partial.string() + " (逻辑块 " + HexNoZeros(start) + "h-"), std::string::npos)
+        << host.messages.back();
+    EXPECT_NE(host.messages.back().find("从第 " + HexNoZeros(start + c.partialBlocks) + "h 块开始发送"), std::string::npos);
+  }
+  const auto& statuses = host.statusHistory;
+  const bool continued =
+      std::any_of(statuses.begin(), statuses.end(), [](const std::string& s) { return s.find("继续") != std::string::npos; });
+  EXPECT_EQ(continued, *c.status != 0);
+  if (*c.status) {
+    EXPECT_NE(std::find(statuses.begin(), statuses.end(), c.status), statuses.end());
+  }
+  EXPECT_FALSE(fs::exists(dir / "x.img.temp"));
+  EXPECT_FALSE(port.isOpen);
+}
+
+const KeptCase kKept[] = {
+    {"ARestartThatContinuesAppends", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
+     "正在接收数据... 从第 103h 块继续 已收到 4 块"},
+    {"ARestartAtTheFirstBlockStartsAfresh", false, 0, {true}, BackupEnding::Success, 0, 4, 0, ""},
+    {"ARestartAtAnotherBlockStartsAfresh", false, 2, {true}, BackupEnding::Success, 2, 2, 0, ""},
+    {"Block1IsFollowedByCode0000", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
+     "正在接收数据... 从第 2h 块继续 已收到 4 块", [](BackupTest&) {}, 0x1FFF},
+    {"ANoKeepsTheWholeBlocks", false, 0, {}, BackupEnding::Error, 0, 0, 1, ""},
+    {"ANoAfterAContinuationKeepsAllOfThem", true, 0, {true, false}, BackupEnding::Error, 0, 0, 2,
+     "正在接收数据... 从第 103h 块继续 已收到 2 块",
+     [](BackupTest& t) { t.sender->faults.attempts = 2; }},  // the second attempt breaks in block 2
+    {"AWriteErrorKeepsTheWholeBlocks", false, 0, {}, BackupEnding::Error, 0, 0, 1, "",
+     [](BackupTest& t) {
+       t.sender->faults.badPayloadAt = -1;
+       SetWriteFault([](std::uint64_t written, std::size_t) { return written >= 40 * 528 ? ENOSPC : 0; });
+     }},
+    {"ASpeedErrorAtTheRestartKeepsThem", false, 0, {true}, BackupEnding::SpeedError, 0, 0, 1, "",
+     [](BackupTest& t) { t.host.onDialog = [&t](const std::string&) { t.port.refusedSpeeds.insert(921600); }; }},
+    {"TheEndFrameAfterTheKeptBlocksCompletesThem", false, 4, {true}, BackupEnding::Success, 0, 4, 0, "",
+     [](BackupTest& t) {
+       t.sender->faults.badPayloadAt = -1;
+       t.sender->faults.badHeaderAt = 4 * 32;
+     }},
+    {"ACancelKeepsNothing", true, 0, {true}, BackupEnding::Cancel, 0, 0, 0,
+     "正在接收数据... 从第 103h 块继续 已收到 2 块",
+     [](BackupTest& t) {
+       t.port.onPoll = [&t] {
+         if (t.sender->attempt == 2 && t.sender->framesSent == 40) t.m.RequestCancel();
+       };
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Restarts, KeptBlocks, ::testing::ValuesIn(kKept),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

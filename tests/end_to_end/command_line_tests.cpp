@@ -134,7 +134,43 @@ TEST_F(CommandLine, Tolvar) {
             {{"compare", At("x.nand")}, 2, {"B is required", "usage: tolvar compare"}},
             {{"compare", At("x.nand"), At("-x.nor")}, 1, {fileError, "-x.nor: 这是一个Nor映像,不是Nand映像"}},
             {{"compare", At("x.nand"), At("x.nand")}, 0, {"A: ", "Nand映像, 3块, 逻辑块2h-4h", "比较的块数: 3", "结果: 相同"}},
+            {{"backup-nand", "--port", port, "--continue", At("start0.nand"), At("y.nand")}, 1,
+             {fileError, "start0.nand: 开始逻辑块号为0h"}},
+            {{"backup-nand", "--port", port, "--retries", "-1", At("y.nand")}, 2, {"--retries"}},
         });
+}
+
+// join takes NAND images whose blocks follow on or overlap, in any order, and
+// writes nothing when a block is missing or two images disagree on one.
+TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
+  const Bytes blocks = RandomBytes(4 * nand::kBlockSize, 23);  // logical blocks 2 to 5
+  const auto piece = [&](const char* name, int first, int count) {
+    const Bytes image = WithTrailer(
+        Bytes(blocks.begin() + first * nand::kBlockSize, blocks.begin() + (first + count) * nand::kBlockSize),
+        static_cast<unsigned>(2 + first));
+    WriteFile(dir / name, image);
+    return image;
+  };
+  const Bytes whole = piece("whole.nand", 0, 4), front = piece("front.nand", 0, 3);
+  piece("back.nand", 1, 3);
+  piece("first.nand", 0, 1);
+  piece("last.nand", 3, 1);
+  Bytes other = piece("other.nand", 2, 2);
+  other[100] ^= 0x01;  // logical block 4 differs from front.nand's
+  WriteFile(dir / "other.nand", other);
+  Check(TOLVAR_PROGRAM,
+        {
+            {{"join", At("back.nand"), At("front.nand"), At("out.nand")}, 0,
+             {"已合并为 " + At("out.nand") + ": Nand映像, 4块, 逻辑块2h-5h", "SHA-256"}},
+            {{"join", At("last.nand"), At("first.nand"), At("gap.nand")}, 1, {"无法合并: 缺少逻辑块 3h-4h"}},
+            {{"join", At("front.nand"), At("other.nand"), At("gap.nand")}, 1,
+             {"无法合并: 逻辑块 4h 在 " + At("front.nand") + " 与 " + At("other.nand") + " 中不同"}},
+            {{"join", At("front.nand"), At("back.nand"), At("front.nand")}, 1, {"是要合并的文件之一"}},
+            {{"join", At("whole.nand"), At("none.nand")}, 2, {"At least 3"}},
+        });
+  EXPECT_EQ(ReadFile(dir / "out.nand"), whole);
+  EXPECT_FALSE(fs::exists(dir / "gap.nand"));
+  EXPECT_EQ(ReadFile(dir / "front.nand"), front);
 }
 
 // Without a display the window cannot open: one line says so and how to use
@@ -156,7 +192,7 @@ TEST_F(CommandLine, HandheldSim) {
                                   {{"--nor", "/dev/null"}, 1, {"/dev/null: 这是一个设备"}},
                                   {{"--save-nand", At("folder")}, 1, {At("folder") + " 是文件夹"}},
                                   {{"--save-nor", At("none/x.nor")}, 1, {"文件夹 " + At("none") + " 不存在"}},
-                                  {{"--help"}, 0, {"usage: handheld-sim", "--nak-at"}},
+                                  {{"--help"}, 0, {"usage: handheld-sim", "--resume", "--ber P", "--nak-at"}},
                                   {{"--nor-pages", "0"}, 2, {"--nor-pages", "usage: handheld-sim"}},
                                   {{"--model", "3000"}, 2, {"--model: 3000 is not a model: give NC3000 or 2000"}},
                                   {{"--nand-start", "4000", "--nand-blocks", "97"}, 2, {"runs past logical block FFFh"}},

@@ -302,7 +302,10 @@ class RepairWindowTest : public QObject {
 
   void aRepairEndedPartWaySaysOnTheStatusLineThatItMustRunAgain() {
     // Answering No to the time-out question ends without a message of its own.
-    for (const auto& [silentFrom, status] : {std::pair{0, "等待开始..."}, {40, "文曲星只写入了一部分, 必须重新运行修复."}}) {
+    // Frames 0 to 38 were confirmed by the go-ahead that followed each: block 2 is where to go on.
+    for (const auto& [silentFrom, status] :
+         {std::pair{0, "等待开始..."},
+          {40, "文曲星只写入了一部分, 必须重新运行修复. 第 2 块起未经文曲星确认, 请再修复第 2 块到 3 块."}}) {
       RepairRig rig(RepairReceiver::Flash::Nand);
       rig.handheld.faults.silentFrom = silentFrom;
       WriteFile(rig.Path("x.nand"), NandImage(3, 2));

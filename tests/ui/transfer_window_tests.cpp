@@ -106,6 +106,7 @@ class TransferWindowTests : public QObject {
   void windowIsLockedWhileABackupRuns();
   void startButtonOnlyAsksToCancel();
   void cancelConfirmedDuringABackup();
+  void aBackupBrokenOffGoesOnWhereTheHandheldGoesOn();
   void questionHidesTheCancelDialog();
   void repairLockLeavesTheTotalBar();
   void closingTheWindowWaitsForTheCancelEnding();
@@ -209,6 +210,28 @@ void TransferWindowTests::cancelConfirmedDuringABackup() {
   QCOMPARE(ReadFile(rig.target), std::string("previous backup"));
   QVERIFY(!rig.port.isOpen);
   VerifyIdle(rig.form);
+}
+
+void TransferWindowTests::aBackupBrokenOffGoesOnWhereTheHandheldGoesOn() {
+  // A check error in the second block, "是", and a handheld that starts
+  // again at that block: the blocks kept and the ones that follow are one image.
+  BackupRig rig(BackupSender::Flash::Nand, 3 * 32);
+  rig.sender.faults.badPayloadAt = 40;
+  rig.sender.resume = true;
+  QStringList statuses;
+  rig.form.onEvents = [&] {
+    if (statuses.isEmpty() || statuses.back() != rig.form.LabelStatus->line()) statuses << rig.form.LabelStatus->line();
+  };
+  rig.form.CommandSatrt->click();
+
+  QCOMPARE(rig.form.questions.size(), size_t(1));
+  QCOMPARE(rig.form.questions[0].text, U("您要重新开始备份吗?"));
+  QCOMPARE(rig.form.messages, std::vector<QString>({U("接收数据时校验错2!"), U("备份系统Nand成功!")}));
+  QCOMPARE(rig.sender.framesSent, 2 * 32);  // the second attempt sent the second and third blocks
+  QCOMPARE(ReadFile(rig.target), AsText(rig.image) + std::string("\x33\x0C", 2));
+  QVERIFY2(statuses.contains(U("正在接收数据... 从第 C34h 块继续 已收到 3 块")), qPrintable(statuses.join('|')));
+  QVERIFY(!QFile::exists(rig.Temporary()));
+  VerifyIdle(rig.form, rig.target);
 }
 
 void TransferWindowTests::questionHidesTheCancelDialog() {

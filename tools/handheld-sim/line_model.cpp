@@ -18,6 +18,21 @@ Clock::time_point DueOf(const auto& queue) {
 
 }  // namespace
 
+LineModel::LineModel(HandheldDevice& handheld, Settings settings)
+    : handheld_(handheld),
+      settings_(settings),
+      random_(settings.seed),
+      cleanBits_(settings.bitErrorRate > 0 ? std::min(settings.bitErrorRate, 1.0) : 1.0) {
+  if (settings_.bitErrorRate > 0) nextFlip_ = cleanBits_(random_);
+}
+
+std::uint8_t LineModel::WithNoise(std::uint8_t byte) {
+  if (settings_.bitErrorRate <= 0) return byte;
+  for (; nextFlip_ < 8; nextFlip_ += 1 + cleanBits_(random_)) byte ^= static_cast<std::uint8_t>(1u << nextFlip_);
+  nextFlip_ -= 8;
+  return byte;
+}
+
 Clock::duration LineModel::ByteTime(long speed) const {
   if (!settings_.paced || speed <= 0) return Clock::duration::zero();
   return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL / speed));
@@ -75,7 +90,7 @@ void LineModel::Clear() {
 }
 
 void LineModel::Send(const std::uint8_t* bytes, std::size_t count, long speed) {
-  for (std::size_t i = 0; i < count; ++i) Queue(toAdapter_, outFree_, {{}, bytes[i], speed, false});
+  for (std::size_t i = 0; i < count; ++i) Queue(toAdapter_, outFree_, {{}, WithNoise(bytes[i]), speed, false});
 }
 
 void LineModel::Release() {

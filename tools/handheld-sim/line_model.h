@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <random>
 #include <vector>
 
 #include "handheld_device.h"
@@ -19,6 +20,10 @@
 //   computer in bursts. A burst leaves when 62 bytes wait in the adapter or
 //   `latency` has passed since its first byte.
 //
+// - Noise: each bit the handheld sends is flipped with the probability
+//   `bitErrorRate`, independently, drawn from a generator seeded with `seed`,
+//   so that a run can be repeated.
+//
 // A byte the handheld sends at another speed than the computer's arrives as
 // 00, judged when it reaches the adapter.
 class LineModel final : public HandheldDevice, public HandheldLine {
@@ -28,9 +33,11 @@ class LineModel final : public HandheldDevice, public HandheldLine {
   struct Settings {
     bool paced = false;
     std::chrono::microseconds latency{0};
+    double bitErrorRate = 0;
+    std::uint64_t seed = 1;
   };
 
-  LineModel(HandheldDevice& handheld, Settings settings) : handheld_(handheld), settings_(settings) {}
+  LineModel(HandheldDevice& handheld, Settings settings);
 
   // The computer's side: bytes written to it as they are, and its speed.
   std::function<void(const std::uint8_t*, std::size_t)> write;
@@ -74,7 +81,11 @@ class LineModel final : public HandheldDevice, public HandheldLine {
   std::vector<std::uint8_t> adapter_;
   Clock::time_point burstStart_{};
   Clock::time_point inFree_{}, outFree_{};  // when each direction of the line is free
+  std::mt19937_64 random_;
+  std::geometric_distribution<std::uint64_t> cleanBits_;  // bits between two flipped ones
+  std::uint64_t nextFlip_ = 0;  // bits the handheld sends before the next flipped one
 
+  std::uint8_t WithNoise(std::uint8_t byte);
   Clock::duration ByteTime(long speed) const;
   Clock::time_point Queue(std::deque<Event>& queue, Clock::time_point& free, Event event);
   // Gives the handheld what has reached it by `until`.

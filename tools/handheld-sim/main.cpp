@@ -48,7 +48,7 @@ struct Options {
   long stallAt = -1, stallMs = 500;
   SimulatedHandheld::Settings settings;
   LineModel::Settings line;
-  bool Modelled() const { return line.paced || line.latency.count() > 0; }
+  bool Modelled() const { return line.paced || line.latency.count() > 0 || line.bitErrorRate > 0; }
 };
 
 // Every option. A new option goes here; its value lands in `o`.
@@ -94,6 +94,18 @@ void DefineOptions(CLI::App& app, Options& o) {
       ->check(CLI::Range(0, 1000))
       ->type_name("MS")
       ->group(line);
+  app.add_option("--ber", o.line.bitErrorRate,
+                 "flip each bit the handheld sends with probability P, independently (a bad cable; 0: none)")
+      ->check(CLI::Range(0.0, 1.0))
+      ->type_name("P")
+      ->group(line);
+  app.add_option("--seed", o.line.seed, "seed of --ber's draws, so that a run can be repeated (1)")
+      ->type_name("S")
+      ->group(line);
+  app.add_flag("--resume", o.settings.resume,
+               "a NAND backup started again (after a failure, also in a later opening of the line) begins at the "
+               "first block the computer had not confirmed in full, as a user picks it on the handheld; one that "
+               "sent its end frame starts the next from the beginning");
 
   const char* faults = "Faults (first attempt after each opening of the line; frames count from 0)";
   const CLI::Range frame(0, 1 << 20);
@@ -242,6 +254,12 @@ int main(int argc, char** argv) {
   if (o.line.paced) lineNote += "; paced line";
   if (o.line.latency.count() > 0)
     lineNote += "; latency " + std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(o.line.latency).count()) + " ms";
+  if (o.line.bitErrorRate > 0) {
+    char rate[32];
+    std::snprintf(rate, sizeof rate, "%g", o.line.bitErrorRate);
+    lineNote += std::string("; bit error rate ") + rate + ", seed " + std::to_string(o.line.seed);
+  }
+  if (o.settings.resume) lineNote += "; resumes NAND backups";
   std::fprintf(stderr, "handheld-sim: NOR %zu pages, NAND %zu blocks from logical block %d, %ld bit/s%s%s\n",
                flash.norPages.size(), flash.nandBlocks.size(), flash.FirstNandBlock(), o.settings.transferSpeed,
                lineNote.c_str(), o.manual ? "; press Enter to start a backup" : "");

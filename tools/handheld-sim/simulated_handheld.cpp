@@ -48,8 +48,13 @@ void SimulatedHandheld::OnOpen(HandheldLine&) {
 void SimulatedHandheld::OnClose(HandheldLine&) {
   Sync();
   role_ = Role::Closed;
-  sender_.reset();
+  EndBackup();
   Note("closed");
+}
+
+void SimulatedHandheld::EndBackup() {
+  if (sender_ && sender_->resume) resumeBlock_ = sender_->FirstBlockNotConfirmed();
+  sender_.reset();
 }
 
 void SimulatedHandheld::Sync() {
@@ -71,7 +76,7 @@ void SimulatedHandheld::OnSpeed(HandheldLine& line, long speed) {
     case Role::Silent:
       // Back at 115200 bit/s the computer starts the backup over; so does the user.
       if (speed == kBaseBaud) {
-        sender_.reset();
+        EndBackup();
         helloSent_ = false;
         role_ = Role::Undecided;
         since_ = Clock::now();
@@ -122,6 +127,9 @@ void SimulatedHandheld::BeginBackup(HandheldLine& line, bool nand, std::uint8_t 
                                            nand ? flash_.NandImage() : flash_.NorImage(), settings_.transferSpeed,
                                            nand::BlockCode(first));
   sender_->autoStart = false;
+  sender_->resume = nand && settings_.resume;
+  sender_->startBlock = sender_->resume ? resumeBlock_ : 0;
+  if (sender_->startBlock > 0) Note("resume at block " + std::to_string(sender_->startBlock));
   if (!faultsUsed_) sender_->faults = settings_.backupFaults;
   sender_->faults.junkBeforeHello = 0;  // the hello has been said
   sender_->faults.attempts = 1;

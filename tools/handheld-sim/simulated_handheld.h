@@ -29,6 +29,9 @@
 //
 // Faults given in the settings apply to the first attempt of every opening of
 // the line; a restart after the computer returned to 115200 bit/s is clean.
+// With `resume` a NAND backup started again, after a restart or in a later
+// opening, begins at the first block the computer had not confirmed in full
+// (see BackupSender), until one has sent its end frame.
 class SimulatedHandheld final : public HandheldDevice {
  public:
   struct Settings {
@@ -36,6 +39,7 @@ class SimulatedHandheld final : public HandheldDevice {
     bool autoBackup = true;       // send the hello by itself (else only on StartBackup)
     bool offerNor = true;         // the flash a backup sends (both: guessed, see above)
     bool offerNand = true;
+    bool resume = false;          // NAND backups start again where the last one broke
     std::chrono::milliseconds helloDelay{300};
     std::chrono::milliseconds offerPeriod{200};
     BackupSender::Faults backupFaults;
@@ -78,6 +82,7 @@ class SimulatedHandheld final : public HandheldDevice {
   bool offeredNand_ = false;     // the last offer
   bool faultsUsed_ = false;      // the first attempt of this opening has begun
   int lastFrame_ = -1;
+  int resumeBlock_ = 0;          // the block of the flash a NAND backup with `resume` starts at
   std::unique_ptr<BackupSender> sender_;
   std::unique_ptr<RepairReceiver> norReceiver_, nandReceiver_;
   RepairReceiver* receiver_ = nullptr;  // the repair under way
@@ -88,5 +93,7 @@ class SimulatedHandheld final : public HandheldDevice {
   void Offer(HandheldLine& line);
   void BeginBackup(HandheldLine& line, bool nand, std::uint8_t goAhead, long speed);
   void BeginRepair(bool nand);
+  // The sending side stops (a restart, the line closed): remember where it got to.
+  void EndBackup();
   void ReportFrames();
 };

@@ -16,7 +16,13 @@ std::size_t BackupSender::PayloadSize() const {
 
 int BackupSender::FrameCount() const { return static_cast<int>(image_.size() / PayloadSize()); }
 
+int BackupSender::FirstBlockNotConfirmed() const {
+  return state_ == State::Done ? 0 : confirmed_ / nand::kPagesPerBlock;
+}
+
 void BackupSender::Start(HandheldLine& line) {
+  if (resume && flash_ == Flash::Nand && attempt > 0) startBlock = FirstBlockNotConfirmed();
+  confirmed_ = startBlock * nand::kPagesPerBlock;
   ++attempt;
   framesSent = 0;
   handheldSpeed = kBaseBaud;
@@ -52,9 +58,11 @@ void BackupSender::Announce(HandheldLine& line) {
 
 void BackupSender::SendFrame(HandheldLine& line) {
   const int k = framesSent;
+  const int frame = (flash_ == Flash::Nand ? startBlock * nand::kPagesPerBlock : 0) + k;  // of `image`
+  confirmed_ = frame;  // this go-ahead confirms every frame before
   const bool faulty = FaultsActive();
   std::uint8_t header[wire::kHeaderSize] = {};
-  if (k == FrameCount()) {
+  if (frame >= FrameCount()) {
     header[0] = wire::kEndFrame;
     wire::SealHeader(header);
     if (faulty && faults.badHeaderAt == k) header[6] ^= 0x01;
@@ -68,18 +76,18 @@ void BackupSender::SendFrame(HandheldLine& line) {
     header[1] = static_cast<std::uint8_t>(k == 0 && faulty ? faults.firstPage : page);
     header[3] = static_cast<std::uint8_t>(wire::kPage00Address + k % wire::kNorFramesPerPage);
   } else {
-    const int block = (firstBlock_ + k / nand::kPagesPerBlock) & nand::kBlock1Code;
+    const int block = (firstBlock_ + frame / nand::kPagesPerBlock) & nand::kBlock1Code;
     header[0] = static_cast<std::uint8_t>(block >> 8);
     header[1] = static_cast<std::uint8_t>(block & 0xFF);
     if (k == 0 && faulty && faults.firstHeaderByte0 != 0xFF) header[0] = faults.firstHeaderByte0;
-    header[3] = static_cast<std::uint8_t>(2 * (k % nand::kPagesPerBlock));
+    header[3] = static_cast<std::uint8_t>(2 * (frame % nand::kPagesPerBlock));
   }
   wire::PutLength(header, size);
   wire::SealHeader(header);
   if (faulty && faults.badHeaderAt == k) header[6] ^= 0x01;
   line.Send(header, sizeof header, handheldSpeed);
 
-  const std::uint8_t* payload = image_.data() + k * size;
+  const std::uint8_t* payload = image_.data() + static_cast<std::size_t>(frame) * size;
   if (faulty && faults.silentInFrameAt == k) {
     line.Send(payload, size / 2, handheldSpeed);
     state_ = State::Silent;

@@ -10,7 +10,13 @@
 // frame; last the end frame. The handheld switches to its transfer speed
 // right after its first announcement and listens only at that speed from then
 // on. Each start or restart of the computer's attempt (it sets 115200 bit/s)
-// starts the sending side anew, as the user does on the handheld.
+// starts the sending side anew, as the user does on the handheld: at the
+// block `startBlock` of its flash (the first one unless told otherwise).
+//
+// The computer answers an announcement only when the frame before it passed
+// its checks, so every go-ahead confirms the frames sent before it. A NAND
+// sender told to `resume` starts a restart at the first block not confirmed
+// in full, as a user picks the block to continue from on the handheld.
 class BackupSender final : public HandheldDevice {
  public:
   enum class Flash { Nor, Nand };
@@ -36,11 +42,17 @@ class BackupSender final : public HandheldDevice {
 
   Faults faults;
   bool autoStart = true;   // start when the computer sets 115200 bit/s
+  bool resume = false;     // NAND: a restart starts at FirstBlockNotConfirmed()
+  int startBlock = 0;      // the block of `image` the next start sends first
   int attempt = 0;         // attempts started so far
   int framesSent = 0;      // data frames of this attempt
   long handheldSpeed = 115200;
 
   void Start(HandheldLine& line);
+  // The first block of `image` whose frames the computer has not all
+  // confirmed; 0 again once the end frame went out (a new backup starts
+  // from the beginning).
+  int FirstBlockNotConfirmed() const;
 
   void OnByte(HandheldLine& line, std::uint8_t byte, long speed) override;
   void OnSpeed(HandheldLine& line, long speed) override;
@@ -52,6 +64,7 @@ class BackupSender final : public HandheldDevice {
   long transferSpeed_;
   int firstBlock_;
   State state_ = State::Off;
+  int confirmed_ = 0;  // frames of `image` the computer confirmed, from the first on
 
   std::size_t PayloadSize() const;
   int FrameCount() const;
