@@ -153,6 +153,14 @@ With no arguments Tolvar opens its window.</source>
         <translation>第二个映像, 与 A 同一类</translation>
     </message>
     <message>
+        <source>check a NOR image&apos;s CRC and NorCheckSum, or every page and block of a NAND image; exit 0 when all is sound</source>
+        <translation>用映像自己的校验检查它: Nor 映像的 CRC 和 NorCheckSum, Nand 映像的每一页和每一块; 全部正确时退出状态为 0</translation>
+    </message>
+    <message>
+        <source>the image: a NOR image (.nor) or a NAND image (.nand)</source>
+        <translation>映像: Nor 映像 (.nor) 或 Nand 映像 (.nand)</translation>
+    </message>
+    <message>
         <source>the NOR image (.nor)</source>
         <translation>Nor 映像 (.nor)</translation>
     </message>
@@ -196,6 +204,10 @@ With no arguments Corvane opens its window.</source>
     <message>
         <source>check every page&apos;s spare area of a NAND image</source>
         <translation>检查 Nand 映像每一页的校验 (备用区)</translation>
+    </message>
+    <message>
+        <source>Exit status: 0 a clean image; with --repair 3 when bits were corrected in the copy and nothing is left, 1 when anything is left; 1 a refusal or failure, 2 a usage error.</source>
+        <translation>退出状态: 0 映像没有问题; 加 --repair 时, 副本里纠正了错位而没有剩下问题是 3, 还有问题是 1; 被拒绝或失败是 1, 命令写错了是 2。</translation>
     </message>
     <message>
         <source>replace an existing target</source>

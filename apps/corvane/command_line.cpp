@@ -110,6 +110,8 @@ void DefineVerbs(CLI::App& app, Options& o, Verb& verb) {
   v->add_option("DST", o.target, "the NAND image to write (.nand)")->required()->type_name("");
 
   v = add("verify", "check every page's spare area of a NAND image", Verb::Verify);
+  v->footer("Exit status: 0 a clean image; with --repair 3 when bits were corrected in the copy and nothing "
+            "is left, 1 when anything is left; 1 a refusal or failure, 2 a usage error.");
   CLI::Option* repair =
       v->add_flag("--repair", o.repair, "write a copy to OUT with every located single-bit error corrected");
   force(v)->needs(repair);
@@ -118,6 +120,10 @@ void DefineVerbs(CLI::App& app, Options& o, Verb& verb) {
   out->needs(repair);
   repair->needs(out);
 }
+
+// What a corrected copy cannot promise, said wherever bits were corrected.
+const char* const kCorrectionLimit =
+    "注意: 一页中有三个或更多位出错时, 也可能像一位错误那样被纠正, 结果是错的; 如有另一份备份, 请用 tolvar compare 与副本比较.";
 
 // An interruption leaves the target as it was; the line says so, for a run
 // that is otherwise silent after its last question.
@@ -134,16 +140,16 @@ int RunVerify(const Options& options, std::ostream& out) {
   if (result == VerifyResult::Cancelled) SayCancelled(out, "检查", options.target);
   if (result != VerifyResult::Clean && result != VerifyResult::Differs) return kExitFailure;
   for (const std::string& line : DescribeSummary(summary, options.repair)) out << line << '\n';
-  bool clean = result == VerifyResult::Clean;
-  if (options.repair) {
-    // The copy is what the user goes on with: what is left in it decides.
-    VerifySummary copy;
-    clean = VerifyImage(host, options.target, nullptr, copy) == VerifyResult::Clean;
-    out << "纠正后仍不符页数: " << copy.pagesChecked - copy.pagesClean << '\n'
-        << "纠正后块校验和不符块数: " << copy.blocksSumDiffers << '\n';
-  }
+  if (!options.repair) return result == VerifyResult::Clean ? kExitSuccess : kExitFailure;
+  // The copy is what the user goes on with: what is left in it decides.
+  VerifySummary copy;
+  const bool clean = VerifyImage(host, options.target, nullptr, copy) == VerifyResult::Clean;
+  out << "纠正后仍不符页数: " << copy.PagesDiffering() << '\n'
+      << "纠正后块校验和不符块数: " << copy.blocksSumDiffers << '\n';
+  if (summary.bitsCorrected > 0) out << kCorrectionLimit << '\n';
   out << std::flush;
-  return clean ? kExitSuccess : kExitFailure;
+  if (!clean) return kExitFailure;
+  return summary.bitsCorrected > 0 ? kExitCorrected : kExitSuccess;
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "command_line.h"
 #include "common/hex_text.h"
 #include "common/interruption.h"
+#include "image_check/image_check.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ int RunBackup(const Arguments& args, Save save) {
   if (ending == BackupEnding::Cancel || (ending != BackupEnding::Success && Interrupted()))
     session->host.ShowMessage("已取消: 没有保存任何数据, " + session->m.ImagePath + " 没有改变.");
   if (ending != BackupEnding::Success) return kExitFailure;
-  std::cout << ImageSummary(session->m.ImagePath) << std::endl;
+  std::cout << ImageSummary(session->m.ImagePath) << '\n' << Verdict(CheckImageFile(session->m.ImagePath)) << std::endl;
   return kExitSuccess;
 }
 

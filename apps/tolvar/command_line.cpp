@@ -138,6 +138,10 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
   file(v, "the first image: a NOR image, or a NAND image (its blocks are counted in the lines)", "A");
   file(v, "the second image, of A's kind", "B", &a.otherFile);
 
+  v = verb("check", "check a NOR image's CRC and NorCheckSum, or every page and block of a NAND image; exit 0 when "
+           "all is sound", CheckVerb);
+  file(v, "the image: a NOR image (.nor) or a NAND image (.nand)");
+
   v = verb("join", "join NAND images whose logical blocks follow on or overlap into OUT (blocks held twice must agree)",
            JoinVerb);
   v->add_option("IMAGES", a.images, "two or more NAND images, in any order, then OUT, the NAND image to write")

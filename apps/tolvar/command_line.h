@@ -64,4 +64,5 @@ int FixNorChecksVerb(const Arguments& args);
 int VerifyNorVerb(const Arguments& args);
 int VerifyNandVerb(const Arguments& args);
 int CompareVerb(const Arguments& args);
+int CheckVerb(const Arguments& args);
 int JoinVerb(const Arguments& args);

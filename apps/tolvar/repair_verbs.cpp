@@ -1,6 +1,5 @@
 // The repair verbs: repair-nor, repair-nand and fix-nor-checks. They check
 // the image exactly as the repair dialogs do and say the same things.
-#include <cstdio>
 #include <iostream>
 
 #include "command_line.h"
@@ -13,15 +12,8 @@
 
 namespace {
 
-// A check value as it lies in the file: low byte first.
-std::string Pair(std::uint16_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02X %02X", value & 0xFF, value >> 8);
-  return text;
-}
-
 void PrintValue(const char* name, const CheckFix& fix) {
-  std::cout << name << ": 文件中为 " << Pair(fix.stored) << ", 计算值为 " << Pair(fix.computed)
+  std::cout << name << ": 文件中为 " << StoredBytes(fix.stored) << ", 计算值为 " << StoredBytes(fix.computed)
             << (fix.written ? ", 已改写." : ", 无需改写.") << std::endl;
 }
 

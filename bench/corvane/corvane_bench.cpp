@@ -3,7 +3,8 @@
 // copy is made the way the conversions write: in blocks, to a temporary file
 // that is flushed to the disk and renamed over the target. A plain
 // std::filesystem::copy_file is printed for reference. Verifying the image is
-// timed against converting it to data.
+// timed against converting it to data, and the check of the image (Tolvar's
+// check, the verdict after a backup) against reading it.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "common/temporary_file.h"
 #include "converter/conversions.h"
 #include "converter/verify.h"
+#include "image_check/image_check.h"
 #include "support/null_host.h"
 
 namespace fs = std::filesystem;
@@ -36,6 +38,20 @@ bool SafeCopy(const std::string& from, const std::string& to) {
     left -= n;
   }
   return out.Commit();
+}
+
+// Reads the whole file in chunks of 16 blocks, as the check does.
+bool ReadAll(const std::string& path) {
+  BinaryFile in;
+  std::vector<char> buffer(16 * nand::kBlockSize);
+  std::uint64_t left = fs::file_size(path);
+  if (!in.OpenForReading(path)) return false;
+  while (left > 0) {
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size()));
+    if (!in.Read(buffer.data(), n)) return false;
+    left -= n;
+  }
+  return true;
 }
 
 // Best of `rounds` runs, in milliseconds.
@@ -87,6 +103,9 @@ int main(int argc, char** argv) {
   VerifySummary summary;
   const double verify = Time(rounds, [&] { return VerifyImage(host, nand, nullptr, summary) == VerifyResult::Clean; });
 
+  const double read = Time(rounds, [&] { return ReadAll(nand); });
+  const double check = Time(rounds, [&] { return CheckImageFile(nand).Sound(); });
+
   std::printf("Corvane, %d blocks (%.1f MiB data), best of %d runs\n", blocks,
               blocks * nand::kDataBlockSize / 1048576.0, rounds);
   std::printf("  copy (blocks, temporary file, flush, rename): %8.1f ms  = 1.00\n", safeCopy);
@@ -97,6 +116,8 @@ int main(int argc, char** argv) {
               toData, toData / safeCopy, toData / plainCopy);
   std::printf("  verify                                      : %8.1f ms  = %.2f x NAND -> data (goal <= 2)\n",
               verify, verify / toData);
+  std::printf("  read the image (blocks)                     : %8.1f ms\n", read);
+  std::printf("  check the image (tolvar check)              : %8.1f ms  = %.2f x reading it\n", check, check / read);
   fs::remove_all(dir);
   return 0;
 }

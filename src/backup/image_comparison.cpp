@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "common/file_exists.h"
-#include "common/handheld_layout.h"
 #include "common/hex_text.h"
 #include "common/length_reason.h"
 #include "common/system_reason.h"
@@ -25,14 +24,6 @@ std::string NorPage(int page) {
   char text[16];
   std::snprintf(text, sizeof text, "$%02X", static_cast<unsigned>(page));
   return text;
-}
-
-// The layout a length gives: NOR images are whole 256-byte frames, NAND
-// images whole blocks and 2 bytes, which no multiple of 256 is.
-std::optional<ImageLayout> LayoutOfLength(std::uint64_t length) {
-  if (length % wire::kNorPayload == 0) return ImageLayout::Nor;
-  if (nand::BlocksInImage(length)) return ImageLayout::Nand;
-  return std::nullopt;
 }
 
 // Why a file of `length` bytes and `layout` is no image to compare, or no

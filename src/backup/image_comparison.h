@@ -13,12 +13,6 @@
 // block by logical block number (NAND): the first is a file, the second comes
 // in order, from the handheld during a verification or from another file.
 
-enum class ImageLayout { Nor, Nand };
-
-inline std::uint64_t UnitSize(ImageLayout layout) {
-  return layout == ImageLayout::Nor ? nor::kPageSize : nand::kBlockSize;
-}
-
 // The pages or blocks an image holds: page 0 on for NOR, the starting logical
 // block number on for NAND. A partial last one counts.
 struct ImageExtent {

@@ -84,6 +84,7 @@ void TranslateHelp(CLI::App& app, const std::string& program, const HelpTranslat
   app.formatter(formatter);
   app.description(translated(app.get_description()));
   app.group(translated(app.get_group()));
+  app.footer(translated(app.get_footer()));
   for (CLI::Option* option : app.get_options()) {
     option->description(translated(option->get_description()));
     option->group(translated(option->get_group()));

@@ -1,6 +1,7 @@
 #include "common/image_layout.h"
 
 #include "common/binary_file.h"
+#include "common/handheld_layout.h"
 
 namespace nand {
 
@@ -29,3 +30,9 @@ std::optional<ImageShape> ReadImageShape(const std::string& path, std::uint64_t 
 }
 
 }  // namespace nand
+
+std::optional<ImageLayout> LayoutOfLength(std::uint64_t length) {
+  if (length % wire::kNorPayload == 0) return ImageLayout::Nor;
+  if (nand::BlocksInImage(length)) return ImageLayout::Nand;
+  return std::nullopt;
+}

@@ -67,3 +67,12 @@ struct ImageShape {
 // with the system's reason in `error`, when its trailer cannot be read.
 std::optional<ImageShape> ReadImageShape(const std::string& path, std::uint64_t length, std::string& error);
 }  // namespace nand
+
+// The two kinds of image, told apart by their length: NOR images are whole
+// 256-byte frames, NAND images whole blocks and the trailer, which no
+// multiple of 256 is. Nothing for a length of neither kind.
+enum class ImageLayout { Nor, Nand };
+std::optional<ImageLayout> LayoutOfLength(std::uint64_t length);
+
+// A NOR page or a NAND block.
+inline std::uint64_t UnitSize(ImageLayout layout) { return layout == ImageLayout::Nor ? nor::kPageSize : nand::kBlockSize; }

@@ -5,7 +5,7 @@
 #include "converter/conversion_steps.h"
 #include "converter/conversions.h"
 #include "converter/messages.h"
-#include "converter/spare_area.h"
+#include "image_check/spare_area.h"
 
 using namespace nand;
 

@@ -16,6 +16,12 @@ std::string TooManyBlocks(std::uint64_t most) {
   return "打开的文件块数太多,最多" + std::to_string(most) + "块!\r\n请重新填写.";
 }
 
+std::string CorrectableBitsCopied(std::uint64_t pages) {
+  return "注意: Nand文件中有" + BlankNumber(static_cast<long>(pages)) +
+         "页的数据各有一位错误(备用区可以纠正), 已原样转换.\r\n"
+         "请先用 corvane verify --repair 纠正Nand文件, 再转换纠正后的副本; 否则改回Nand时, 新的校验会把错误的位当作正确的.";
+}
+
 std::string ReadFailed(const std::string& path, const std::string& reason) {
   return "读取文件出错:" + path + "\r\n" + reason;
 }

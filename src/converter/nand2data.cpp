@@ -5,6 +5,7 @@
 #include "converter/conversion_steps.h"
 #include "converter/conversions.h"
 #include "converter/messages.h"
+#include "image_check/nand_check.h"
 
 using namespace nand;
 
@@ -19,12 +20,20 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
   if (!steps::OverwriteAllowed(host, target)) return ConversionResult::Declined;
 
   // The trailing starting block number is never read into a block: the
-  // conversion takes whole blocks only.
-  const auto dropSpareAreas = [&](const std::uint8_t* block, std::uint8_t* data, std::uint64_t) {
+  // conversion takes whole blocks only. The data is copied as it stands; a
+  // data bit that the spare area would correct is counted, for once the
+  // spare area is gone, a new one would vouch for the wrong bit.
+  std::uint64_t correctable = 0;
+  const auto dropSpareAreas = [&](const std::uint8_t* block, std::uint8_t* data, std::uint64_t index) {
+    for (const PageVerdict& page : CheckBlock(block, index + 1, LogicalBlockAt(image.start, index)).pages)
+      correctable += page.kind == PageVerdict::DataBit;
     for (int p = 0; p < kPagesPerBlock; ++p) {
       std::memcpy(data + p * kPageData, block + p * kPageSize, kPageData);
       host.ProcessEvents();
     }
   };
-  return steps::ConvertBlocks(host, source, target, image.blocks, kBlockSize, kDataBlockSize, dropSpareAreas);
+  const ConversionResult result =
+      steps::ConvertBlocks(host, source, target, image.blocks, kBlockSize, kDataBlockSize, dropSpareAreas);
+  if (result == ConversionResult::Success && correctable > 0) host.ShowMessage(text::CorrectableBitsCopied(correctable));
+  return result;
 }

@@ -5,20 +5,13 @@
 #include <vector>
 
 #include "converter/converter_host.h"
+#include "image_check/nand_check.h"
 
 // Checks every page of a NAND image file against the spare-area rules that
-// Data2Nand writes by, and optionally writes a copy with every single-bit data
-// error that a page's ECC locates corrected.
+// Data2Nand writes by (the check of image_check/nand_check.h), and optionally
+// writes a copy with every confirmed single-bit data error corrected.
 
-struct VerifyFinding {
-  std::uint64_t block = 0;    // block of the file, from 1
-  unsigned logicalBlock = 0;  // the number it stands for (starting number + block - 1)
-  int page = 0;               // 1..32
-  std::string what;           // which part of the spare area
-  std::string stored;         // the bytes in the file, as hexadecimal
-  std::string computed;       // what the rules give, as hexadecimal
-  std::string note;           // what the difference means, when there is more to say
-};
+using VerifyFinding = nand::SpareFinding;
 
 struct VerifySummary {
   std::uint64_t pagesChecked = 0;
@@ -29,9 +22,12 @@ struct VerifySummary {
   std::uint64_t pagesUncorrectable = 0;  // more is off than one bit that can be put right for sure
   std::uint64_t pagesOther = 0;          // ECC fine, other spare bytes differ
   std::uint64_t blocksSumDiffers = 0;
-  std::uint64_t bitsCorrected = 0;       // written corrected into the copy
+  std::uint64_t bitsCorrected = 0;       // written corrected into the copy, one per page
 
+  void Add(const nand::BlockCheck& check);
   bool Clean() const { return pagesClean + pagesErased == pagesChecked && blocksSumDiffers == 0; }
+  // Pages that are neither as the rules give nor erased.
+  std::uint64_t PagesDiffering() const { return pagesChecked - pagesClean - pagesErased; }
 };
 
 enum class VerifyResult {
@@ -51,10 +47,8 @@ VerifyResult VerifyImage(ConverterHost& host, const std::string& image, const Fi
 
 // Checks `image` like VerifyImage and writes a copy to `target` (through a
 // temporary file and a rename) in which every confirmed single-bit data error
-// is corrected and nothing else changed. Never in place. A bit counts as
-// confirmed when the ECC and the page XOR point to it, the rest of the page's
-// spare area is intact, and the block sum (where the block has one) matches
-// once the block's bits are put right; any other page stays as it is.
+// (see nand::CheckBlock) is corrected and nothing else changed. Never in
+// place; any other page stays as it is.
 VerifyResult RepairImage(ConverterHost& host, const std::string& image, const std::string& target,
                          const FindingSink& onFinding, VerifySummary& summary);
 

@@ -8,23 +8,6 @@
 
 namespace {
 
-// T(i) of the reflected CRC-16-CCITT table (polynomial 0x8408).
-std::array<std::uint16_t, 256> MakeCrcTable() {
-  std::array<std::uint16_t, 256> table{};
-  for (unsigned i = 0; i < 256; ++i) {
-    unsigned c = i;
-    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? (c >> 1) ^ 0x8408 : c >> 1;
-    table[i] = static_cast<std::uint16_t>(c);
-  }
-  return table;
-}
-
-const std::array<std::uint16_t, 256> kCrcTable = MakeCrcTable();
-
-// The CRC covers page 02 and page 03 up to the check area, then page 04 on.
-constexpr std::uint64_t kCrcStart = 2 * nor::kPageSize;
-constexpr std::uint64_t kCheckAreaPage = nor::kCrcOffset - nor::kCrcOffset % nor::kPageSize;
-
 // The image read whole (a repairable one is 8 MiB at most) and the values
 // its bytes give, as they stand. It is opened for writing only when a value
 // must change.
@@ -46,28 +29,19 @@ struct NorImage {
     bytes.resize(static_cast<std::size_t>(length));
     if (!file.Read(bytes.data(), bytes.size())) return Fail(file.Error());
 
-    NorCrc running;
-    std::uint32_t total = 0;
-    for (std::uint64_t at = 0; at < bytes.size(); at += nor::kPageSize) {
-      const std::uint8_t* page = bytes.data() + at;
-      for (std::uint64_t i = 0; i < nor::kPageSize; ++i) total += page[i];
-      if (at >= kCrcStart) running.Update(page, at == kCheckAreaPage ? nor::kCrcOffset - at : nor::kPageSize);
+    const NorValues values = ComputeNorValues(bytes.data(), bytes.size(), [host] {
       if (host) host->ProcessEvents();
-    }
-    storedSum = PairAt(nor::kCheckSumOffset);
-    storedCrc = PairAt(nor::kCrcOffset);
-    sum = static_cast<std::uint16_t>(total - bytes[nor::kCheckSumOffset] - bytes[nor::kCheckSumOffset + 1]);
-    crc = running.Value();
+    });
+    storedSum = values.storedSum;
+    storedCrc = values.storedCrc;
+    sum = values.sum;
+    crc = values.crc;
     return true;
   }
 
   bool Fail(const std::string& why) {
     problem = why;
     return false;
-  }
-
-  std::uint16_t PairAt(std::uint64_t offset) const {
-    return static_cast<std::uint16_t>(bytes[offset] | bytes[offset + 1] << 8);
   }
 
   // The NorCheckSum once the CRC is corrected: it counts the new CRC bytes.
@@ -96,21 +70,6 @@ struct NorImage {
 };
 
 }  // namespace
-
-std::array<std::uint8_t, 512> CrcByteTable() {
-  std::array<std::uint8_t, 512> table{};
-  for (unsigned i = 0; i < 256; ++i) {
-    table[i] = static_cast<std::uint8_t>(kCrcTable[i] >> 8);
-    table[256 + i] = static_cast<std::uint8_t>(kCrcTable[i] & 0xFF);
-  }
-  return table;
-}
-
-void NorCrc::Update(const std::uint8_t* bytes, std::size_t count) {
-  unsigned r = register_;
-  for (std::size_t i = 0; i < count; ++i) r = (r >> 8) ^ kCrcTable[(r ^ bytes[i]) & 0xFF];
-  register_ = static_cast<std::uint16_t>(r);
-}
 
 CheckFix CalNorCheckSum(Host& host, const std::string& path) {
   host.SetStatus("计算NorCheckSum...");

@@ -5,29 +5,11 @@
 #include <string>
 
 #include "common/image_layout.h"
+#include "image_check/nor_values.h"
 #include "link/host.h"
 
-// The two check values a NOR image carries at the end of page 03:
-//   0x1FFF0/0x1FFF1  CRC-16/X-25 of 0x10000..0x1FFEF followed by 0x20000..end
-//   0x1FFFE/0x1FFFF  NorCheckSum: the sum of all the image's other bytes, modulo 65536
-// both low byte first. Both are computed the plain way, a table lookup per
-// byte, over the image read once: a few hundredths of a second for the
-// largest image, before a transfer that takes minutes.
-
-// CrcByteTable: entry i holds the high byte and entry 256 + i the low byte of
-// T(i), the reflected CRC-16-CCITT table entry (polynomial 0x8408).
-std::array<std::uint8_t, 512> CrcByteTable();
-
-// A running CRC-16/X-25: register 0xFFFF, reflected, final complement.
-class NorCrc {
- public:
-  void Update(const std::uint8_t* bytes, std::size_t count);
-  // The value after the final complement.
-  std::uint16_t Value() const { return static_cast<std::uint16_t>(~register_); }
-
- private:
-  std::uint16_t register_ = 0xFFFF;
-};
+// Corrects and reads the two check values a NOR image carries (see
+// image_check/nor_values.h) in the image file itself.
 
 // The result of one correction.
 struct CheckFix {

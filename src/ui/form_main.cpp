@@ -15,6 +15,7 @@
 #include "common/file_exists.h"
 #include "common/interruption_watch.h"
 #include "common/target_check.h"
+#include "image_check/image_check.h"
 #include "link/module1.h"
 #include "link/port_text.h"
 #include "repair/repair_checks.h"
@@ -152,11 +153,14 @@ void FormMain::CommandSatrt_Click() {
   }
 }
 
-// After a successful backup the status line keeps the image's size and
-// SHA-256 until the next task starts.
+// After a successful backup the status line keeps the image's size, its
+// SHA-256 and the check's verdict until the next task starts. An image that
+// is not sound is said once more in a box of its own, with what to do.
 void FormMain::ShowBackupSummary() {
   const std::string summary = ImageSummary(module_->ImagePath);
-  if (!summary.empty()) SetStatus(summary);
+  const ImageCheck check = CheckImageFile(module_->ImagePath);
+  SetStatus((summary.empty() ? "" : summary + ", ") + Verdict(check));
+  if (!check.Sound()) ShowMessage(VerdictAdvice(check));
 }
 
 void FormMain::SaveNor() {

@@ -66,11 +66,11 @@ TEST_F(CommandLineTest, UsageErrorsExitWith2AndSayWhatIsWrong) {
 TEST_F(CommandLineTest, ConvertsBothWaysAndPrintsTheStartingBlock) {
   const Bytes data = RandomBytes(2 * kDataBlockSize, 5);
   WriteFile(At("x.dat"), data);
-  EXPECT_EQ(Run({"data2nand", "--start", "c32h", "--version", "2.0", At("x.dat"), At("x.nand")}), 0);
+  EXPECT_EQ(Run({"data2nand", "--start", "c32h", "--version", "3.2", At("x.dat"), At("x.nand")}), 0);
   EXPECT_EQ(out.str(), "转换成功!\n");
   const Bytes image = ReadFile(At("x.nand"));
   ASSERT_EQ(image.size(), 2 * kBlockSize + 2);
-  EXPECT_EQ(image[kBlockSize - 3], 0x20);  // version byte of page 32
+  EXPECT_EQ(image[kBlockSize - 3], 0x32);  // version byte of page 32
 
   EXPECT_EQ(Run({"nand2data", At("x.nand"), At("y.dat")}), 0);
   // The question is answered Yes without a person, and says so.
@@ -101,21 +101,27 @@ TEST_F(CommandLineTest, AnExistingTargetNeedsForce) {
 #endif
 }
 
-TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImage) {
+TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImageAnd3ForACorrectedCopy) {
   WriteFile(At("x.dat"), RandomBytes(2 * kDataBlockSize, 8));
   ASSERT_EQ(Run({"data2nand", "--start", "2", At("x.dat"), At("x.nand")}), 0);
   EXPECT_EQ(Run({"verify", At("x.nand")}), 0);
   EXPECT_NE(out.str().find("检查页数: 64\n无误页数: 64\n"), std::string::npos) << out.str();
-
+  // Erased pages are erased in the copy too, not left wrong.
   Bytes image = ReadFile(At("x.nand"));
+  std::fill_n(image.begin() + kBlockSize, kBlockSize, 0xFF);
+  WriteFile(At("x.nand"), image);
+  EXPECT_EQ(Run({"verify", "--repair", At("x.nand"), At("y.nand")}), 0);
+  EXPECT_NE(out.str().find("已纠正页数: 0 (每页一位)\n纠正后仍不符页数: 0\n纠正后块校验和不符块数: 0\n"),
+            std::string::npos) << out.str();
+
   image[700] ^= 0x08;  // page 2 of block 1
   WriteFile(At("x.nand"), image);
   EXPECT_EQ(Run({"verify", At("x.nand")}), 1);
   EXPECT_EQ(out.str().rfind("第1块(逻辑块2h)第2页: ECC 存储 ", 0), 0u) << out.str();
-  // The copy decides: every difference corrected gives 0, one left gives 1.
-  EXPECT_EQ(Run({"verify", "--repair", At("x.nand"), At("y.nand")}), 0);
-  EXPECT_NE(out.str().find("已纠正位数: 1\n纠正后仍不符页数: 0\n纠正后块校验和不符块数: 0\n"), std::string::npos)
-      << out.str();
+  // The copy decides: corrected with nothing left gives 3, with the limit said; one left gives 1.
+  EXPECT_EQ(Run({"verify", "--repair", "--force", At("x.nand"), At("y.nand")}), 3);
+  EXPECT_NE(out.str().find("已纠正页数: 1 (每页一位)\n纠正后仍不符页数: 0\n纠正后块校验和不符块数: 0\n注意: 一页中有三个"),
+            std::string::npos) << out.str();
   EXPECT_EQ(Run({"verify", At("y.nand")}), 0);
   image[701] ^= 0x11;  // two bits more on the same page: beyond the ECC
   WriteFile(At("x.nand"), image);

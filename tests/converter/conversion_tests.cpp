@@ -8,6 +8,7 @@
 #include "common/target_check.h"
 #include "common/temporary_file.h"
 #include "converter/conversions.h"
+#include "converter/messages.h"
 #include "recording_host.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
@@ -84,6 +85,33 @@ TEST_F(ConversionTest, NandToDataKeepsThePageDataOnly) {
   EXPECT_EQ(host.maximum, 2);
   EXPECT_EQ(host.values, (std::vector<int>{1, 2, 0}));
   ExpectFolderHolds({"x.nand", "x.dat"});
+}
+
+TEST_F(ConversionTest, NandToDataSaysHowManyPagesCarryABitTheSpareAreaWouldCorrect) {
+  WriteFile(At("x.dat"), RandomBytes(2 * kDataBlockSize, 3));
+  ASSERT_EQ(ToNand(At("x.dat"), At("good.nand"), "C32"), ConversionResult::Success);
+  const Bytes good = ReadFile(At("good.nand"));
+  struct Case {
+    std::vector<std::size_t> flips;  // bit 2 of these image bytes
+    std::vector<std::string> said;
+  };
+  const std::string one = text::CorrectableBitsCopied(1), two = text::CorrectableBitsCopied(2);
+  for (const Case& c : {Case{{}, {kSuccess}},
+                        Case{{kPageSize + 100}, {kSuccess, one}},
+                        Case{{kPageData + 7}, {kSuccess}},                     // an ECC bit: the data is right
+                        Case{{100, 101}, {kSuccess}},                          // two bits of one page: beyond the ECC
+                        Case{{100, kBlockSize + 31 * kPageSize}, {kSuccess, two}}}) {
+    Bytes image = good;
+    for (const std::size_t at : c.flips) image[at] ^= 0x04;
+    WriteFile(At("x.nand"), image);
+    host.messages.clear();
+    host.answers = {true, true};
+    EXPECT_EQ(ToData(At("x.nand"), At("y.dat")), ConversionResult::Success);
+    EXPECT_EQ(host.messages, c.said) << c.flips.size();
+    const Bytes data = ReadFile(At("y.dat"));  // the page data as it stands
+    for (std::size_t page = 0; page < 64; ++page)
+      ASSERT_TRUE(std::equal(data.begin() + page * 512, data.begin() + page * 512 + 512, image.begin() + page * 528));
+  }
 }
 
 TEST_F(ConversionTest, NandToDataRefusalsWriteNothing) {

@@ -16,6 +16,7 @@
 
 #include "common/interruption.h"
 #include "converter/form1.h"
+#include "converter/messages.h"
 #include "support/file_dialog_probe.h"
 
 namespace {
@@ -60,6 +61,11 @@ QString U(const char* text) { return QString::fromUtf8(text); }
 void WriteBytes(const QString& path, std::size_t count, char value) {
   std::ofstream out(path.toStdString(), std::ios::binary);
   out << std::string(count, value);
+}
+
+QByteArray ReadBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 }  // namespace
@@ -165,15 +171,24 @@ class Form1Test : public QObject {
     f.TextOpen->setText(data);
     f.TextSave->setText(dir.filePath(QStringLiteral("x.nand")));
     QTest::keyClicks(f.TextBlockNum, "c32");
+    f.TextBlockVersion2->clear();
+    QTest::keyClicks(f.TextBlockVersion2, "2");
     QTest::mouseClick(f.CommandChange, Qt::LeftButton);
     QCOMPARE(f.messages, QStringList({U("转换成功!")}));
+    QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("x.nand"))).at(16896 - 3), '\x32');  // page 32's version byte
     QCOMPARE(f.enabledDuringEvents.size(), 64 + 1);  // and once more before the rename
     QVERIFY(!f.enabledDuringEvents.contains(true));
     QVERIFY(f.CommandChange->isEnabled());
     QCOMPARE(f.ProgressBar1->value(), 0);
     QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("x.nand"))).size(), 2 * 16896 + 2);
 
-    // Back the other way: the starting block question comes first.
+    // Back the other way: the starting block question comes first. A data
+    // bit the spare area would correct is copied as it stands, and said.
+    QByteArray image = ReadBytes(dir.filePath(QStringLiteral("x.nand")));
+    image[528 + 100] = static_cast<char>(image[528 + 100] ^ 0x04);
+    QFile nand(dir.filePath(QStringLiteral("x.nand")));
+    QVERIFY(nand.open(QIODevice::WriteOnly) && nand.write(image) == image.size());
+    nand.close();
     f.OptionN2D->click();
     f.TextOpen->setText(dir.filePath(QStringLiteral("x.nand")));
     f.TextSave->setText(dir.filePath(QStringLiteral("y.dat")));
@@ -181,7 +196,8 @@ class Form1Test : public QObject {
     f.messages.clear();
     f.CommandChange->click();
     QCOMPARE(f.questions, QStringList({U("文件对应的开始逻辑块号为C32h,转换?")}));
-    QCOMPARE(f.messages, QStringList({U("转换成功!")}));
+    QCOMPARE(f.messages, QStringList({U("转换成功!"), QString::fromStdString(text::CorrectableBitsCopied(1))}));
+    QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("y.dat"))).at(512 + 100), image.at(528 + 100));
 
     // A target folder that does not exist: refused before anything is written.
     f.messages.clear();

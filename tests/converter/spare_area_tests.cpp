@@ -3,8 +3,8 @@
 #include <random>
 
 #include "common/image_layout.h"
-#include "converter/page_ecc.h"
-#include "converter/spare_area.h"
+#include "image_check/page_ecc.h"
+#include "image_check/spare_area.h"
 #include "support/files.h"
 
 using namespace nand;

@@ -240,6 +240,25 @@ TEST_F(EndToEnd, FlashLoadedFromImageFilesIsWhatTheBackupsGet) {
   }
 }
 
+TEST_F(EndToEnd, ABackupEndsWithTheChecksVerdict) {
+  // The handheld's own NAND, sound, and the same with one data bit lost in block 2, page 3.
+  Bytes flipped = DefaultFlash().NandImage();
+  flipped[nand::kBlockSize + 2 * nand::kPageSize + 100] ^= 0x10;
+  for (const auto& [image, verdict] :
+       {std::pair{DefaultFlash().NandImage(), "\n检查: 全部正确\n"}, {flipped, "\n检查: 可纠正的单位数据错误 1页\n"}}) {
+    WriteFile(dir / "flash.nand", WithTrailer(image, 2));
+    SimProcess sim(HANDHELD_SIM_PROGRAM, {"--nand", (dir / "flash.nand").string(), "--offer", "nand"},
+                   (dir / "sim.log").string());
+    ASSERT_TRUE(sim.Ok()) << Text(dir / "sim.log");
+    Child tolvar = Spawn({TOLVAR_PROGRAM, "backup-nand", "--port", sim.device, "--batch", (dir / "x.nand").string()},
+                         (dir / "tolvar.log").string());
+    EXPECT_EQ(Wait(tolvar, 60s), 0) << Text(dir / "tolvar.log");  // the backup itself succeeded
+    const std::string output = Text(dir / "tolvar.log");
+    EXPECT_NE(output.find(" 字节, SHA-256 "), std::string::npos) << output;
+    EXPECT_NE(output.find(verdict, output.find(" 字节, SHA-256 ")), std::string::npos) << output;
+  }
+}
+
 TEST_F(EndToEnd, BackupAtTheWrongModelSpeedTimesOut) {
   const Outcome out = Run({Kind::BackupNor, {"--model", "2000"}, {}, 1});
   EXPECT_NE(out.output.find("接收数据超时,您要重新开始备份吗?"), std::string::npos) << out.output;

@@ -9,6 +9,8 @@
 #include <QtTest>
 
 #include "test_form.h"
+#include "image_check/nor_values.h"
+#include "image_check/spare_area.h"
 #include "repair/nor_repair.h"
 #include "repair_receiver.h"
 #include "ui/form_cancel.h"
@@ -57,14 +59,32 @@ void VerifyIdle(const FormMain& f, const QString& backedUp = QString()) {
   QVERIFY(!f.cancelDialog());
 }
 
+// `frames` frames of a pattern. Whole pages (NOR, six or more) or blocks
+// (NAND, from logical block C33h) carry right check values, as a handheld's
+// do; shorter ones are no sound image. Byte `flip`, where given, has lost a bit.
+std::vector<std::uint8_t> FlashImage(BackupSender::Flash flash, int frames, int flip) {
+  const bool nor = flash == BackupSender::Flash::Nor;
+  std::vector<std::uint8_t> image = Pattern(frames * (nor ? 256 : 528), frames);
+  if (nor && image.size() % nor::kPageSize == 0 && image.size() >= nor::kMinimumPages * nor::kPageSize)
+    StoreNorValues(image.data(), image.size());
+  for (std::size_t b = 0; !nor && b < image.size() / nand::kBlockSize; ++b) {
+    std::uint8_t* block = &image[b * nand::kBlockSize];
+    for (int p = 0; p < nand::kPagesPerBlock; ++p)
+      WriteSpareArea(block + p * nand::kPageSize, p + 1, 0xC33 + static_cast<unsigned>(b), 0x31);
+    StampBlockSum(block, 0xC33 + static_cast<unsigned>(b));
+  }
+  if (flip >= 0) image[static_cast<std::size_t>(flip)] ^= 0x01;
+  return image;
+}
+
 // A window rig with a handheld that sends a backup of `frames` frames.
 struct BackupRig : WindowRig {
   std::vector<std::uint8_t> image;
   BackupSender sender;
   QString target;
 
-  BackupRig(BackupSender::Flash flash, int frames)
-      : image(Pattern(frames * (flash == BackupSender::Flash::Nor ? 256 : 528), frames)),
+  BackupRig(BackupSender::Flash flash, int frames, int flip = -1)
+      : image(FlashImage(flash, frames, flip)),
         sender(flash, image, 921600, 0x0C31),
         target(Path(flash == BackupSender::Flash::Nor ? "x.nor" : "x.nand")) {
     port.Attach(&sender);
@@ -96,6 +116,8 @@ class TransferWindowTests : public QObject {
   void aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens_data();
   void aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens();
   void anInterruptionCancelsTheBackupAndEndsTheProgram();
+  void theVerdictFollowsTheHashAndOnlyAnUnsoundImageAddsABox_data();
+  void theVerdictFollowsTheHashAndOnlyAnUnsoundImageAddsABox();
 };
 
 void TransferWindowTests::windowIsLockedWhileABackupRuns_data() {
@@ -106,7 +128,7 @@ void TransferWindowTests::windowIsLockedWhileABackupRuns_data() {
 
 void TransferWindowTests::windowIsLockedWhileABackupRuns() {
   QFETCH(bool, nand);
-  BackupRig rig(nand ? BackupSender::Flash::Nand : BackupSender::Flash::Nor, 3);
+  BackupRig rig(nand ? BackupSender::Flash::Nand : BackupSender::Flash::Nor, nand ? 32 : 768);
   std::vector<WindowState> seen;
   rig.form.onEvents = [&] {
     if (rig.sender.framesSent == 2 && seen.empty()) seen.push_back(StateOf(rig.form));
@@ -137,7 +159,7 @@ void TransferWindowTests::windowIsLockedWhileABackupRuns() {
 }
 
 void TransferWindowTests::startButtonOnlyAsksToCancel() {
-  BackupRig rig(BackupSender::Flash::Nor, 3);
+  BackupRig rig(BackupSender::Flash::Nor, 768);
   int clicks = 0;
   QString question;
   bool visible = false;
@@ -215,7 +237,7 @@ void TransferWindowTests::aBackupBrokenOffGoesOnWhereTheHandheldGoesOn() {
 void TransferWindowTests::questionHidesTheCancelDialog() {
   // The handheld falls silent while the cancel dialog is open but unanswered:
   // the time-out question hides the dialog, and the end of the backup unloads it.
-  BackupRig rig(BackupSender::Flash::Nor, 4);
+  BackupRig rig(BackupSender::Flash::Nor, 768);
   rig.sender.faults.silentFrom = 2;
   rig.form.answers = {false};
   bool opened = false;
@@ -294,7 +316,7 @@ void TransferWindowTests::closingTheWindowWaitsForTheCancelEnding() {
 void TransferWindowTests::aCloseGoesWithTheQuestionItWaitedFor() {
   // Closed during a backup; before the cancel question is answered, the
   // time-out question hides it and Yes starts again: the window stays.
-  BackupRig rig(BackupSender::Flash::Nor, 4);
+  BackupRig rig(BackupSender::Flash::Nor, 768);
   rig.sender.faults.silentFrom = 2;
   bool closed = false;
   rig.form.onEvents = [&] { closed = closed || (rig.sender.framesSent == 1 && !rig.form.close()); };
@@ -360,6 +382,45 @@ void TransferWindowTests::sessionEndDuringARepairTakesTheCancelEnding() {
   QTRY_VERIFY(!rig.form.isVisible());
 }
 
+void TransferWindowTests::theVerdictFollowsTheHashAndOnlyAnUnsoundImageAddsABox_data() {
+  QTest::addColumn<bool>("nand");
+  QTest::addColumn<int>("frames");
+  QTest::addColumn<int>("flip");
+  QTest::addColumn<QString>("verdict");
+  QTest::addColumn<QString>("command");  // what the box suggests; none without a box
+  QTest::newRow("NOR") << false << 768 << -1 << U("检查: 全部正确") << QString();
+  QTest::newRow("NAND") << true << 32 << -1 << U("检查: 全部正确") << QString();
+  QTest::newRow("NAND, a data bit") << true << 32 << 528 + 100 << U("检查: 可纠正的单位数据错误 1页")
+                                    << U("corvane verify --repair");
+  QTest::newRow("NOR, stale sum") << false << 768 << 5 << U("检查: NorCheckSum不符") << U("tolvar verify-nor");
+  QTest::newRow("NOR, 3 frames") << false << 3 << -1 << U("检查: 不是6到256个整页") << U("tolvar verify-nor");
+  QTest::newRow("NAND, an ECC bit") << true << 32 << 512 + 7 << U("检查: 仅ECC字节有误 1页")
+                                    << U("(tolvar verify-nand).");  // Corvane's copy would not change
+}
+
+void TransferWindowTests::theVerdictFollowsTheHashAndOnlyAnUnsoundImageAddsABox() {
+  QFETCH(bool, nand);
+  QFETCH(int, frames);
+  QFETCH(int, flip);
+  QFETCH(QString, verdict);
+  QFETCH(QString, command);
+  BackupRig rig(nand ? BackupSender::Flash::Nand : BackupSender::Flash::Nor, frames, flip);
+  rig.form.CommandSatrt->click();
+
+  const QString status = rig.form.LabelStatus->line();
+  QVERIFY2(status.contains(U(" 字节, SHA-256 ")) && status.endsWith(U(", ") + verdict), qPrintable(status));
+  const QString success = nand ? U("备份系统Nand成功!") : U("备份系统Nor成功!");
+  if (command.isEmpty()) {
+    QCOMPARE(rig.form.messages, std::vector<QString>({success}));
+    return;
+  }
+  QCOMPARE(rig.form.messages.size(), size_t(2));
+  QCOMPARE(rig.form.messages[0], success);
+  const QString box = rig.form.messages[1];
+  QVERIFY2(box.startsWith(U("检查发现映像有问题: ") + verdict.mid(4) + U(".\n")) && box.contains(command),
+           qPrintable(box));
+}
+
 QTEST_MAIN(TransferWindowTests)
 #include "transfer_window_tests.moc"
 
@@ -374,7 +435,7 @@ void TransferWindowTests::aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens_
 void TransferWindowTests::aTargetThatCannotBeWrittenIsRefusedBeforeThePortOpens() {
   QFETCH(QString, kind);
   QFETCH(QString, said);
-  BackupRig rig(BackupSender::Flash::Nand, 3);
+  BackupRig rig(BackupSender::Flash::Nand, 32);
   QString refused = rig.Path("refused.nand");
   if (kind == "fifo") QVERIFY(mkfifo(refused.toUtf8().constData(), 0600) == 0);
   if (kind == "folder") QVERIFY(QDir().mkdir(refused));

@@ -8,7 +8,8 @@
 #include "common/file_exists.h"
 #include "common/target_check.h"
 #include "common/temporary_file.h"
-#include "converter/spare_area.h"
+#include "image_check/nor_values.h"
+#include "image_check/spare_area.h"
 
 namespace {
 
@@ -76,6 +77,14 @@ EmulatedFlash EmulatedFlash::Generated(int pages, int blocks, int startBlock) {
     std::vector<std::uint8_t>& page = flash.norPages[p];
     page.resize(nor::kPageSize);
     for (std::size_t i = 0; i < page.size(); ++i) page[i] = PatternByte(0x4E4F52u + static_cast<std::uint32_t>(p), i);
+  }
+  // Like a handheld's, the NOR flash carries its check values.
+  std::vector<std::uint8_t> nor = flash.NorImage();
+  if (nor.size() >= nor::kCheckSumOffset + 2) {
+    StoreNorValues(nor.data(), nor.size());
+    const std::size_t page = nor::kCrcOffset / nor::kPageSize;
+    std::copy_n(nor.begin() + static_cast<long>(page * nor::kPageSize), nor::kPageSize,
+                flash.norPages[static_cast<int>(page)].begin());
   }
   for (int b = 0; b < blocks; ++b) {
     const unsigned logical = static_cast<unsigned>(startBlock + b);

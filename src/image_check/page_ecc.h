@@ -33,8 +33,8 @@ inline PageEcc CalEccCheck(const std::uint8_t* page) { return CalPageChecks(page
 struct EccVerdict {
   enum Kind { Clean, DataBit, EccOnly, Uncorrectable };
   Kind kind = Clean;
-  int byte = -1;  // DataBit: address of the byte (0..511)
-  int bit = -1;   // DataBit: bit position in that byte (0..7)
+  int byte = -1;  // DataBit: address of the byte (0..511); EccOnly: which ECC byte (0..2)
+  int bit = -1;   // DataBit, EccOnly: bit position in that byte (0..7)
 };
 
 EccVerdict JudgeEcc(const PageEcc& stored, const PageEcc& computed);

@@ -1,9 +1,9 @@
-#include "converter/spare_area.h"
+#include "image_check/spare_area.h"
 
 #include <cstring>
 
 #include "common/image_layout.h"
-#include "converter/page_ecc.h"
+#include "image_check/page_ecc.h"
 
 using namespace nand;
 
@@ -14,12 +14,12 @@ unsigned DigitValue(const std::string& text) {
 }
 
 // Sum of 512 bytes, eight at a time: every word adds its even and its odd
-// bytes into four 16-bit lanes, which cannot overflow within one page
+// bytes into four 16-bit lanes, which cannot overflow within 512 bytes
 // (64 words × 2 × 255 < 65536); the four lanes are added at the end.
-std::uint16_t SumOfPageData(const std::uint8_t* data) {
+std::uint16_t SumOf512Bytes(const std::uint8_t* data) {
   constexpr std::uint64_t kLowBytes = 0x00FF00FF00FF00FFull;
   std::uint64_t lanes = 0;
-  for (std::size_t i = 0; i < kPageData; i += 8) {
+  for (std::size_t i = 0; i < 512; i += 8) {
     std::uint64_t word;
     std::memcpy(&word, data + i, sizeof word);
     lanes += (word & kLowBytes) + ((word >> 8) & kLowBytes);
@@ -52,13 +52,11 @@ void WriteSpareArea(std::uint8_t* page, int pageNumber, unsigned logicalBlock, s
 }
 
 std::uint16_t CalCheckSum(const std::uint8_t* block) {
+  // A block is 33 runs of 512 bytes; the two sum bytes are taken out again.
+  static_assert(kBlockSize % 512 == 0);
   unsigned total = 0;
-  for (int p = 0; p < kPagesPerBlock; ++p) {
-    const std::uint8_t* page = block + p * kPageSize;
-    total += SumOfPageData(page);
-    const std::size_t spareBytes = p + 1 == kPagesPerBlock ? kSpareSize - 2 : kSpareSize;
-    for (std::size_t i = 0; i < spareBytes; ++i) total += page[kPageData + i];
-  }
+  for (std::size_t at = 0; at < kBlockSize; at += 512) total += SumOf512Bytes(block + at);
+  total -= block[kBlockSumOffset] + block[kBlockSumOffset + 1];
   return static_cast<std::uint16_t>(total & 0xFFFF);
 }
 

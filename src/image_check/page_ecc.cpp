@@ -1,4 +1,4 @@
-#include "converter/page_ecc.h"
+#include "image_check/page_ecc.h"
 
 #include <bit>
 #include <cstring>
@@ -88,8 +88,12 @@ EccVerdict JudgeEcc(const PageEcc& stored, const PageEcc& computed) {
     verdict.kind = EccVerdict::DataBit;
     verdict.byte = static_cast<int>(s0 | (s2 >> 4 & 1) << 8);
     verdict.bit = static_cast<int>(s2 >> 5 & 7);
+  } else if (differing == 1) {
+    verdict.kind = EccVerdict::EccOnly;
+    verdict.byte = s0 ? 0 : s1 ? 1 : 2;
+    verdict.bit = std::countr_zero(s0 | s1 | s2);
   } else {
-    verdict.kind = differing == 1 ? EccVerdict::EccOnly : EccVerdict::Uncorrectable;
+    verdict.kind = EccVerdict::Uncorrectable;
   }
   return verdict;
 }
