@@ -12,6 +12,7 @@
 #include <sstream>
 #include <vector>
 
+#include "common/file_exists.h"
 #include "common/system_reason.h"
 
 #ifndef _WIN32
@@ -60,8 +61,8 @@ bool IsLossError(QSerialPort::SerialPortError error) {
 
 std::string PortReason(const std::string& device, const PortFailure& f) {
   std::string reason;
-  if (!f.lockHolder.empty()) {
-    reason = WithSystemText(kInUse, f.lockHolder);
+  if (!f.lockProblem.empty()) {
+    reason = f.lockProblem;
   } else if (f.errorNumber > 0) {
     const char* chinese = ChineseForPortErrno(f.errorNumber);
     const std::string usual = SystemReason(f.errorNumber);
@@ -81,7 +82,7 @@ std::string PortReason(const std::string& device, const PortFailure& f) {
 
 #ifdef _WIN32
 int ErrnoAfterQtCall() { return -1; }
-std::string PortLockHolder(const std::string&) { return {}; }
+std::string PortLockProblem(const std::string&) { return {}; }
 #else
 int ErrnoAfterQtCall() { return errno; }
 
@@ -102,21 +103,21 @@ std::vector<std::string> LockFiles(const std::string& device) {
 
 // What a lock file says of its holder. Every form starts with the PID: ten
 // ASCII digits and a newline (the classic form), "PID program user", or Qt's
-// "PID\nprogram\nhost\n"; old programs wrote it as a 4-byte binary number.
+// "PID\nprogram\nhost\n"; old programs wrote it as a 4-byte binary number,
+// which holds a zero byte where text never does.
 struct LockInfo {
   long pid = 0;
   std::string program;  // where the file names it
 };
 
+// Nothing when the lock names no process.
 std::optional<LockInfo> ReadLock(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;  // a pipe put there would never answer
   std::ifstream in(path, std::ios::binary);
   char buffer[256];
   in.read(buffer, sizeof buffer);
   const std::string text(buffer, static_cast<std::size_t>(in.gcount()));
   LockInfo info;
-  if (text.size() == 4 && text.find_first_not_of(" 0123456789") != std::string::npos) {
+  if (text.size() == 4 && text.find('\0') != std::string::npos) {
     std::int32_t binary = 0;
     std::memcpy(&binary, text.data(), sizeof binary);
     info.pid = binary;
@@ -140,7 +141,7 @@ std::string ProcessName(long pid) {
 
 }  // namespace
 
-std::string PortLockHolder(const std::string& device) {
+std::string PortLockProblem(const std::string& device) {
   // A link to the device may be locked under either name.
   std::error_code error;
   const std::string resolved = std::filesystem::canonical(device, error).string();
@@ -148,10 +149,15 @@ std::string PortLockHolder(const std::string& device) {
   if (!error && resolved != device)
     for (const std::string& file : LockFiles(resolved)) files.push_back(file);
   for (const std::string& file : files) {
+    if (!std::filesystem::exists(std::filesystem::symlink_status(file, error))) continue;
+    // Only a regular file is read: a pipe put there would never answer.
+    if (const std::string unreadable = UnreadableReason(file); !unreadable.empty())
+      return "无法读取串口的锁文件 " + file + ": " + unreadable;
     const std::optional<LockInfo> lock = ReadLock(file);
-    if (!lock || !ProcessLives(lock->pid)) continue;  // none, or left behind by a program gone
+    if (!lock) return WithSystemText(kInUse, "锁文件 " + file + " 读不出进程号");
+    if (!ProcessLives(lock->pid)) continue;  // left behind by a program gone
     const std::string program = lock->program.empty() ? ProcessName(lock->pid) : lock->program;
-    return "进程 " + std::to_string(lock->pid) + (program.empty() ? "" : ", " + program);
+    return WithSystemText(kInUse, "进程 " + std::to_string(lock->pid) + (program.empty() ? "" : ", " + program));
   }
   return {};
 }

@@ -11,7 +11,7 @@ struct PortFailure {
   QSerialPort::SerialPortError error = QSerialPort::NoError;  // what Qt made of it
   int errorNumber = -1;     // errno of the failed call; 0 when it set none, -1 where unknown (Windows)
   std::string systemText;   // Qt's errorString, used when errorNumber tells nothing
-  std::string lockHolder;   // the program holding the port's lock file ("进程 4242, tolvar"), if any
+  std::string lockProblem;  // what the port's lock file says, if anything (see PortLockProblem)
 };
 
 std::string PortReason(const std::string& device, const PortFailure& failure);
@@ -23,8 +23,11 @@ bool IsLossError(QSerialPort::SerialPortError error);
 // code elsewhere (Windows).
 int ErrnoAfterQtCall();
 
-// The live process that holds a lock file for `device`, in any of the forms
-// serial programs write ("进程 4242, minicom"); empty when no living process
-// holds one (and on Windows, where the system itself refuses a second open).
-// Such a port is busy: it must not be opened, nor its lock taken over.
-std::string PortLockHolder(const std::string& device);
+// Why a lock file for `device` keeps the port from being opened, as a reason:
+// a live process holds it, in any of the forms serial programs write
+// ("串口正被另一个程序占用 (进程 4242, minicom)"); or the lock, named, is no file
+// that can be read (a pipe, a folder, a link to nothing, no permission) or
+// names no process. Empty when there is none, or only locks of processes gone
+// (and on Windows, where the system itself refuses a second open). Such a
+// port must not be opened: its lock is never taken over, nor a pipe opened.
+std::string PortLockProblem(const std::string& device);

@@ -53,7 +53,7 @@ bool QtSerialIo::IsOpen(int port) const {
 void QtSerialIo::NoteFailure(const QSerialPort& serial, const QString& device) {
   const int errorNumber = ErrnoAfterQtCall();
   PortFailure failure{serial.error(), errorNumber, serial.errorString().toStdString(), {}};
-  if (failure.error == QSerialPort::PermissionError) failure.lockHolder = PortLockHolder(device.toStdString());
+  if (failure.error == QSerialPort::PermissionError) failure.lockProblem = PortLockProblem(device.toStdString());
   lastError_ = PortReason(device.toStdString(), failure);
 }
 
@@ -86,9 +86,10 @@ int QtSerialIo::sio_open(int port) {
     lastError_ = "com" + std::to_string(port) + ": 没有这个串口 (串口号应为1到" + std::to_string(kHighestPort) + ")";
     return -1;
   }
-  // Qt SerialPort would take a lock it cannot read for a stale one and delete it.
-  if (const std::string holder = PortLockHolder(device.toStdString()); !holder.empty()) {
-    lastError_ = PortReason(device.toStdString(), {QSerialPort::PermissionError, EBUSY, {}, holder});
+  // Qt SerialPort would take a lock it cannot read for a stale one and delete
+  // it, and would wait for ever on a pipe standing in a lock's place.
+  if (const std::string problem = PortLockProblem(device.toStdString()); !problem.empty()) {
+    lastError_ = PortReason(device.toStdString(), {QSerialPort::PermissionError, EBUSY, {}, problem});
     return -1;
   }
   auto serial = std::make_unique<QSerialPort>();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 
 #include "link/qt_serial_io.h"
 #include "pty_devices.h"
+#include "support/files.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -27,7 +29,7 @@ TEST(PortReason, EveryFailureReadsDeviceChineseAndSystemText) {
   };
   const auto text = [](int e) { return std::string(" (") + std::strerror(e) + ")"; };
   const Case cases[] = {
-      {{E::PermissionError, EEXIST, "Permission error while locking the device", "进程 42, minicom"},
+      {{E::PermissionError, EEXIST, "Permission error while locking the device", "串口正被另一个程序占用 (进程 42, minicom)"},
        "D: 串口正被另一个程序占用 (进程 42, minicom)"},
       {{E::PermissionError, EEXIST, "锁定设备时出现权限错误", ""}, "D: 串口正被另一个程序占用" + text(EEXIST)},
       {{E::PermissionError, EBUSY, "", ""}, "D: 串口正被另一个程序占用" + text(EBUSY)},
@@ -70,7 +72,8 @@ TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
 
 // Another program's lock file on the port, in each form serial programs
 // write: a lock whose process lives means busy, and stays; one left behind
-// by a program gone is taken over.
+// by a program gone is taken over. A lock that names no process, or is no
+// file that can be read, is named and left alone (a pipe never waited on).
 TEST(PortLock, ALockOfALiveProcessMeansBusyWhateverItsForm) {
   RecordingDevice device;
   PtyLine line{device};
@@ -81,7 +84,10 @@ TEST(PortLock, ALockOfALiveProcessMeansBusyWhateverItsForm) {
   pid_t live = 0;
   char* sleeper[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
   ASSERT_EQ(posix_spawnp(&live, "sleep", nullptr, nullptr, sleeper, environ), 0);
-  const std::string pid = std::to_string(live), holder = slave + ": 串口正被另一个程序占用 (进程 " + pid;
+  const std::string pid = std::to_string(live), busy = slave + ": 串口正被另一个程序占用 (", holder = busy + "进程 " + pid;
+  const std::string unreadable = slave + ": 无法读取串口的锁文件 " + lock + ": ";
+  std::string init;
+  std::getline(std::ifstream("/proc/1/comm"), init);
   ASSERT_TRUE(WaitFor([&] {
     std::string name;
     return std::getline(std::ifstream("/proc/" + pid + "/comm"), name) && name == "sleep";
@@ -91,17 +97,30 @@ TEST(PortLock, ALockOfALiveProcessMeansBusyWhateverItsForm) {
       {pid + " minicom root\n", holder + ", minicom)"},
       {pid + "\nminicom\nhost\n", holder + ", minicom)"},
       {std::string(reinterpret_cast<const char*>(&live), 4), holder + ", sleep)"},
+      {"  1\n", busy + "进程 1, " + init + ")"},  // four bytes of text, not a binary number
+      {"-42\n", busy + "锁文件 " + lock + " 读不出进程号)"},
+      {"FIFO", unreadable + "这是一个管道(FIFO),不是文件"},
+      {"FOLDER", unreadable + "这是一个文件夹 (Is a directory)"},
+      {"LINK", unreadable + "文件或文件夹不存在 (No such file or directory)"},
       {"2147483647\n", ""},
   };
+  const auto place = [&lock](const std::string& what) {
+    if (what == "FIFO") return mkfifo(lock.c_str(), 0600) == 0;
+    if (what == "FOLDER") return std::filesystem::create_directory(lock);
+    if (what == "LINK") return symlink("nowhere", lock.c_str()) == 0;
+    return static_cast<bool>(std::ofstream(lock, std::ios::binary) << what);
+  };
   for (const auto& [content, reason] : cases) {
-    std::ofstream(lock, std::ios::binary) << content;
+    ASSERT_TRUE(place(content)) << content;
     QtSerialIo io;
     io.SetDevice(1, slave);
     EXPECT_EQ(io.sio_open(1), reason.empty() ? 0 : -1) << content;
     EXPECT_EQ(io.LastError(), reason);
     io.sio_close(1);
-    std::ifstream kept(lock, std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), reason.empty() ? "" : content) << "left alone";
+    EXPECT_EQ(std::filesystem::exists(std::filesystem::symlink_status(lock)), !reason.empty()) << "left alone";
+    if (std::filesystem::is_regular_file(lock)) {
+      EXPECT_EQ(ReadText(lock), content);
+    }
     std::filesystem::remove(lock);
   }
   kill(live, SIGKILL);
