@@ -140,15 +140,20 @@ int RunVerify(const Options& options, std::ostream& out) {
   if (result == VerifyResult::Cancelled) SayCancelled(out, "检查", options.target);
   if (result != VerifyResult::Clean && result != VerifyResult::Differs) return kExitFailure;
   for (const std::string& line : DescribeSummary(summary, options.repair)) out << line << '\n';
+  out << std::flush;
   if (!options.repair) return result == VerifyResult::Clean ? kExitSuccess : kExitFailure;
-  // The copy is what the user goes on with: what is left in it decides.
+  // The copy is what the user goes on with: what is left in it decides. A
+  // check that did not run to its end counts nothing.
   VerifySummary copy;
-  const bool clean = VerifyImage(host, options.target, nullptr, copy) == VerifyResult::Clean;
-  out << "纠正后仍不符页数: " << copy.PagesDiffering() << '\n'
-      << "纠正后块校验和不符块数: " << copy.blocksSumDiffers << '\n';
+  const VerifyResult checked = VerifyImage(host, options.target, nullptr, copy);
+  if (checked == VerifyResult::Cancelled)
+    out << "对副本的检查被中断: " << options.target << " 已写好, 但没有检查完.\n";
+  else if (checked == VerifyResult::Clean || checked == VerifyResult::Differs)
+    out << "纠正后仍不符页数: " << copy.PagesDiffering() << '\n'
+        << "纠正后块校验和不符块数: " << copy.blocksSumDiffers << '\n';
   if (summary.bitsCorrected > 0) out << kCorrectionLimit << '\n';
   out << std::flush;
-  if (!clean) return kExitFailure;
+  if (checked != VerifyResult::Clean) return kExitFailure;
   return summary.bitsCorrected > 0 ? kExitCorrected : kExitSuccess;
 }
 

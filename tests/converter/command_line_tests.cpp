@@ -29,6 +29,13 @@ class CommandLineTest : public TempFolderTest {
   }
 };
 
+// Output that interrupts the program when it is flushed once `mark` stands in it.
+struct InterruptAfter : std::stringbuf {
+  explicit InterruptAfter(std::string text) : mark(std::move(text)) {}
+  int sync() override { return str().find(mark) == std::string::npos || raise(SIGTERM) == 0 ? 0 : -1; }
+  std::string mark;
+};
+
 }  // namespace
 
 TEST_F(CommandLineTest, UsageErrorsExitWith2AndSayWhatIsWrong) {
@@ -123,6 +130,15 @@ TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImageAnd3ForACorrectedCopy)
   EXPECT_NE(out.str().find("已纠正页数: 1 (每页一位)\n纠正后仍不符页数: 0\n纠正后块校验和不符块数: 0\n注意: 一页中有三个"),
             std::string::npos) << out.str();
   EXPECT_EQ(Run({"verify", At("y.nand")}), 0);
+#ifndef _WIN32
+  InterruptAfter interrupting("已纠正页数");  // the copy is in place, its check is about to start
+  std::ostream stream(&interrupting);
+  CatchInterruptions();
+  EXPECT_EQ(RunCommandLine({"verify", "--repair", "--force", At("x.nand"), At("y.nand")}, stream, err), 1);
+  ForgetInterruption();
+  EXPECT_NE(interrupting.str().find("对副本的检查被中断: " + At("y.nand") + " 已写好, 但没有检查完.\n注意"), std::string::npos);
+  EXPECT_EQ(interrupting.str().find("纠正后"), std::string::npos) << interrupting.str();
+#endif
   image[701] ^= 0x11;  // two bits more on the same page: beyond the ECC
   WriteFile(At("x.nand"), image);
   EXPECT_EQ(Run({"verify", "--repair", "--force", At("x.nand"), At("y.nand")}), 1);
