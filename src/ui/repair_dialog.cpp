@@ -1,6 +1,8 @@
 #include "ui/repair_dialog.h"
 
+#include <QCloseEvent>
 #include <QKeyEvent>
+#include <QShowEvent>
 
 #include "link/module1.h"
 #include "ui/form_main.h"
@@ -41,4 +43,14 @@ void RepairDialog::keyPressEvent(QKeyEvent* event) {
     return;
   }
   QWidget::keyPressEvent(event);
+}
+
+void RepairDialog::showEvent(QShowEvent* event) {
+  if (mainWindow_) mainWindow_->FramePurpose->setEnabled(false);
+  QWidget::showEvent(event);
+}
+
+void RepairDialog::closeEvent(QCloseEvent* event) {
+  if (mainWindow_ && !mainWindow_->transferRunning()) mainWindow_->FramePurpose->setEnabled(true);
+  QWidget::closeEvent(event);
 }

@@ -7,7 +7,9 @@
 
 class FormMain;
 class Module1;
+class QCloseEvent;
 class QKeyEvent;
+class QShowEvent;
 
 // What the two repair option dialogs share: a window of their own beside the
 // main window, which they hand over to while the repair runs, and the way
@@ -57,6 +59,10 @@ class RepairDialog : public QWidget {
   void CentreOnMainWindow();
   // Escape closes the dialog like "取消", as it does every other dialog.
   void keyPressEvent(QKeyEvent* event) override;
+  // While the dialog is open, its repair is the purpose: the main window's
+  // purpose options are disabled, until the dialog closes.
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
   Module1& m_;
   FormMain* mainWindow_;

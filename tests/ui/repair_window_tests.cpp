@@ -106,6 +106,7 @@ class RepairWindowTest : public QObject {
     QCOMPARE(open.size(), 1);
     FormBackNor* dialog = open.front();
     QCOMPARE(dialog->windowTitle(), U("修复NorFlash"));
+    QVERIFY(!rig.form.FramePurpose->isEnabled());  // the dialog's repair is the purpose while it is open
     QVERIFY(!dialog->Check1->isChecked() && !dialog->Check2->isChecked() && dialog->Check3->isChecked());
     QVERIFY(!dialog->Check4->isChecked() && !dialog->Check5->isChecked());
     // Tab order: Check5, Check4, 确定, 取消, Check1, Check2, Check3.
@@ -115,7 +116,7 @@ class RepairWindowTest : public QObject {
     dialog->Command2->click();
     DeleteClosedDialogs();
     QVERIFY(Open<FormBackNor>().isEmpty());
-    QVERIFY(rig.port.wire.empty());
+    QVERIFY(rig.port.wire.empty() && rig.form.FramePurpose->isEnabled());
   }
 
   void norDialogNeedsAPageAndRunsTheRepairWithTheWindowLocked() {
