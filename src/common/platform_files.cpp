@@ -79,14 +79,10 @@ bool KeepPermissions(const std::string& temporary, const std::string& target, st
   return kept;
 }
 
-bool SyncToDisk(const std::string& path, std::string& error) {
-  HANDLE file = CreateFileW(PathFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return Failed(error);
-  const bool ok = FlushFileBuffers(file);
-  if (!ok) error = LastCallReason();
-  CloseHandle(file);
-  return ok;
+bool SyncFile(std::FILE* file, std::string& error) {
+  if (std::fflush(file) != 0 || !FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))))
+    return Failed(error);
+  return true;
 }
 
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
@@ -151,13 +147,9 @@ bool KeepPermissions(const std::string& temporary, const std::string& target, st
   return true;
 }
 
-bool SyncToDisk(const std::string& path, std::string& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  if (fd < 0) return Failed(error);
-  const bool ok = ::fsync(fd) == 0;
-  if (!ok) error = LastCallReason();
-  ::close(fd);
-  return ok;
+bool SyncFile(std::FILE* file, std::string& error) {
+  if (std::fflush(file) != 0 || ::fsync(::fileno(file)) != 0) return Failed(error);
+  return true;
 }
 
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {

@@ -49,8 +49,9 @@ ReplaceBarrier WhatBarsWriting(const std::filesystem::path& file);
 // `target`: nothing to keep.
 bool KeepPermissions(const std::string& temporary, const std::string& target, std::string& error);
 
-// Flushes a closed file's bytes to the disk.
-bool SyncToDisk(const std::string& path, std::string& error);
+// Flushes the bytes written to an open file to the disk, through the file
+// itself: a file we may write but not read (a write-only image) works too.
+bool SyncFile(std::FILE* file, std::string& error);
 
 // Renames `from` over `to` in one step, replacing a file standing there.
 bool RenameOver(const std::string& from, const std::string& to, std::string& error);

@@ -4,6 +4,6 @@
 
 bool ReplaceWithTemporary(const std::string& temporary, const std::string& target, std::string& error,
                           const std::function<bool()>& beforeRename) {
-  return KeepPermissions(temporary, target, error) && SyncToDisk(temporary, error) &&
-         (!beforeRename || beforeRename()) && RenameOver(temporary, target, error);
+  return KeepPermissions(temporary, target, error) && (!beforeRename || beforeRename()) &&
+         RenameOver(temporary, target, error);
 }

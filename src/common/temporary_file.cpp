@@ -123,6 +123,11 @@ bool TemporaryFile::TruncateTo(std::uint64_t length) {
   return true;
 }
 
+bool TemporaryFile::Sync() {
+  if (!file_) return Fail(EBADF);
+  return SyncFile(file_, error_);
+}
+
 bool TemporaryFile::Finish() {
   if (!owned_) return Fail(EBADF);
   if (Close()) return true;
@@ -132,7 +137,7 @@ bool TemporaryFile::Finish() {
 }
 
 bool TemporaryFile::Commit(const std::function<bool()>& stillWanted) {
-  if (!Finish()) return false;
+  if (!Sync() || !Finish()) return false;
   // The target may have changed since it was checked before the transfer.
   const Target now = CheckTarget(target_);
   if (!now.problem.empty()) return Fail(now.problem);
@@ -155,7 +160,7 @@ bool TemporaryFile::KeepAsNew(const std::string& stem, const std::string& suffix
   std::FILE* reserved = CreateFreeFile(stem, suffix, name, target_);
   if (!reserved) return Fail(name + ": " + SystemReason(errno));
   std::fclose(reserved);
-  if (!Finish() || !SyncToDisk(path_, error_) || !RenameOver(path_, name, error_)) {
+  if (!Sync() || !Finish() || !RenameOver(path_, name, error_)) {
     std::error_code ec;
     fs::remove(PathFromUtf8(name), ec);
     return false;

@@ -66,6 +66,8 @@ class TemporaryFile {
   bool Fail(int errorNumber);
   bool Fail(const std::string& reason);
   bool Close();
+  // Puts the bytes written on the disk, through the file we hold.
+  bool Sync();
   // Closes a file of ours for good; one that cannot be closed is incomplete and deleted.
   bool Finish();
 

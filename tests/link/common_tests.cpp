@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <map>
 #include <sstream>
@@ -229,16 +230,17 @@ TEST_F(FileTest, CheckTargetNamesWhatStandsInTheWay) {
 }
 
 #ifndef _WIN32
-// CheckTarget(path).problem as a user without privileges sees it: when the
-// tests run as root, in a child process that became `nobody`.
-std::string ProblemForNobody(const std::string& path) {
+// What `call` gives for a user without privileges: when the tests run as
+// root, in a child process that became `nobody`.
+std::string AsNobody(const std::function<std::string()>& call) {
+  if (geteuid() != 0) return call();
   int fds[2];
   if (pipe(fds) != 0) return "no pipe";
   const pid_t child = fork();
   if (child == 0) {
     close(fds[0]);
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
-    const std::string problem = CheckTarget(path).problem;
+    const std::string problem = call();
     _exit(write(fds[1], problem.data(), problem.size()) == static_cast<ssize_t>(problem.size()) ? 0 : 1);
   }
   close(fds[1]);
@@ -277,7 +279,7 @@ TEST_F(FileTest, CheckTargetRefusesOtherUsersFilesThatTheRenameWouldTake) {
     const std::string path = Write(c.file, "old");
     ASSERT_EQ(chmod(path.c_str(), c.mode), 0);
     ASSERT_EQ(chown(path.c_str(), c.owner, c.owner), 0);
-    const std::string problem = ProblemForNobody(path);
+    const std::string problem = AsNobody([&] { return CheckTarget(path).problem; });
     if (c.problem.empty()) {
       EXPECT_EQ(problem, "");
     } else {
@@ -310,6 +312,15 @@ TEST_F(FileTest, AReplacedFileKeepsItsPermissionsAndOwner) {
     EXPECT_EQ(now.st_mode & 07777, c.mode);
     EXPECT_EQ(now.st_uid, c.owner);
   }
+  // A write-only image, replaced by its owner: the file is flushed through the handle held.
+  const std::string writeOnly = Write("w.nand", "old");
+  ASSERT_EQ(chmod(writeOnly.c_str(), 0200), 0);
+  ASSERT_EQ(root ? chown(writeOnly.c_str(), 65534, 65534) | chown(dir.c_str(), 65534, 65534) : 0, 0);
+  EXPECT_EQ(AsNobody([&] {
+              TemporaryFile file(writeOnly);
+              return file.Create() && file.Write("new", 3) && file.Commit() ? std::string() : file.Error();
+            }), "");
+  EXPECT_EQ(ReadText(writeOnly), "new");
 }
 #endif
 
