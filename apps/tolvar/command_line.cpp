@@ -50,8 +50,8 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
         ->required()
         ->check([](const std::string& port) -> std::string {
           if (ConsoleSession::IsPortName(port)) return "";
-          return port + " is not a port: give com1 to com" + std::to_string(kHighestPort) +
-                 ", a device such as /dev/ttyUSB0, or auto";
+          return (port.empty() ? "names no port" : port + " is not a port") + ": give com1 to com" +
+                 std::to_string(kHighestPort) + ", a device such as /dev/ttyUSB0, or auto";
         })
         ->type_name("PORT");
     v->add_option("--model", a.model, ModelChoices())

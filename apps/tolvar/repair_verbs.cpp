@@ -50,7 +50,7 @@ int RepairNorVerb(const Arguments& args) {
   options.format = args.format;
   const auto session = OpenSession(args);
   if (const std::string problem = NorImageProblem(args.file); !problem.empty())
-    return RefuseImage(session->host, kFileErrorReselect, problem);
+    return RefuseImage(session->host, kFileErrorReselect, args.file + ": " + problem);
   const std::string checksBefore = StoredCheckBytes(args.file);
   const RepairEnding ending = BackNor(session->m, options);
   return Ended(*session, ending, StoredCheckBytes(args.file) != checksBefore);
@@ -59,7 +59,7 @@ int RepairNorVerb(const Arguments& args) {
 int RepairNandVerb(const Arguments& args) {
   const auto session = OpenSession(args);
   const NandImageCheck check = CheckNandImage(session->m.ImagePath);
-  if (!check.accepted) return RefuseImage(session->host, check.message, check.reason);
+  if (!check.accepted) return RefuseImage(session->host, check.message, args.file + ": " + check.reason);
   const NandRange range = CheckNandRange(!args.someBlocks, args.firstBlock, args.lastBlock, check.blocks);
   if (!range.accepted) {
     session->host.ShowMessage(range.message);
@@ -74,7 +74,8 @@ int FixNorChecksVerb(const Arguments& args) {
   const std::string& path = args.file;
   ConsoleHost host(true, "NC3000");
   // The same checks as a repair's, before anything is read.
-  if (const std::string problem = NorImageProblem(path); !problem.empty()) return RefuseImage(host, "文件错误!", problem);
+  if (const std::string problem = NorImageProblem(path); !problem.empty())
+    return RefuseImage(host, "文件错误!", path + ": " + problem);
   CheckFix sum, crc;
   std::string problem;
   if (!CorrectNorCheckValues(host, path, sum, crc, problem))

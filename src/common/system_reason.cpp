@@ -20,6 +20,7 @@ const char* const kIsFolder = "这是一个文件夹";
 const char* const kNameTooLong = "文件名太长";
 const char* const kBusy = "设备或文件正被占用";
 const char* const kLinkLoop = "符号链接太多层或成环";
+const char* const kCrossDevice = "不能跨文件系统重命名";
 
 const char* ChineseForErrno(int errorNumber) {
   switch (errorNumber) {
@@ -33,6 +34,7 @@ const char* ChineseForErrno(int errorNumber) {
     case EBUSY:
     case ETXTBSY: return kBusy;
     case ELOOP: return kLinkLoop;
+    case EXDEV: return kCrossDevice;
     default: return nullptr;
   }
 }
@@ -53,6 +55,7 @@ const char* ChineseForWindowsCode(unsigned long code) {
     case 33:  // ERROR_LOCK_VIOLATION
     case 170: return kBusy;  // ERROR_BUSY
     case 1921: return kLinkLoop;  // ERROR_CANT_RESOLVE_FILENAME
+    case 17: return kCrossDevice;  // ERROR_NOT_SAME_DEVICE
     default: return nullptr;
   }
 }

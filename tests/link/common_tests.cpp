@@ -110,7 +110,7 @@ TEST(SystemReason, CommonReasonsReadInChineseWithTheSystemTextInBrackets) {
   } const cases[] = {
       {ENOSPC, 112, "磁盘空间已满"},   {EACCES, 5, "没有权限"},          {ENOENT, 2, "文件或文件夹不存在"},
       {EROFS, 19, "只读的文件系统"},    {EISDIR, 267, "这是一个文件夹"},  {ENAMETOOLONG, 206, "文件名太长"},
-      {EBUSY, 32, "设备或文件正被占用"},  {ELOOP, 1921, "符号链接太多层或成环"},
+      {EBUSY, 32, "设备或文件正被占用"},  {ELOOP, 1921, "符号链接太多层或成环"}, {EXDEV, 17, "不能跨文件系统重命名"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SystemReason(c.errorNumber), std::string(c.chinese) + " (" + std::strerror(c.errorNumber) + ")");
