@@ -353,8 +353,8 @@ With no arguments Corvane opens its window.</source>
         <translation>整数 1-256</translation>
     </message>
     <message>
-        <source>INT:INT in [1 - 4096]</source>
-        <translation>整数 1-4096</translation>
+        <source>INT:INT in [1 - 4095]</source>
+        <translation>整数 1-4095</translation>
     </message>
     <message>
         <source>INT:INT in [0 - 60000]</source>

@@ -247,8 +247,9 @@ TEST_F(CommandLine, HandheldSim) {
 
 // Every help of the three programs in Chinese when the system speaks
 // Chinese, and in English otherwise. A line with two English words in a row
-// in the Chinese help (but for the usage line's program and verb) is a text
-// without its translation.
+// in the Chinese help (but for the usage line's program and verb; the first
+// may be a value's name, as in "INT in [1 - 4095]") is a text without its
+// translation.
 TEST_F(CommandLine, HelpSpeaksTheSystemsLanguage) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> programs = {
       {TOLVAR_PROGRAM,
@@ -256,7 +257,7 @@ TEST_F(CommandLine, HelpSpeaksTheSystemsLanguage) {
         "fix-nor-checks", "ports"}},
       {CORVANE_PROGRAM, {"", "nand2data", "data2nand", "verify"}},
       {HANDHELD_SIM_PROGRAM, {""}}};
-  const std::regex englishWords(R"((^|[^-\w./])[a-z]{2,} [a-z]{2,}([^-\w]|$))");
+  const std::regex englishWords(R"((^|[^-\w./])[A-Za-z]{2,} [a-z]{2,}([^-\w]|$))");
   for (const auto& [program, verbs] : programs)
     for (const std::string& verb : verbs) {
       std::vector<std::string> argv = {program, verb, "--help"};
