@@ -3,8 +3,10 @@
 #include <QCloseEvent>
 #include <QApplication>
 #include <QMessageBox>
+#include <QResizeEvent>
 #include <QStyle>
 #include <QValidator>
+#include <algorithm>
 
 #include "common/file_dialog.h"
 #include "common/interruption_watch.h"
@@ -133,6 +135,18 @@ void Form1::closeEvent(QCloseEvent* event) {
   if (!converting_) return QWidget::closeEvent(event);
   closeRequested_ = true;
   event->ignore();
+}
+
+void Form1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const QRect room = LabelInformation->contentsRect();
+  int needed = 0;
+  for (const QString& help : {HelpNandToData, HelpDataToNand})
+    needed = std::max(needed, LabelInformation->fontMetrics()
+                                  .boundingRect(QRect(room.topLeft(), QSize(room.width(), QWIDGETSIZE_MAX)),
+                                                Qt::TextWordWrap, ForDisplay(help))
+                                  .height());
+  LabelInformation->setMinimumHeight(needed + LabelInformation->height() - room.height());
 }
 
 void Form1::SetConvertEnabled(bool enabled) { CommandChange->setEnabled(enabled); }

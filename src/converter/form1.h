@@ -6,6 +6,7 @@
 #include "ui_form1.h"
 
 class QCloseEvent;
+class QResizeEvent;
 
 // Corvane's window (form1.ui): direction, source and target, starting logical
 // block number and version digits for the way back, and the convert button.
@@ -51,6 +52,10 @@ class Form1 : public QWidget, public ConverterHost, public Ui::Form1 {
   // next block, as an interruption does (the temporary file removed, the
   // target as it was); the window closes once it has stopped.
   void closeEvent(QCloseEvent* event) override;
+  // The help label is as tall as the longer help text needs at the label's
+  // width, in whatever font, so that neither is cut off and the window does
+  // not jump when the direction changes.
+  void resizeEvent(QResizeEvent* event) override;
 
   // A report with an OK button, titled "Corvane"; `detail` (a reason) stands under the text.
   virtual void ShowMessageBox(const QString& text, const QString& detail);

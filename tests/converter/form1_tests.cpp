@@ -126,11 +126,13 @@ class Form1Test : public QObject {
 
   void directionSwitchHidesFieldsAndKeepsTheirContents() {
     TestForm1 f;
+    f.setFont(QFont(U("Noto Sans CJK SC"), 10));  // the package's font: the help text stands whole in it
     f.show();
     QTest::mouseClick(f.OptionD2N, Qt::LeftButton);
     QVERIFY(f.OptionD2N->isChecked());
     for (QWidget* w : DataToNandFields(f)) QVERIFY(w->isVisible());
     QCOMPARE(f.LabelInformation->text(), QString(f.HelpDataToNand).replace(U("\r\n"), U("\n")));
+    QTRY_VERIFY(f.LabelInformation->heightForWidth(f.LabelInformation->width()) <= f.LabelInformation->height());
     QTest::keyClicks(f.TextBlockNum, "c32");
     f.TextBlockVersion2->setText(QStringLiteral("5"));
 
