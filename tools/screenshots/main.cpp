@@ -287,14 +287,22 @@ class TolvarScenes {
   }
 };
 
-// Corvane both ways: a NAND image into a data file, and that back.
+// Corvane both ways: a NAND image into a data file, and that back; then a
+// backup whose page carries one wrong data bit.
 void CorvaneScenes(Director& d, Form1& window, const QTemporaryDir& files) {
   const auto at = [&files](const char* name) { return files.filePath(U(name)); };
+  // The direction, then both files through their "..." buttons.
+  const auto choose = [&](QRadioButton* direction, const char* source, const char* target) {
+    d.Do(direction->text(), [direction, &window] {
+      direction->click();
+      window.CommandOpen->click();
+    });
+    d.File(at(source));
+    d.Do("the target", [&window] { window.CommandSave->click(); });
+    d.File(at(target));
+  };
   d.Do("Corvane", [&window] { window.show(); });
-  d.Do("the NAND image", [&window] { window.CommandOpen->click(); });
-  d.File(at("nc3000.nand"));
-  d.Do("the data file", [&window] { window.CommandSave->click(); });
-  d.File(at("nc3000.dat"));
+  choose(window.OptionN2D, "nc3000.nand", "nc3000.dat");
   d.Do("convert", [&d, &window] {
     d.Shoot(&window, "corvane-nand2data");
     window.CommandChange->click();
@@ -302,13 +310,7 @@ void CorvaneScenes(Director& d, Form1& window, const QTemporaryDir& files) {
   d.Box(U("文件对应的开始逻辑块号为2h,转换?"), "corvane-start-block", QMessageBox::Yes);
   d.Box(U("转换成功!"), "corvane-done", QMessageBox::Ok);
 
-  d.Do("Data to Nand", [&window] {
-    window.OptionD2N->click();
-    window.CommandOpen->click();
-  });
-  d.File(at("nc3000.dat"));
-  d.Do("the NAND image", [&window] { window.CommandSave->click(); });
-  d.File(at("nc3000.nand"));
+  choose(window.OptionD2N, "nc3000.dat", "nc3000.nand");
   d.Do("convert back", [&d, &window] {
     window.TextBlockNum->setText(QStringLiteral("2"));
     d.Shoot(&window, "corvane-data2nand");
@@ -317,14 +319,7 @@ void CorvaneScenes(Director& d, Form1& window, const QTemporaryDir& files) {
   d.Box(U("文件已存在,要覆盖吗?"), "corvane-overwrite", QMessageBox::Yes);
   d.Box(U("转换成功!"), "", QMessageBox::Ok);
 
-  // The backup whose page carries one wrong data bit.
-  d.Do("Nand to Data", [&window] {
-    window.OptionN2D->click();
-    window.CommandOpen->click();
-  });
-  d.File(at("worn.nand"));
-  d.Do("the data file", [&window] { window.CommandSave->click(); });
-  d.File(at("worn.dat"));
+  choose(window.OptionN2D, "worn.nand", "worn.dat");
   d.Do("convert", [&window] { window.CommandChange->click(); });
   d.Box(U("转换?"), "", QMessageBox::Yes);
   d.Box(U("转换成功!"), "", QMessageBox::Ok);
