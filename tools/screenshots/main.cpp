@@ -50,12 +50,16 @@ class TolvarScenes {
 
   void Play() {
     StartAndPorts();
+    PortRefused();
     PortFailure();
     NorBackup();
     NandBackupWithCancelDialog();
-    CheckError();
+    CheckErrorKeepsBlocks();
+    BackupContinued();
+    BackupNotSound();
     NorRepairWithCancelDialog();
     NandRepair();
+    NandRepairStopped();
     FileError();
     About();
   }
@@ -82,6 +86,12 @@ class TolvarScenes {
   void WhenStatus(const char* status, const QString& picture) {
     d.When(U("status ") + U(status), [this, status] { return form.LabelStatus->line().contains(U(status)); },
            [this, picture] { d.Shoot(&form, picture); });
+  }
+  // The status line counts whole blocks or pages: "已收到 1 块".
+  bool Counted(const char* count) const { return form.LabelStatus->line().contains(U("已收到 ") + U(count)); }
+  // The current bar past `value`, and not yet full: the next frame would start it again.
+  bool PartWay(int value) const {
+    return form.ProgressBar1->value() >= value && form.ProgressBar1->value() < form.ProgressBar1->maximum();
   }
   void WhenIdle() {
     d.When("the window back at rest", [this] { return !form.transferRunning() && !QApplication::activeModalWidget(); });
@@ -114,6 +124,13 @@ class TolvarScenes {
     });
   }
 
+  void PortRefused() {
+    d.Do("comx", [this] { form.ComboCom->setEditText(QStringLiteral("comx")); });
+    Start(form.OptionSaveNor);
+    d.Box(U("不是串口"), "port-refused", QMessageBox::Ok);
+    WhenIdle();
+  }
+
   void PortFailure() {
     d.Do("com2", [this] { form.ComboCom->setEditText(QStringLiteral("com2")); });
     Start(form.OptionSaveNor);
@@ -124,7 +141,7 @@ class TolvarScenes {
   }
 
   void NorBackup() {
-    Sim({"--offer", "nor", "--manual", "--stall-at", "50", "--stall-ms", "1000"});
+    Sim({"--offer", "nor", "--manual", "--stall-at", "178", "--stall-ms", "1000"});
     Start(form.OptionSaveNor);
     d.File(At("nc3000.nor"));
     d.When("waiting for the handheld", [this] { return form.LabelStatus->line() == U("正在与文曲星连接..."); },
@@ -132,7 +149,7 @@ class TolvarScenes {
              d.Shoot(&form, "nor-backup-waiting");
              handheld.PressEnter();
            });
-    d.When("a NOR page part-way", [this] { return form.ProgressBar1->value() >= 40; },
+    d.When("the second NOR page part-way", [this] { return Counted("1 页") && PartWay(40); },
            [this] { d.Shoot(&form, "nor-backup-running"); });
     d.Box(U("备份系统Nor成功!"), "nor-backup-done", QMessageBox::Ok);
     WhenStatus("SHA-256", "nor-backup-summary");
@@ -144,23 +161,58 @@ class TolvarScenes {
       QFile earlier(At("nc3000.nand"));
       if (!earlier.open(QIODevice::WriteOnly) || earlier.write("earlier") != 7) d.Fail("cannot write " + At("nc3000.nand"));
     });
-    Sim({"--offer", "nand", "--stall-at", "12", "--stall-ms", "1500"});
+    Sim({"--offer", "nand", "--stall-at", "44", "--stall-ms", "1500"});
     Start(form.OptionSaveNand);
     d.File(At("nc3000.nand"));
     d.Box(U("文件已存在,要覆盖吗？"), "overwrite-question", QMessageBox::Yes);
-    d.When("a NAND block part-way", [this] { return form.ProgressBar1->value() >= 10; },
+    d.When("the second NAND block part-way", [this] { return Counted("1 块") && PartWay(10); },
            [this] { d.Shoot(&form, "nand-backup-running"); });
     CancelDialogAnsweredNo("cancel-backup");
     d.Box(U("备份系统Nand成功!"), "nand-backup-done", QMessageBox::Ok);
     WhenIdle();
   }
 
-  void CheckError() {
-    Sim({"--offer", "nand", "--bad-payload", "3"});
+  // A check error in the third block, answered No: the first two are kept
+  // as second.partial.nand.
+  void CheckErrorKeepsBlocks() {
+    Sim({"--offer", "nand", "--bad-payload", "70"});
     Start(form.OptionSaveNand);
     d.File(At("second.nand"));
     d.Box(U("接收数据时校验错2!"), "check-error", QMessageBox::Ok);
-    d.Box(U("您要重新开始备份吗?"), "restart-question", QMessageBox::No);
+    d.Box(U("您要重新开始备份吗?"), "", QMessageBox::No);
+    d.Box(U("已接收的 2 块保存在"), "nand-backup-partial", QMessageBox::Ok);
+    WhenIdle();
+  }
+
+  // A check error in the fourth block, answered Yes: the handheld goes on
+  // at that block, paced as on a real line so that the window can be seen.
+  void BackupContinued() {
+    Sim({"--offer", "nand", "--nand-blocks", "8", "--resume", "--line-rate", "--bad-payload", "100"});
+    Start(form.OptionSaveNand);
+    d.File(At("third.nand"));
+    d.Box(U("接收数据时校验错2!"), "", QMessageBox::Ok);
+    d.Box(U("您要重新开始备份吗?"), "restart-question", QMessageBox::Yes);
+    d.When("a continued block part-way",
+           [this] { return form.LabelStatus->line().contains(U("块继续")) && PartWay(10); },
+           [this] { d.Shoot(&form, "nand-backup-continued"); });
+    d.Box(U("备份系统Nand成功!"), "", QMessageBox::Ok);
+    WhenIdle();
+  }
+
+  // A handheld whose flash holds a page with one wrong data bit.
+  void BackupNotSound() {
+    d.Do("a worn flash", [this] {
+      QFile image(At("nc3000.nand")), flash(At("worn-flash.nand"));
+      QByteArray bytes = image.open(QIODevice::ReadOnly) ? image.readAll() : QByteArray();
+      if (bytes.size() < 512) d.Fail("cannot read " + image.fileName());
+      bytes[100] = static_cast<char>(bytes[100] ^ 0x10);  // a data bit of the first page
+      if (!flash.open(QIODevice::WriteOnly) || flash.write(bytes) != bytes.size()) d.Fail("cannot write " + flash.fileName());
+    });
+    Sim({"--offer", "nand", "--nand", At("worn-flash.nand")});
+    Start(form.OptionSaveNand);
+    d.File(At("worn.nand"));
+    d.Box(U("备份系统Nand成功!"), "", QMessageBox::Ok);
+    d.Box(U("检查发现映像有问题"), "backup-not-sound", QMessageBox::Ok);
     WhenIdle();
   }
 
@@ -201,6 +253,18 @@ class TolvarScenes {
     WhenIdle();
   }
 
+  // The handheld reports a check error in the second block.
+  void NandRepairStopped() {
+    Sim({"--nak-at", "40"});
+    Start(form.OptionBackNand);
+    d.File(At("nc3000.nand"));
+    WhenShown<FormBackNand>("the NAND repair options", [](FormBackNand* dialog) { dialog->Command1->click(); });
+    d.Box(U("修复 1到 4块"), "", QMessageBox::Ok);
+    d.Box(U("文曲星端校验错!"), "", QMessageBox::Ok);
+    WhenStatus("请再修复", "nand-repair-stopped");
+    WhenIdle();
+  }
+
   void FileError() {
     d.Do("a NAND image cut short", [this] {
       QFile cut(At("cut.nand"));
@@ -223,14 +287,22 @@ class TolvarScenes {
   }
 };
 
-// Corvane both ways: a NAND image into a data file, and that back.
+// Corvane both ways: a NAND image into a data file, and that back; then a
+// backup whose page carries one wrong data bit.
 void CorvaneScenes(Director& d, Form1& window, const QTemporaryDir& files) {
   const auto at = [&files](const char* name) { return files.filePath(U(name)); };
+  // The direction, then both files through their "..." buttons.
+  const auto choose = [&](QRadioButton* direction, const char* source, const char* target) {
+    d.Do(direction->text(), [direction, &window] {
+      direction->click();
+      window.CommandOpen->click();
+    });
+    d.File(at(source));
+    d.Do("the target", [&window] { window.CommandSave->click(); });
+    d.File(at(target));
+  };
   d.Do("Corvane", [&window] { window.show(); });
-  d.Do("the NAND image", [&window] { window.CommandOpen->click(); });
-  d.File(at("nc3000.nand"));
-  d.Do("the data file", [&window] { window.CommandSave->click(); });
-  d.File(at("nc3000.dat"));
+  choose(window.OptionN2D, "nc3000.nand", "nc3000.dat");
   d.Do("convert", [&d, &window] {
     d.Shoot(&window, "corvane-nand2data");
     window.CommandChange->click();
@@ -238,13 +310,7 @@ void CorvaneScenes(Director& d, Form1& window, const QTemporaryDir& files) {
   d.Box(U("文件对应的开始逻辑块号为2h,转换?"), "corvane-start-block", QMessageBox::Yes);
   d.Box(U("转换成功!"), "corvane-done", QMessageBox::Ok);
 
-  d.Do("Data to Nand", [&window] {
-    window.OptionD2N->click();
-    window.CommandOpen->click();
-  });
-  d.File(at("nc3000.dat"));
-  d.Do("the NAND image", [&window] { window.CommandSave->click(); });
-  d.File(at("nc3000.nand"));
+  choose(window.OptionD2N, "nc3000.dat", "nc3000.nand");
   d.Do("convert back", [&d, &window] {
     window.TextBlockNum->setText(QStringLiteral("2"));
     d.Shoot(&window, "corvane-data2nand");
@@ -252,6 +318,12 @@ void CorvaneScenes(Director& d, Form1& window, const QTemporaryDir& files) {
   });
   d.Box(U("文件已存在,要覆盖吗?"), "corvane-overwrite", QMessageBox::Yes);
   d.Box(U("转换成功!"), "", QMessageBox::Ok);
+
+  choose(window.OptionN2D, "worn.nand", "worn.dat");
+  d.Do("convert", [&window] { window.CommandChange->click(); });
+  d.Box(U("转换?"), "", QMessageBox::Yes);
+  d.Box(U("转换成功!"), "", QMessageBox::Ok);
+  d.Box(U("各有一位错误"), "corvane-bit-warning", QMessageBox::Ok);
 }
 
 }  // namespace
