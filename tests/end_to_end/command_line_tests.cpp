@@ -247,9 +247,8 @@ TEST_F(CommandLine, HandheldSim) {
 
 // Every help of the three programs in Chinese when the system speaks
 // Chinese, and in English otherwise. A line with two English words in a row
-// in the Chinese help (but for the usage line's program and verb; the first
-// may be a value's name, as in "INT in [1 - 4095]") is a text without its
-// translation.
+// in the Chinese help (but for the usage line's program and verb) is a text
+// without its translation.
 TEST_F(CommandLine, HelpSpeaksTheSystemsLanguage) {
   const std::vector<std::pair<std::string, std::vector<std::string>>> programs = {
       {TOLVAR_PROGRAM,

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <future>
 #include <map>
 #include <sstream>
@@ -316,10 +315,8 @@ TEST_F(FileTest, AReplacedFileKeepsItsPermissionsAndOwner) {
   const std::string writeOnly = Write("w.nand", "old");
   ASSERT_EQ(chmod(writeOnly.c_str(), 0200), 0);
   ASSERT_EQ(root ? chown(writeOnly.c_str(), 65534, 65534) | chown(dir.c_str(), 65534, 65534) : 0, 0);
-  EXPECT_EQ(AsNobody([&] {
-              TemporaryFile file(writeOnly);
-              return file.Create() && file.Write("new", 3) && file.Commit() ? std::string() : file.Error();
-            }), "");
+  TemporaryFile file(writeOnly);
+  EXPECT_EQ(AsNobody([&] { return file.Create() && file.Write("new", 3) && file.Commit() ? "" : file.Error(); }), "");
   EXPECT_EQ(ReadText(writeOnly), "new");
 }
 #endif
