@@ -28,7 +28,7 @@ std::optional<ImageFile> NandImageToTake(Host& host, const std::string& path) {
   std::string problem;
   std::optional<ImageFile> image = OpenImageFile(path, problem, ImageLayout::Nand);  // one block at least
   if (image && (image->extent.start < 1 || image->extent.start + image->extent.units > nand::kLogicalBlocks))
-    problem = path + ": 开始逻辑块号为" + HexNoZeros(static_cast<unsigned>(image->extent.start)) + "h, 逻辑块应在1h到FFFh之间";
+    problem = path + ": 开始逻辑块号为" + BlockHex(static_cast<unsigned>(image->extent.start)) + ", 逻辑块应在1h到FFFh之间";
   if (problem.empty()) return image;
   RefuseImage(host, "文件错误!", problem);
   return std::nullopt;

@@ -9,8 +9,6 @@
 
 namespace {
 
-std::string BlockHex(int block) { return HexNoZeros(static_cast<unsigned>(block)) + "h"; }
-
 // The inputs, each open, read block by block at its logical block numbers.
 class Sources {
  public:
@@ -58,8 +56,8 @@ JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& out
     const ImageExtent& extent = inputs[i].extent;
     const int next = first + static_cast<int>(giver.size());
     if (extent.start > next)
-      return {"无法合并: 缺少逻辑块 " + BlockHex(next) + "-" + BlockHex(extent.start - 1) + " (" +
-                  inputs[giver.back()].path + " 与 " + inputs[i].path + " 之间)",
+      return {"无法合并: 缺少逻辑块 " + BlockRangeHex(static_cast<unsigned>(next), static_cast<unsigned>(extent.start - 1)) +
+                  " (" + inputs[giver.back()].path + " 与 " + inputs[i].path + " 之间)",
               {}};
     for (int block = extent.start; block < extent.start + extent.units; ++block) {
       if (block >= next) {
@@ -69,8 +67,8 @@ JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& out
       const std::size_t other = giver[static_cast<std::size_t>(block - first)];
       if (!sources.Read(i, block, mine) || !sources.Read(other, block, theirs)) return {sources.problem(), {}};
       if (mine != theirs)
-        return {"无法合并: 逻辑块 " + BlockHex(block) + " 在 " + inputs[other].path + " 与 " + inputs[i].path +
-                    " 中不同",
+        return {"无法合并: 逻辑块 " + BlockHex(static_cast<unsigned>(block)) + " 在 " + inputs[other].path + " 与 " +
+                    inputs[i].path + " 中不同",
                 {}};
     }
   }

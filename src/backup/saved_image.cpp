@@ -20,8 +20,6 @@ std::pair<std::string, std::string> PartialName(const std::string& target) {
   return {target.substr(0, at) + ".partial", target.substr(at)};
 }
 
-std::string BlockHex(unsigned block) { return HexNoZeros(block) + "h"; }
-
 }  // namespace
 
 SavedImage::SavedImage(const std::string& imagePath, const BackupFlavor& flavor)
@@ -105,8 +103,8 @@ void SavedImage::Abandon(Host& host) {
   const auto [stem, suffix] = PartialName(target_);
   const std::string count = std::to_string(blocks);
   if (temp_.TruncateTo(blocks * nand::kBlockSize) && AppendTrailer() && temp_.KeepAsNew(stem, suffix))
-    host.ShowMessage("已接收的 " + count + " 块保存在 " + temp_.path() + " (逻辑块 " + BlockHex(first) + "-" +
-                     BlockHex(last) + ").\r\n继续备份时, 文曲星应从第 " + BlockHex(last + 1) + " 块开始发送.");
+    host.ShowMessage("已接收的 " + count + " 块保存在 " + temp_.path() + " (逻辑块 " +
+                     BlockRangeHex(first, last) + ").\r\n继续备份时, 文曲星应从第 " + BlockHex(last + 1) + " 块开始发送.");
   else
     host.ShowMessage("已接收的 " + count + " 块无法保存: " + temp_.Error());
   Discard();

@@ -196,6 +196,7 @@ TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
   const Bytes whole = piece("whole.nand", 0, 4), front = piece("front.nand", 0, 3);
   piece("back.nand", 1, 3);
   piece("first.nand", 0, 1);
+  piece("third.nand", 2, 1);
   piece("last.nand", 3, 1);
   Bytes other = piece("other.nand", 2, 2);
   other[100] ^= 0x01;  // logical block 4 differs from front.nand's
@@ -205,6 +206,7 @@ TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
             {{"join", At("back.nand"), At("front.nand"), At("out.nand")}, 0,
              {"已合并为 " + At("out.nand") + ": Nand映像, 4块, 逻辑块2h-5h", "SHA-256"}},
             {{"join", At("last.nand"), At("first.nand"), At("gap.nand")}, 1, {"无法合并: 缺少逻辑块 3h-4h"}},
+            {{"join", At("third.nand"), At("first.nand"), At("gap.nand")}, 1, {"无法合并: 缺少逻辑块 3h ("}},
             {{"join", At("front.nand"), At("other.nand"), At("gap.nand")}, 1,
              {"无法合并: 逻辑块 4h 在 " + At("front.nand") + " 与 " + At("other.nand") + " 中不同"}},
             {{"join", At("front.nand"), At("back.nand"), At("front.nand")}, 1, {"是要合并的文件之一"}},
