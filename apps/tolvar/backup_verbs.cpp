@@ -10,13 +10,19 @@
 
 namespace {
 
+// The cancel ending's line: nothing was saved, the chosen file was left as it was.
+int Cancelled(Host& host, const std::string& path) {
+  host.ShowMessage("已取消: 没有保存任何数据, " + path + " 没有改变.");
+  return kExitFailure;
+}
+
 template <typename Save>
 int RunBackup(const Arguments& args, Save save) {
   const auto session = OpenSession(args);
   const BackupEnding ending = save(session->m);
   // Once the image replaced the file the backup has succeeded, whatever came after.
   if (ending == BackupEnding::Cancel || (ending != BackupEnding::Success && Interrupted()))
-    session->host.ShowMessage("已取消: 没有保存任何数据, " + session->m.ImagePath + " 没有改变.");
+    return Cancelled(session->host, session->m.ImagePath);
   if (ending != BackupEnding::Success) return kExitFailure;
   std::cout << ImageSummary(session->m.ImagePath) << '\n' << Verdict(CheckImageFile(session->m.ImagePath)) << std::endl;
   return kExitSuccess;
@@ -55,7 +61,8 @@ int JoinVerb(const Arguments& args) {
     inputs.push_back(*image);
   }
   const std::string& output = args.images.back();
-  const JoinedImage joined = JoinNandImages(inputs, output);
+  const JoinedImage joined = JoinNandImages(inputs, output, [] { return !Interrupted(); });
+  if (joined.cancelled) return Cancelled(host, output);
   if (!joined.problem.empty()) return RefuseImage(host, joined.problem, {});
   host.ShowMessage("已合并为 " + output + ": " + DescribeExtent(joined.extent));
   std::cout << ImageSummary(output) << std::endl;

@@ -35,7 +35,8 @@ class Sources {
 
 }  // namespace
 
-JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& output) {
+JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& output,
+                           const std::function<bool()>& stillWanted) {
   for (const ImageFile& input : inputs) {
     if (SameFile(input.path, output)) return {"无法合并: " + output + " 是要合并的文件之一", {}};
     if (input.extent.units == 0) return {"无法合并: " + input.path + " 不含任何块", {}};
@@ -76,11 +77,12 @@ JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& out
   TemporaryFile temp(target.path);
   bool written = temp.Create();
   for (std::size_t b = 0; written && b < giver.size(); ++b) {
+    if (stillWanted && !stillWanted()) return {{}, {}, true};
     if (!sources.Read(giver[b], first + static_cast<int>(b), mine)) return {sources.problem(), {}};
     written = temp.Write(mine.data(), mine.size());
   }
   const auto trailer = nand::TrailerBytes(static_cast<unsigned>(first));
-  if (!written || !temp.Write(trailer.data(), trailer.size()) || !temp.Commit())
-    return {"无法保存为 " + output + " : " + temp.Error(), {}};
+  if (!written || !temp.Write(trailer.data(), trailer.size()) || !temp.Commit(stillWanted))
+    return {temp.Withdrawn() ? "" : "无法保存为 " + output + " : " + temp.Error(), {}, temp.Withdrawn()};
   return {"", {ImageLayout::Nand, first, static_cast<int>(giver.size())}};
 }

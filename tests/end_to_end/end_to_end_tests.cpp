@@ -574,34 +574,41 @@ TEST_F(EndToEnd, AnInterruptionAnswersAWaitingQuestion) {
   close(terminal);
 }
 
-#ifdef CORVANE_PROGRAM
-// Corvane interrupted while it writes: the temporary file is removed and the
-// old target stays. The program is held (SIGSTOP) as soon as its temporary
-// file appears, so that the signal lands mid-way however fast the disk is.
-TEST_F(EndToEnd, CorvaneInterruptedMidWayKeepsTheOldTarget) {
+// Corvane converting and tolvar joining, interrupted while they write: the
+// temporary file is removed and the old target stays. The program is held
+// (SIGSTOP) as soon as its temporary file appears, so that the signal lands
+// mid-way however fast the disk is.
+TEST_F(EndToEnd, InterruptedWhileWritingKeepsTheOldTarget) {
   const fs::path data = dir / "big.dat", target = dir / "big.nand", temporary = dir / "big.nand.temp";
+  std::ofstream(dir / "a.nand", std::ios::binary).seekp(2000 * nand::kBlockSize) << '\2' << '\0';  // sparse
+  WriteFile(dir / "b.nand", WithTrailer(Bytes(nand::kBlockSize), 2002));
+  std::vector<std::vector<std::string>> writers = {
+      {TOLVAR_PROGRAM, "join", (dir / "a.nand").string(), (dir / "b.nand").string(), target.string()}};
+#ifdef CORVANE_PROGRAM
   WriteFile(data, RandomBytes(4000 * 16384, 3));
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-    SCOPED_TRACE(strsignal(signal));
+  writers.push_back({CORVANE_PROGRAM, "data2nand", "--start", "2", "--force", data.string(), target.string()});
+#endif
+  const int interruptions[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+  for (std::size_t run = 0; run < 4 * writers.size(); ++run) {
+    const int signal = interruptions[run % 4];
+    SCOPED_TRACE(writers[run / 4][1] + " " + strsignal(signal));
     WriteFile(target, Bytes{'o', 'l', 'd'});
-    Child corvane = Spawn({CORVANE_PROGRAM, "data2nand", "--start", "2", "--force", data.string(), target.string()},
-                          (dir / "corvane.log").string());
+    Child writer = Spawn(writers[run / 4], (dir / "writer.log").string());
     bool seen = false;
     for (int i = 0; i < 20000 && !seen; ++i) {
       seen = fs::exists(temporary);
       if (!seen) std::this_thread::sleep_for(100us);
     }
-    kill(corvane.pid, SIGSTOP);
+    kill(writer.pid, SIGSTOP);
     ASSERT_TRUE(seen) << "no temporary file appeared";
-    kill(corvane.pid, signal);
-    kill(corvane.pid, SIGCONT);
-    EXPECT_EQ(Wait(corvane, 30s), 1) << Text(dir / "corvane.log");
+    kill(writer.pid, signal);
+    kill(writer.pid, SIGCONT);
+    EXPECT_EQ(Wait(writer, 30s), 1) << Text(dir / "writer.log");
     EXPECT_FALSE(fs::exists(temporary));
     EXPECT_EQ(ReadFile(target), (Bytes{'o', 'l', 'd'}));
     ++summary.cases;
   }
 }
-#endif
 
 // A window with nothing running ends at once when interrupted.
 TEST_F(EndToEnd, IdleWindowsEndWhenInterrupted) {
