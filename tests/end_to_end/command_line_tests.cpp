@@ -147,7 +147,8 @@ TEST_F(CommandLine, Tolvar) {
             {{"compare", At("x.nand"), At("x.nand")}, 0, {"A: ", "Nand映像, 3块, 逻辑块2h-4h", "比较的块数: 3", "结果: 相同"}},
             {{"backup-nand", "--port", port, "--continue", At("start0.nand"), At("y.nand")}, 1,
              {fileError, "start0.nand: 开始逻辑块号为0h"}},
-            {{"backup-nand", "--port", port, "--retries", "-1", At("y.nand")}, 2, {"--retries"}},
+            {{"backup-nand", "--port", port, "--retries", "-1", At("y.nand")}, 2, {"--retries: -1 is not a count: give"}},
+            {{"backup-nand", "--port", port, "--retries", "abc", At("y.nand")}, 2, {"--retries: abc is not a count"}},
             // The partial image is refused as FILE, also under another name, before the port opens.
             {{"backup-nand", "--port", port, "--continue", At("x.nand"), At("x.nand")}, 1, {At("x.nand") + partialItself}},
             {{"backup-nand", "--port", port, "--continue", At("x.nand"), At("hard.nand")}, 1, {partialItself}},
