@@ -10,9 +10,10 @@
 
 namespace {
 
-// The cancel ending's line: nothing was saved, the chosen file was left as it was.
-int Cancelled(Host& host, const std::string& path) {
-  host.ShowMessage("已取消: 没有保存任何数据, " + path + " 没有改变.");
+// The cancel ending's line: what was kept (whole blocks in an image of their
+// own, which a message named) and that the chosen file was left as it was.
+int Cancelled(Host& host, const std::string& path, bool keptApart) {
+  host.ShowMessage(std::string("已取消: ") + (keptApart ? "" : "没有保存任何数据, ") + path + " 没有改变.");
   return kExitFailure;
 }
 
@@ -22,7 +23,7 @@ int RunBackup(const Arguments& args, Save save) {
   const BackupEnding ending = save(session->m);
   // Once the image replaced the file the backup has succeeded, whatever came after.
   if (ending == BackupEnding::Cancel || (ending != BackupEnding::Success && Interrupted()))
-    return Cancelled(session->host, session->m.ImagePath);
+    return Cancelled(session->host, session->m.ImagePath, session->m.PartialSaved);
   if (ending != BackupEnding::Success) return kExitFailure;
   std::cout << ImageSummary(session->m.ImagePath) << '\n' << Verdict(CheckImageFile(session->m.ImagePath)) << std::endl;
   return kExitSuccess;
@@ -62,7 +63,7 @@ int JoinVerb(const Arguments& args) {
   }
   const std::string& output = args.images.back();
   const JoinedImage joined = JoinNandImages(inputs, output, [] { return !Interrupted(); });
-  if (joined.cancelled) return Cancelled(host, output);
+  if (joined.cancelled) return Cancelled(host, output, false);
   if (!joined.problem.empty()) return RefuseImage(host, joined.problem, {});
   host.ShowMessage("已合并为 " + output + ": " + DescribeExtent(joined.extent));
   std::cout << ImageSummary(output) << std::endl;

@@ -411,7 +411,9 @@ TEST_F(EndToEnd, BitFlippedOnTheLineInARepairGetsTheHandheldsCheckError) {
 // which the frame's XOR check would miss.)
 TEST_F(EndToEnd, ABackupOverABadLineGoesOnUntilTheImageIsWhole) {
   const Outcome out = Run({Kind::BackupNand, {"--ber", "5e-6", "--seed", "3", "--resume"}, {"--retries", "1000"}, 0});
-  EXPECT_NE(out.output.find("您要重新开始备份吗? (y/n) y"), std::string::npos) << out.output;
+  EXPECT_NE(out.output.find("您要重新开始备份吗?\r\n已收到逻辑块 2h. 继续备份时, 文曲星应从第 3h 块开始发送. (y/n) y"),
+            std::string::npos)
+      << out.output;
   EXPECT_NE(out.output.find("正在接收数据... 从第 "), std::string::npos) << out.output;
 }
 
