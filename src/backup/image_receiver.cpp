@@ -3,6 +3,7 @@
 #include "common/handheld_layout.h"
 #include "common/hex_text.h"
 #include "common/image_layout.h"
+#include "common/interruption.h"
 
 const BackupFlavor kNorBackup{wire::kNorAnnounce, wire::kNorPayload, wire::kNorFramesPerPage, "备份系统Nor成功!", false};
 const BackupFlavor kNandBackup{wire::kNandAnnounce, wire::kNandPayload, nand::kPagesPerBlock, "备份系统Nand成功!", true};
@@ -253,10 +254,11 @@ BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor, ImageSink& sin
     m.FlushPort();  // the rest of the frame that broke is no hello
   }
   // Success and a failed replace took their own steps in Complete. A cancel,
-  // also one that answered a question, keeps nothing.
+  // also one that answered a question, keeps nothing, but for a program
+  // ended from outside (a closed terminal, a kill): its whole blocks are kept.
   const bool cancelled = result.ending == BackupEnding::Cancel || m.CancelFlag;
   if (result.ending != BackupEnding::Success && result.ending != BackupEnding::ReplaceFailed) {
-    if (cancelled)
+    if (cancelled && !InterruptedFromOutside())
       sink.Discard();
     else
       sink.Abandon(m.host);

@@ -50,8 +50,9 @@ class ImageSink {
   // The attempt ended and the user asked for another: keep what the next
   // attempt may continue. By default nothing is kept.
   virtual void Restart() { Discard(); }
-  // The backup ended without success and without a cancel: keep what may be
-  // kept and tell the user where. By default nothing is kept.
+  // The backup ended without success, and without a cancel of the user's
+  // own: keep what may be kept and tell the user where. By default nothing
+  // is kept.
   virtual void Abandon(Host& /*host*/) { Discard(); }
   // What the user is to hear besides the ending's own message, such as
   // blocks set apart in an image of their own when the handheld started
