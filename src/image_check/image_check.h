@@ -21,10 +21,11 @@ struct NandTally {
 
 struct ImageCheck {
   std::string path;
-  std::string problem;  // why nothing was checked (the file cannot be read, or is no image); the rest is unset
+  std::string problem;  // why nothing was checked (the file cannot be read, is no image, or holds nothing to
+                        // check: a NOR image without its check values); the rest is unset
   ImageLayout layout = ImageLayout::Nor;
   std::uint64_t length = 0;
-  // NOR: the check values, when the image holds them.
+  // NOR: the check values.
   std::optional<NorValues> nor;
   // NAND: the starting logical block number, the tally, and one line for each
   // of the first pages and blocks that are not sound, the rest counted.
