@@ -57,11 +57,16 @@ void CheckNandBlocks(const std::string& path, ImageCheck& check) {
   const auto onBlock = [&](std::uint8_t*, const nand::BlockCheck& block) {
     check.nand.Add(block);
     const std::string where = "逻辑块" + HexNoZeros(block.logicalBlock) + "h";
+    std::uint64_t unchecked = 0;
     for (int p = 0; p < nand::kPagesPerBlock; ++p) {
       const nand::PageVerdict& v = block.pages[p];
-      if (v.kind != nand::PageVerdict::Clean && v.kind != nand::PageVerdict::Erased)
+      unchecked += v.kind == nand::PageVerdict::Unchecked;
+      if (v.kind == nand::PageVerdict::DataBit || v.kind == nand::PageVerdict::EccBit ||
+          v.kind == nand::PageVerdict::Damaged)
         list(where + " 第" + std::to_string(p + 1) + "页: " + nand::DescribeVerdict(v));
     }
+    // The pages of logical block 1 in one line: there is nothing to say of each.
+    if (unchecked > 0) list(where + ":" + Count(unchecked, "页") + "未检查 (" + nand::kNoCheckData + ")");
     if (block.sumWrong) list(where + ": 块校验和不符");
     return true;
   };
@@ -94,6 +99,7 @@ void NandTally::Add(const nand::BlockCheck& check) {
       case nand::PageVerdict::DataBit: ++dataBit; break;
       case nand::PageVerdict::EccBit: ++eccBit; break;
       case nand::PageVerdict::Damaged: ++damaged; break;
+      case nand::PageVerdict::Unchecked: ++unchecked; break;
     }
   }
 }
@@ -147,8 +153,10 @@ std::vector<std::string> DescribeCheck(const ImageCheck& check) {
     lines.push_back(file + "Nand映像," + Count(t.blocks, "块") + ", " + nand::DescribeLogicalBlocks(check.start, t.blocks));
     lines.insert(lines.end(), check.listed.begin(), check.listed.end());
     if (check.unlisted > 0) lines.push_back("另有" + Count(check.unlisted, "处未列出"));
-    for (const auto& [name, count] : {std::pair{"检查页数", t.pages}, {"无误页数", t.clean}, {"已擦除页数", t.erased},
-                                      {"可纠正的单位数据错误页数", t.dataBit}, {"仅ECC字节有误页数", t.eccBit},
+    for (const auto& [name, count] : {std::pair{"检查页数", t.pages}, {"无误页数", t.clean}, {"已擦除页数", t.erased}})
+      lines.push_back(std::string(name) + ": " + std::to_string(count));
+    lines.push_back(nand::UncheckedPagesLine(t.unchecked));
+    for (const auto& [name, count] : {std::pair{"可纠正的单位数据错误页数", t.dataBit}, {"仅ECC字节有误页数", t.eccBit},
                                       {"损坏页数", t.damaged}, {"块校验和不符块数", t.sumWrong}})
       lines.push_back(std::string(name) + ": " + std::to_string(count));
   }
@@ -157,7 +165,8 @@ std::vector<std::string> DescribeCheck(const ImageCheck& check) {
 }
 
 std::string Verdict(const ImageCheck& check) {
-  return "检查: " + Findings(check);
+  const std::string note = check.nand.unchecked > 0 ? std::string(" (") + nand::kNoCheckData + ", 未检查)" : "";
+  return "检查: " + Findings(check) + note;
 }
 
 std::string VerdictAdvice(const ImageCheck& check) {
