@@ -90,6 +90,10 @@ void VerifySummary::Add(const nand::BlockCheck& check) {
       ++pagesErased;
       continue;
     }
+    if (page.kind == nand::PageVerdict::Unchecked) {
+      ++pagesUnchecked;
+      continue;
+    }
     switch (page.ecc.kind) {
       case EccVerdict::DataBit: ++pagesDataBit; break;
       case EccVerdict::EccOnly: ++pagesEccOnly; break;
@@ -122,6 +126,7 @@ std::vector<std::string> DescribeSummary(const VerifySummary& s, bool repaired) 
       "检查页数: " + std::to_string(s.pagesChecked),
       "无误页数: " + std::to_string(s.pagesClean),
       "已擦除页数: " + std::to_string(s.pagesErased),
+      nand::UncheckedPagesLine(s.pagesUnchecked),
       "可纠正的单位数据错误页数: " + std::to_string(s.pagesDataBit),
       "仅ECC字节有误页数: " + std::to_string(s.pagesEccOnly),
       "无法纠正页数: " + std::to_string(s.pagesUncorrectable),
