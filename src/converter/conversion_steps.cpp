@@ -40,8 +40,11 @@ bool WholeBlocks(ConverterHost& host, const std::string& source, std::uint64_t s
   // The progress bar counts blocks in an int.
   const bool countable = blocks <= static_cast<std::uint64_t>(std::numeric_limits<int>::max());
   if (whole && countable) return true;
+  const bool empty = size == extra;
   host.ShowWithReason(text::kSourceSizeWrong,
-                      OfSource(source, LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra))));
+                      OfSource(source, LengthReason(size, whole   ? "块数太多"
+                                                          : empty ? "没有一块数据"
+                                                                  : WholeBlocksRule(blockSize, extra))));
   return false;
 }
 

@@ -150,6 +150,9 @@ TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImageAnd3ForACorrectedCopy)
   EXPECT_EQ(Run({"verify", At("x.dat")}), 1);
   EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n打开路径 " + At("x.dat") +
                           ": 文件长度为32768字节,应为整块(每块16896字节)再加2字节\n");
+  WriteFile(At("empty.nand"), {0x02, 0x00});
+  EXPECT_EQ(Run({"verify", At("empty.nand")}), 1);
+  EXPECT_NE(out.str().find(": 文件长度为2字节,没有一块数据\n"), std::string::npos) << out.str();
 }
 
 TEST_F(CommandLineTest, SaysWhatTheWindowLeavesOutAndTakesFilesAfterDoubleDash) {
