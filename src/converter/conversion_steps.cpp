@@ -14,15 +14,9 @@
 
 namespace steps {
 
-namespace {
-
-// The reason line of a refused source names it as the window does, so that
-// it is never taken for the target.
 std::string OfSource(const std::string& source, const std::string& reason) {
   return "打开路径 " + source + ": " + reason;
 }
-
-}  // namespace
 
 bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_t& size) {
   // Only a regular file is opened: opening a pipe would wait for a writer.

@@ -22,6 +22,13 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
   if (!steps::ImageAccepted(host, image, source, unreadable))
     return unreadable ? VerifyResult::Failed : VerifyResult::Refused;
   const std::uint64_t blocks = source.blocks;
+  // More blocks than the handheld has are no image of it, and reading them
+  // all would take minutes.
+  if (const std::string problem = ImageLengthProblem(ImageLength(blocks)); !problem.empty()) {
+    host.ShowWithReason(text::kSourceSizeWrong, steps::OfSource(image, problem));
+    return VerifyResult::Refused;
+  }
+  if (!BlocksInRange(source.start, blocks)) summary.outOfRange = DescribeLogicalBlocks(source.start, blocks);
   if (target) {
     if (!steps::TargetUsable(host, image, *target)) return VerifyResult::Refused;
     if (!steps::OverwriteAllowed(host, *target)) return VerifyResult::Declined;
@@ -133,6 +140,7 @@ std::vector<std::string> DescribeSummary(const VerifySummary& s, bool repaired) 
       "其他备用区不符页数: " + std::to_string(s.pagesOther),
       "块校验和不符块数: " + std::to_string(s.blocksSumDiffers),
   };
+  if (!s.outOfRange.empty()) lines.insert(lines.begin(), s.outOfRange);
   if (repaired) lines.push_back("已纠正页数: " + std::to_string(s.bitsCorrected) + " (每页一位)");
   return lines;
 }

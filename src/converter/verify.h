@@ -24,9 +24,10 @@ struct VerifySummary {
   std::uint64_t pagesOther = 0;          // ECC fine, other spare bytes differ
   std::uint64_t blocksSumDiffers = 0;
   std::uint64_t bitsCorrected = 0;       // written corrected into the copy, one per page
+  std::string outOfRange;                // the logical blocks, when some number is none the handheld has
 
   void Add(const nand::BlockCheck& check);
-  bool Clean() const { return PagesDiffering() == 0 && blocksSumDiffers == 0; }
+  bool Clean() const { return PagesDiffering() == 0 && blocksSumDiffers == 0 && outOfRange.empty(); }
   // Pages that are neither as the rules give, nor erased, nor unchecked.
   std::uint64_t PagesDiffering() const { return pagesChecked - pagesClean - pagesErased - pagesUnchecked; }
 };
