@@ -20,7 +20,7 @@ std::string WrongPagesCopied(std::uint64_t correctable, std::uint64_t damaged) {
   const auto pages = [](std::uint64_t count) { return BlankNumber(static_cast<long>(count)) + "页"; };
   std::string found, advice;
   if (correctable > 0) {
-    found = pages(correctable) + "的数据各有一位错误(备用区可以纠正)";
+    found = pages(correctable) + (correctable == 1 ? "的数据有一位错误" : "的数据各有一位错误") + "(备用区可以纠正)";
     advice = "请先用 corvane verify --repair 纠正Nand文件, 再转换纠正后的副本";
   }
   if (damaged > 0) {
