@@ -29,10 +29,7 @@ std::string NorPage(int page) {
 // Why a file of `length` bytes and `layout` is no image to compare, or no
 // image of the `wanted` layout; empty when it is one.
 std::string LayoutProblem(std::uint64_t length, std::optional<ImageLayout> layout, std::optional<ImageLayout> wanted) {
-  if (!layout)
-    return LengthReason(length, "既不是Nor映像(256字节的整数倍),也不是Nand映像(整块,每块16896字节,再加2字节)");
-  if (length == 0) return LengthReason(length, "是空文件");
-  if (length == nand::kTrailerSize) return LengthReason(length, "只有开始逻辑块号,没有一块数据");
+  if (std::string problem = ImageLengthProblem(length); !problem.empty()) return problem;
   if (!wanted || *wanted == *layout) return {};
   // Whole blocks without the trailer: a NAND image that lost its last 2 bytes.
   if (*wanted == ImageLayout::Nand && length % nand::kBlockSize == 0)
@@ -186,7 +183,7 @@ std::string DescribeExtent(const ImageExtent& e) {
   const int last = e.start + e.units - 1;
   if (e.layout == ImageLayout::Nor) return e.units > 0 ? text + " (" + NorPage(0) + "-" + NorPage(last) + ")" : text;
   if (e.units == 0) return text + ", 开始逻辑块" + HexNoZeros(static_cast<unsigned>(e.start)) + "h";
-  return text + ", 逻辑块" + HexNoZeros(static_cast<unsigned>(e.start)) + "h-" + HexNoZeros(static_cast<unsigned>(last)) + "h";
+  return text + ", " + nand::DescribeLogicalBlocks(static_cast<unsigned>(e.start), static_cast<std::uint64_t>(e.units));
 }
 
 std::string DescribeDifference(ImageLayout layout, const UnitDifference& d) {

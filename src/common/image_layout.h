@@ -44,6 +44,15 @@ unsigned StartFromTrailer(const std::uint8_t* trailer);
 std::optional<std::size_t> BlocksInImage(std::uint64_t length);
 constexpr std::uint64_t ImageLength(std::size_t blocks) { return blocks * std::uint64_t{kBlockSize} + kTrailerSize; }
 
+// Whether blocks `start` to `start + blocks - 1` are all logical blocks the
+// handheld has (1 to FFFh).
+constexpr bool BlocksInRange(std::uint64_t start, std::uint64_t blocks) {
+  return start >= 1 && start + blocks <= static_cast<std::uint64_t>(kLogicalBlocks);
+}
+// The logical blocks of an image, as the lines show them: "逻辑块2h-5h", with
+// "(超出1h-FFFh)" after numbers the handheld has no block for.
+std::string DescribeLogicalBlocks(unsigned start, std::uint64_t blocks);
+
 // The logical block number of block `index` (from 0) of an image that
 // starts at `start`: 16 bits, as the spare areas hold it.
 constexpr unsigned LogicalBlockAt(unsigned start, std::uint64_t index) {
@@ -73,6 +82,12 @@ std::optional<ImageShape> ReadImageShape(const std::string& path, std::uint64_t 
 // multiple of 256 is. Nothing for a length of neither kind.
 enum class ImageLayout { Nor, Nand };
 std::optional<ImageLayout> LayoutOfLength(std::uint64_t length);
+
+// Why a file `length` bytes long is no image to read, with the length: of
+// neither layout, empty, a NAND trailer without a block, or more NAND blocks
+// than the handheld has logical blocks (such a file is not read through).
+// Empty for an image.
+std::string ImageLengthProblem(std::uint64_t length);
 
 // A NOR page or a NAND block.
 inline std::uint64_t UnitSize(ImageLayout layout) { return layout == ImageLayout::Nor ? nor::kPageSize : nand::kBlockSize; }

@@ -14,15 +14,9 @@
 
 namespace steps {
 
-namespace {
-
-// The reason line of a refused source names it as the window does, so that
-// it is never taken for the target.
 std::string OfSource(const std::string& source, const std::string& reason) {
   return "打开路径 " + source + ": " + reason;
 }
-
-}  // namespace
 
 bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_t& size) {
   // Only a regular file is opened: opening a pipe would wait for a writer.
@@ -40,8 +34,11 @@ bool WholeBlocks(ConverterHost& host, const std::string& source, std::uint64_t s
   // The progress bar counts blocks in an int.
   const bool countable = blocks <= static_cast<std::uint64_t>(std::numeric_limits<int>::max());
   if (whole && countable) return true;
+  const bool empty = size == extra;
   host.ShowWithReason(text::kSourceSizeWrong,
-                      OfSource(source, LengthReason(size, whole ? "块数太多" : WholeBlocksRule(blockSize, extra))));
+                      OfSource(source, LengthReason(size, whole   ? "块数太多"
+                                                          : empty ? "没有一块数据"
+                                                                  : WholeBlocksRule(blockSize, extra))));
   return false;
 }
 

@@ -10,6 +10,10 @@
 // The checks and the bracket that both conversions share.
 namespace steps {
 
+// The reason line of a refused source names it as the window does, so that
+// it is never taken for the target.
+std::string OfSource(const std::string& source, const std::string& reason);
+
 // Refuses an empty source path or one that names no file that can be read,
 // and gives the size of one that does.
 bool SourceReadable(ConverterHost& host, const std::string& source, std::uint64_t& size);

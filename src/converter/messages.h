@@ -20,10 +20,11 @@ std::string StartRangeMessage(unsigned largestStart);
 // "打开的文件块数太多,最多4095块!\r\n请重新填写."
 std::string TooManyBlocks(std::uint64_t most);
 
-// After "转换成功!" of Nand2Data, when `pages` pages of the image had a data
-// bit that their spare area would correct: copied as they stand, and what to
-// do before such data goes back into an image.
-std::string CorrectableBitsCopied(std::uint64_t pages);
+// After "转换成功!" of Nand2Data, when pages of the image had a data bit that
+// their spare area would correct (`correctable`) or were damaged beyond
+// that (`damaged`): copied as they stand, and what to do before such data
+// goes back into an image.
+std::string WrongPagesCopied(std::uint64_t correctable, std::uint64_t damaged);
 
 // File-system failures during a conversion name the file and the reason.
 std::string ReadFailed(const std::string& path, const std::string& reason);

@@ -21,12 +21,15 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
 
   // The trailing starting block number is never read into a block: the
   // conversion takes whole blocks only. The data is copied as it stands; a
-  // data bit that the spare area would correct is counted, for once the
-  // spare area is gone, a new one would vouch for the wrong bit.
-  std::uint64_t correctable = 0;
+  // data bit that the spare area would correct, and a page it finds damaged,
+  // are counted, for once the spare area is gone, a new one would vouch for
+  // the wrong bits.
+  std::uint64_t correctable = 0, damaged = 0;
   const auto dropSpareAreas = [&](const std::uint8_t* block, std::uint8_t* data, std::uint64_t index) {
-    for (const PageVerdict& page : CheckBlock(block, index + 1, LogicalBlockAt(image.start, index)).pages)
+    for (const PageVerdict& page : CheckBlock(block, index + 1, LogicalBlockAt(image.start, index)).pages) {
       correctable += page.kind == PageVerdict::DataBit;
+      damaged += page.kind == PageVerdict::Damaged;
+    }
     for (int p = 0; p < kPagesPerBlock; ++p) {
       std::memcpy(data + p * kPageData, block + p * kPageSize, kPageData);
       host.ProcessEvents();
@@ -34,6 +37,7 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
   };
   const ConversionResult result =
       steps::ConvertBlocks(host, source, target, image.blocks, kBlockSize, kDataBlockSize, dropSpareAreas);
-  if (result == ConversionResult::Success && correctable > 0) host.ShowMessage(text::CorrectableBitsCopied(correctable));
+  if (result == ConversionResult::Success && correctable + damaged > 0)
+    host.ShowMessage(text::WrongPagesCopied(correctable, damaged));
   return result;
 }

@@ -22,6 +22,13 @@ VerifyResult Run(ConverterHost& host, const std::string& image, const std::strin
   if (!steps::ImageAccepted(host, image, source, unreadable))
     return unreadable ? VerifyResult::Failed : VerifyResult::Refused;
   const std::uint64_t blocks = source.blocks;
+  // More blocks than the handheld has are no image of it, and reading them
+  // all would take minutes.
+  if (const std::string problem = ImageLengthProblem(ImageLength(blocks)); !problem.empty()) {
+    host.ShowWithReason(text::kSourceSizeWrong, steps::OfSource(image, problem));
+    return VerifyResult::Refused;
+  }
+  if (!BlocksInRange(source.start, blocks)) summary.outOfRange = DescribeLogicalBlocks(source.start, blocks);
   if (target) {
     if (!steps::TargetUsable(host, image, *target)) return VerifyResult::Refused;
     if (!steps::OverwriteAllowed(host, *target)) return VerifyResult::Declined;
@@ -90,6 +97,10 @@ void VerifySummary::Add(const nand::BlockCheck& check) {
       ++pagesErased;
       continue;
     }
+    if (page.kind == nand::PageVerdict::Unchecked) {
+      ++pagesUnchecked;
+      continue;
+    }
     switch (page.ecc.kind) {
       case EccVerdict::DataBit: ++pagesDataBit; break;
       case EccVerdict::EccOnly: ++pagesEccOnly; break;
@@ -122,12 +133,14 @@ std::vector<std::string> DescribeSummary(const VerifySummary& s, bool repaired) 
       "检查页数: " + std::to_string(s.pagesChecked),
       "无误页数: " + std::to_string(s.pagesClean),
       "已擦除页数: " + std::to_string(s.pagesErased),
+      nand::UncheckedPagesLine(s.pagesUnchecked),
       "可纠正的单位数据错误页数: " + std::to_string(s.pagesDataBit),
       "仅ECC字节有误页数: " + std::to_string(s.pagesEccOnly),
       "无法纠正页数: " + std::to_string(s.pagesUncorrectable),
       "其他备用区不符页数: " + std::to_string(s.pagesOther),
       "块校验和不符块数: " + std::to_string(s.blocksSumDiffers),
   };
+  if (!s.outOfRange.empty()) lines.insert(lines.begin(), s.outOfRange);
   if (repaired) lines.push_back("已纠正页数: " + std::to_string(s.bitsCorrected) + " (每页一位)");
   return lines;
 }

@@ -17,17 +17,19 @@ struct VerifySummary {
   std::uint64_t pagesChecked = 0;
   std::uint64_t pagesClean = 0;
   std::uint64_t pagesErased = 0;         // data and spare area all FF: fine, not an error
+  std::uint64_t pagesUnchecked = 0;      // logical block 1: nothing to check its data by, nothing to correct
   std::uint64_t pagesDataBit = 0;        // one data bit off, located and confirmed
   std::uint64_t pagesEccOnly = 0;        // one bit of the stored ECC off, data good
   std::uint64_t pagesUncorrectable = 0;  // more is off than one bit that can be put right for sure
   std::uint64_t pagesOther = 0;          // ECC fine, other spare bytes differ
   std::uint64_t blocksSumDiffers = 0;
   std::uint64_t bitsCorrected = 0;       // written corrected into the copy, one per page
+  std::string outOfRange;                // the logical blocks, when some number is none the handheld has
 
   void Add(const nand::BlockCheck& check);
-  bool Clean() const { return pagesClean + pagesErased == pagesChecked && blocksSumDiffers == 0; }
-  // Pages that are neither as the rules give nor erased.
-  std::uint64_t PagesDiffering() const { return pagesChecked - pagesClean - pagesErased; }
+  bool Clean() const { return PagesDiffering() == 0 && blocksSumDiffers == 0 && outOfRange.empty(); }
+  // Pages that are neither as the rules give, nor erased, nor unchecked.
+  std::uint64_t PagesDiffering() const { return pagesChecked - pagesClean - pagesErased - pagesUnchecked; }
 };
 
 enum class VerifyResult {

@@ -22,10 +22,13 @@ bool WholeNorPages(std::uint64_t length) {
          length <= nor::kMaximumPages * nor::kPageSize;
 }
 
-// The values of a NOR image that holds its check area and is no longer than
-// a NOR flash; nothing for any other.
+// A NOR image that holds its check values and is no longer than a NOR flash;
+// any other holds nothing to check.
+bool HoldsNorValues(std::uint64_t length) {
+  return length >= nor::kCheckSumOffset + 2 && length <= nor::kMaximumPages * nor::kPageSize;
+}
+
 std::optional<NorValues> ReadNorValues(const std::string& path, std::uint64_t length, std::string& problem) {
-  if (length < nor::kCheckSumOffset + 2 || length > nor::kMaximumPages * nor::kPageSize) return std::nullopt;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
   BinaryFile file;
   if (!file.OpenForReading(path) || !file.Read(bytes.data(), bytes.size())) {
@@ -54,16 +57,28 @@ void CheckNandBlocks(const std::string& path, ImageCheck& check) {
   const auto onBlock = [&](std::uint8_t*, const nand::BlockCheck& block) {
     check.nand.Add(block);
     const std::string where = "逻辑块" + HexNoZeros(block.logicalBlock) + "h";
+    std::uint64_t unchecked = 0;
     for (int p = 0; p < nand::kPagesPerBlock; ++p) {
       const nand::PageVerdict& v = block.pages[p];
-      if (v.kind != nand::PageVerdict::Clean && v.kind != nand::PageVerdict::Erased)
+      unchecked += v.kind == nand::PageVerdict::Unchecked;
+      if (v.kind == nand::PageVerdict::DataBit || v.kind == nand::PageVerdict::EccBit ||
+          v.kind == nand::PageVerdict::Damaged)
         list(where + " 第" + std::to_string(p + 1) + "页: " + nand::DescribeVerdict(v));
     }
+    // The pages of logical block 1 in one line: there is nothing to say of each.
+    if (unchecked > 0) list(where + ":" + Count(unchecked, "页") + "未检查 (" + nand::kNoCheckData + ")");
     if (block.sumWrong) list(where + ": 块校验和不符");
     return true;
   };
   if (nand::CheckBlocks(file, *shape->blocks, shape->start, onBlock) == nand::BlockScan::ReadFailed)
     check.problem = file.Error();
+}
+
+// What the check found, as the verdict says it after "检查: ".
+std::string Findings(const ImageCheck& check) {
+  if (!check.problem.empty()) return "无法检查 (" + check.problem + ")";
+  const std::vector<std::string> problems = check.Problems();
+  return problems.empty() ? "全部正确" : Joined(problems);
 }
 
 std::string ValueLine(const char* name, std::uint16_t stored, std::uint16_t computed) {
@@ -84,6 +99,7 @@ void NandTally::Add(const nand::BlockCheck& check) {
       case nand::PageVerdict::DataBit: ++dataBit; break;
       case nand::PageVerdict::EccBit: ++eccBit; break;
       case nand::PageVerdict::Damaged: ++damaged; break;
+      case nand::PageVerdict::Unchecked: ++unchecked; break;
     }
   }
 }
@@ -91,12 +107,13 @@ void NandTally::Add(const nand::BlockCheck& check) {
 std::vector<std::string> ImageCheck::Problems() const {
   std::vector<std::string> problems;
   if (layout == ImageLayout::Nor) {
-    if (!WholeNorPages(length)) problems.push_back(length == 0 ? "映像是空的" : "不是6到256个整页");
+    if (!WholeNorPages(length)) problems.push_back("不是6到256个整页");
     if (nor && nor->storedCrc != nor->crc) problems.push_back("CRC不符");
     if (nor && nor->storedSum != nor->sum) problems.push_back("NorCheckSum不符");
     return problems;
   }
-  if (nand.blocks == 0) problems.push_back("映像中没有块");
+  if (!nand::BlocksInRange(start, nand.blocks))
+    problems.push_back("逻辑块号超出1h-" + HexNoZeros(nand::kLastBlockNumber) + "h");
   if (nand.dataBit) problems.push_back("可纠正的单位数据错误" + Count(nand.dataBit, "页"));
   if (nand.eccBit) problems.push_back("仅ECC字节有误" + Count(nand.eccBit, "页"));
   if (nand.damaged) problems.push_back("损坏" + Count(nand.damaged, "页"));
@@ -110,16 +127,15 @@ ImageCheck CheckImageFile(const std::string& path) {
   check.problem = UnreadableReason(path);
   if (check.problem.empty() && !SizeOfFile(path, check.length)) check.problem = "无法取得文件长度";
   if (!check.problem.empty()) return check;
-  const std::optional<ImageLayout> layout = LayoutOfLength(check.length);
-  if (!layout) {
-    check.problem = LengthReason(check.length, "既不是Nor映像(256字节的整数倍),也不是Nand映像(整块,每块16896字节,再加2字节)");
-    return check;
-  }
-  check.layout = *layout;
-  if (check.layout == ImageLayout::Nor)
+  check.layout = LayoutOfLength(check.length).value_or(ImageLayout::Nor);
+  check.problem = ImageLengthProblem(check.length);
+  if (!check.problem.empty()) return check;
+  if (check.layout == ImageLayout::Nand)
+    CheckNandBlocks(path, check);
+  else if (HoldsNorValues(check.length))
     check.nor = ReadNorValues(path, check.length, check.problem);
   else
-    CheckNandBlocks(path, check);
+    check.problem = LengthReason(check.length, kNorPagesRule);
   return check;
 }
 
@@ -130,21 +146,17 @@ std::vector<std::string> DescribeCheck(const ImageCheck& check) {
     const std::uint64_t pages = (check.length + nor::kPageSize - 1) / nor::kPageSize;
     lines.push_back(file + "Nor映像," + Count(pages, "页"));
     if (!WholeNorPages(check.length)) lines.push_back(LengthReason(check.length, kNorPagesRule));
-    if (check.nor) {
-      lines.push_back(ValueLine("CRC (0x1FFF0)", check.nor->storedCrc, check.nor->crc));
-      lines.push_back(ValueLine("NorCheckSum (0x1FFFE)", check.nor->storedSum, check.nor->sum));
-    } else {
-      lines.push_back("没有检查校验值");
-    }
+    lines.push_back(ValueLine("CRC (0x1FFF0)", check.nor->storedCrc, check.nor->crc));
+    lines.push_back(ValueLine("NorCheckSum (0x1FFFE)", check.nor->storedSum, check.nor->sum));
   } else {
     const NandTally& t = check.nand;
-    std::string image = file + "Nand映像," + Count(t.blocks, "块") + ", 逻辑块" + HexNoZeros(check.start) + "h";
-    if (t.blocks > 0) image += "-" + HexNoZeros(nand::LogicalBlockAt(check.start, t.blocks - 1)) + "h";
-    lines.push_back(image);
+    lines.push_back(file + "Nand映像," + Count(t.blocks, "块") + ", " + nand::DescribeLogicalBlocks(check.start, t.blocks));
     lines.insert(lines.end(), check.listed.begin(), check.listed.end());
     if (check.unlisted > 0) lines.push_back("另有" + Count(check.unlisted, "处未列出"));
-    for (const auto& [name, count] : {std::pair{"检查页数", t.pages}, {"无误页数", t.clean}, {"已擦除页数", t.erased},
-                                      {"可纠正的单位数据错误页数", t.dataBit}, {"仅ECC字节有误页数", t.eccBit},
+    for (const auto& [name, count] : {std::pair{"检查页数", t.pages}, {"无误页数", t.clean}, {"已擦除页数", t.erased}})
+      lines.push_back(std::string(name) + ": " + std::to_string(count));
+    lines.push_back(nand::UncheckedPagesLine(t.unchecked));
+    for (const auto& [name, count] : {std::pair{"可纠正的单位数据错误页数", t.dataBit}, {"仅ECC字节有误页数", t.eccBit},
                                       {"损坏页数", t.damaged}, {"块校验和不符块数", t.sumWrong}})
       lines.push_back(std::string(name) + ": " + std::to_string(count));
   }
@@ -153,17 +165,15 @@ std::vector<std::string> DescribeCheck(const ImageCheck& check) {
 }
 
 std::string Verdict(const ImageCheck& check) {
-  if (!check.problem.empty()) return "检查: 无法检查 (" + check.problem + ")";
-  const std::vector<std::string> problems = check.Problems();
-  return "检查: " + (problems.empty() ? std::string("全部正确") : Joined(problems));
+  const std::string note = check.nand.unchecked > 0 ? std::string(" (") + nand::kNoCheckData + ", 未检查)" : "";
+  return "检查: " + Findings(check) + note;
 }
 
 std::string VerdictAdvice(const ImageCheck& check) {
-  const std::string what = check.problem.empty() ? Joined(check.Problems()) : check.problem;
-  std::string advice = "检查发现映像有问题: " + what + ".\r\n";
-  if (check.problem.empty() && check.layout == ImageLayout::Nor)
-    return advice + "请再读一次文曲星并与映像比较 (tolvar verify-nor); 校验值可以用 tolvar fix-nor-checks 校正.";
-  advice += "请再读一次文曲星并与映像比较 (tolvar verify-nand)";
+  const bool nor = check.layout == ImageLayout::Nor;
+  const std::string advice = "检查发现映像有问题: " + Findings(check) + ".\r\n请再读一次文曲星并与映像比较 (tolvar " +
+                             (nor ? "verify-nor)" : "verify-nand)");
+  if (check.nor) return advice + "; 校验值可以用 tolvar fix-nor-checks 校正.";
   // Only bits of the data are put right in Corvane's copy.
   return advice + (check.nand.dataBit > 0 ? ", 或用 corvane verify --repair 写出纠正后的副本." : ".");
 }

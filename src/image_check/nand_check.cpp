@@ -200,7 +200,7 @@ class BlockChecker {
     } else if (OnlyAnEccBit(p)) {
       v.kind = PageVerdict::EccBit;
     } else if (firstFinding_[p] == endFinding_[p]) {
-      v.kind = PageVerdict::Clean;
+      v.kind = check_.logicalBlock == 1 ? PageVerdict::Unchecked : PageVerdict::Clean;
     } else {
       v.kind = PageVerdict::Damaged;
       for (std::size_t i = firstFinding_[p]; i < endFinding_[p]; ++i)
@@ -252,9 +252,15 @@ std::string DescribeVerdict(const PageVerdict& v) {
     case PageVerdict::DataBit: return "数据" + DescribeBit(v.ecc) + ",可纠正";
     case PageVerdict::EccBit:
       return "ECC字节E" + std::to_string(v.ecc.byte) + "第" + std::to_string(v.ecc.bit) + "位有误,数据无误";
+    case PageVerdict::Unchecked: return std::string("未检查 (") + kNoCheckData + ")";
     case PageVerdict::Damaged: break;
   }
   return "损坏,不符: " + v.failing;
+}
+
+std::string UncheckedPagesLine(std::uint64_t pages) {
+  std::string line = "未检查页数: " + std::to_string(pages);
+  return pages > 0 ? line + " (" + kNoCheckData + ")" : line;
 }
 
 }  // namespace nand

@@ -13,7 +13,8 @@
 // written by (spare_area.h): per page the ECC and page XOR, the marker, the
 // logical block number, the fill bytes and the version byte; per block the
 // block sum. One engine for Tolvar's check, the verdict after a backup and
-// Corvane's verification.
+// Corvane's verification. Logical block 1 carries none of these: its pages
+// can be neither confirmed nor found wrong.
 namespace nand {
 
 // A part of a page's spare area that is not what the rules give.
@@ -35,6 +36,7 @@ struct PageVerdict {
     DataBit,  // one data bit wrong, located by the ECC and confirmed by the rest
     EccBit,   // one bit of the stored ECC wrong; the data and the rest are right
     Damaged,  // anything else; `failing` names what differs
+    Unchecked,  // logical block 1: its spare area is all FF as it must be, and holds nothing to check the data by
   };
   Kind kind = Clean;
   // The page's ECC as confirmed: DataBit names the data byte and bit; a bit
@@ -73,5 +75,10 @@ BlockScan CheckBlocks(BinaryFile& image, std::uint64_t blocks, unsigned start, c
 
 // What a page's verdict says, for a line: "第100字节第4位有误,可纠正".
 std::string DescribeVerdict(const PageVerdict& verdict);
+
+// Why pages are Unchecked, and the line that counts them in a summary:
+// "未检查页数: 32 (逻辑块1没有校验数据)".
+inline constexpr const char* kNoCheckData = "逻辑块1没有校验数据";
+std::string UncheckedPagesLine(std::uint64_t pages);
 
 }  // namespace nand

@@ -56,7 +56,7 @@ NandImageCheck CheckNandImage(std::uint64_t length, int startLogicalBlock) {
     return check;
   }
   check.blocks = static_cast<int>(*blocks);
-  if (check.blocks + startLogicalBlock > nand::kLogicalBlocks || startLogicalBlock == 0) {
+  if (!nand::BlocksInRange(static_cast<std::uint64_t>(startLogicalBlock), *blocks)) {
     check.message = kStartBlockErrorReselect;
     check.reason = StartBlockReason(startLogicalBlock, check.blocks);
     return check;

@@ -11,6 +11,7 @@
 #include "common/image_layout.h"
 #include "common/interruption.h"
 #include "common/temporary_file.h"
+#include "image_check/spare_area.h"
 #include "support/files.h"
 #include "support/temp_folder.h"
 
@@ -150,6 +151,22 @@ TEST_F(CommandLineTest, VerifyExitsWith0OnlyForACleanImageAnd3ForACorrectedCopy)
   EXPECT_EQ(Run({"verify", At("x.dat")}), 1);
   EXPECT_EQ(out.str(), "打开的文件大小错误!\n请重新填写.\n打开路径 " + At("x.dat") +
                           ": 文件长度为32768字节,应为整块(每块16896字节)再加2字节\n");
+  WriteFile(At("empty.nand"), {0x02, 0x00});
+  EXPECT_EQ(Run({"verify", At("empty.nand")}), 1);
+  EXPECT_NE(out.str().find(": 文件长度为2字节,没有一块数据\n"), std::string::npos) << out.str();
+
+  // Blocks FFFh and 1000h, their spare areas by the rules: the handheld has no block 1000h.
+  Bytes past = RandomBytes(2 * kBlockSize, 3);
+  for (unsigned b = 0; b < 2; ++b) {
+    for (int p = 0; p < kPagesPerBlock; ++p) WriteSpareArea(&past[b * kBlockSize + p * kPageSize], p + 1, 0xFFF + b, 0x31);
+    StampBlockSum(&past[b * kBlockSize], 0xFFF + b);
+  }
+  WriteFile(At("past.nand"), WithTrailer(past, 0xFFF));
+  EXPECT_EQ(Run({"verify", At("past.nand")}), 1);
+  EXPECT_EQ(out.str().rfind("逻辑块FFFh-1000h (超出1h-FFFh)\n检查页数: 64\n无误页数: 64\n", 0), 0u) << out.str();
+  fs::resize_file(At("past.nand"), ImageLength(4096));
+  EXPECT_EQ(Run({"verify", At("past.nand")}), 1);
+  EXPECT_NE(out.str().find("有4096块,逻辑块只有1h-FFFh,最多4095块"), std::string::npos) << out.str();
 }
 
 TEST_F(CommandLineTest, SaysWhatTheWindowLeavesOutAndTakesFilesAfterDoubleDash) {

@@ -78,8 +78,10 @@ TEST_F(ConversionTest, NandToDataKeepsThePageDataOnly) {
   for (std::size_t page = 0; page < 64; ++page)
     ASSERT_TRUE(std::equal(data.begin() + page * 512, data.begin() + page * 512 + 512, blocks.begin() + page * 528))
         << "page " << page;
+  // Random spare areas: every page is damaged.
   EXPECT_EQ(host.log, (std::vector<std::string>{"question 文件对应的开始逻辑块号为C32h,转换?", "disabled",
-                                                std::string("message ") + kSuccess, "enabled"}));
+                                                std::string("message ") + kSuccess, "enabled",
+                                                "message " + text::WrongPagesCopied(0, 64)}));
   EXPECT_TRUE(disabledWhileCopying);
   EXPECT_EQ(host.events, 64 + 1);  // once a page, and once more before the rename
   EXPECT_EQ(host.maximum, 2);
@@ -87,7 +89,7 @@ TEST_F(ConversionTest, NandToDataKeepsThePageDataOnly) {
   ExpectFolderHolds({"x.nand", "x.dat"});
 }
 
-TEST_F(ConversionTest, NandToDataSaysHowManyPagesCarryABitTheSpareAreaWouldCorrect) {
+TEST_F(ConversionTest, NandToDataSaysHowManyPagesCarryWrongBits) {
   WriteFile(At("x.dat"), RandomBytes(2 * kDataBlockSize, 3));
   ASSERT_EQ(ToNand(At("x.dat"), At("good.nand"), "C32"), ConversionResult::Success);
   const Bytes good = ReadFile(At("good.nand"));
@@ -95,12 +97,16 @@ TEST_F(ConversionTest, NandToDataSaysHowManyPagesCarryABitTheSpareAreaWouldCorre
     std::vector<std::size_t> flips;  // bit 2 of these image bytes
     std::vector<std::string> said;
   };
-  const std::string one = text::CorrectableBitsCopied(1), two = text::CorrectableBitsCopied(2);
+  const std::string one = text::WrongPagesCopied(1, 0), two = text::WrongPagesCopied(2, 0);
+  const std::string oneDamaged =
+      "注意: Nand文件中有 1页已损坏(备用区不符, 数据可能有误), 已原样转换.\r\n请再读一次文曲星与映像比较 (tolvar verify-nand), "
+      "或与另一份备份比较 (tolvar compare); 否则改回Nand时, 新的校验会把错误的位当作正确的.";
   for (const Case& c : {Case{{}, {kSuccess}},
                         Case{{kPageSize + 100}, {kSuccess, one}},
                         Case{{kPageData + 7}, {kSuccess}},                     // an ECC bit: the data is right
-                        Case{{100, 101}, {kSuccess}},                          // two bits of one page: beyond the ECC
-                        Case{{100, kBlockSize + 31 * kPageSize}, {kSuccess, two}}}) {
+                        Case{{100, 101}, {kSuccess, oneDamaged}},              // two bits of one page: beyond the ECC
+                        Case{{100, kBlockSize + 31 * kPageSize}, {kSuccess, two}},
+                        Case{{100, 101, kBlockSize + 100}, {kSuccess, text::WrongPagesCopied(1, 1)}}}) {
     Bytes image = good;
     for (const std::size_t at : c.flips) image[at] ^= 0x04;
     WriteFile(At("x.nand"), image);

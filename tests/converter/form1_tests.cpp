@@ -198,7 +198,7 @@ class Form1Test : public QObject {
     f.messages.clear();
     f.CommandChange->click();
     QCOMPARE(f.questions, QStringList({U("文件对应的开始逻辑块号为C32h,转换?")}));
-    QCOMPARE(f.messages, QStringList({U("转换成功!"), QString::fromStdString(text::CorrectableBitsCopied(1))}));
+    QCOMPARE(f.messages, QStringList({U("转换成功!"), QString::fromStdString(text::WrongPagesCopied(1, 0))}));
     QCOMPARE(ReadBytes(dir.filePath(QStringLiteral("y.dat"))).at(512 + 100), image.at(528 + 100));
 
     // A target folder that does not exist: refused before anything is written.

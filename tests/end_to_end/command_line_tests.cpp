@@ -82,6 +82,7 @@ TEST_F(CommandLine, Tolvar) {
     return image;
   }());
   WriteFile(dir / "start0.nand", Bytes(3 * 16896 + 2, 0));  // starting logical block 0
+  Sparse("huge.nand", 300000ull * 16896 + 2);                // 300000 blocks from logical block 0
   WriteFile(dir / "empty.nor", {});
   WriteFile(dir / "no-blocks.nand", {2, 0});
   WriteFile(dir / "frame.nor", Bytes(256, 0));
@@ -132,6 +133,11 @@ TEST_F(CommandLine, Tolvar) {
             {{"check", "--", At("-x.nor")}, 1, {"Nor映像, 6页", "CRC (0x1FFF0): 文件中为 00 00", "检查: CRC不符\n"}},
             {{"check", At("fifo")}, 1, {fileError, "管道"}},
             {{"check", At("x.nand")}, 0, {"Nand映像, 3块, 逻辑块2h-4h", "已擦除页数: 96", "检查: 全部正确"}},
+            // Numbers the handheld has no block for are said to be so; too many blocks are not read through.
+            {{"check", At("start0.nand")}, 1, {"Nand映像, 3块, 逻辑块0h-2h (超出1h-FFFh)", "检查: 逻辑块号超出1h-FFFh, 损坏 96页"}},
+            {{"compare", At("start0.nand"), At("start0.nand")}, 0, {"逻辑块0h-2h (超出1h-FFFh)", "结果: 相同"}},
+            {{"check", At("huge.nand")}, 1, {fileError, "huge.nand: 文件长度为5068800002字节,有300000块,逻辑块只有1h-FFFh,最多4095块"}},
+            {{"compare", At("huge.nand"), At("huge.nand")}, 1, {fileError, "有300000块"}},
             {{"fix-nor-checks", "--", At("-x.nor")}, 0, {"NorCheckSum (0x1FFFE): 文件中为 00 00, 计算值为 ", ", 已改写.",
                                                            "CRC (0x1FFF0): 文件中为 00 00, 计算值为 ", ", 已改写."}},
             {{"fix-nor-checks", "--", At("-x.nor")}, 0, {"NorCheckSum (0x1FFFE): ", ", 无需改写.", "CRC (0x1FFF0): ", ", 无需改写."}},
@@ -140,10 +146,12 @@ TEST_F(CommandLine, Tolvar) {
             {{"verify-nor", "--port", port, At("x.nand")}, 1, {fileError, "这是一个Nand映像,不是Nor映像"}},
             {{"compare", At("x.nand")}, 2, {"B is required", "usage: tolvar compare"}},
             {{"compare", At("x.nand"), At("-x.nor")}, 1, {fileError, "-x.nor: 文件长度为196608字节,这是一个Nor映像,不是Nand映像"}},
-            // Nothing to compare is refused, naming the file.
+            // Nothing to compare or check is refused, naming the file.
             {{"verify-nor", "--port", port, At("empty.nor")}, 1, {fileError, At("empty.nor") + ": 文件长度为0字节"}},
             {{"verify-nand", "--port", port, At("no-blocks.nand")}, 1, {fileError, At("no-blocks.nand") + ": 文件长度为2字节"}},
             {{"verify-nor", "--port", port, "--pages", "01", At("frame.nor")}, 2, {"--pages: 所选的页都不在文件中"}},
+            {{"check", At("no-blocks.nand")}, 1, {fileError, At("no-blocks.nand") + ": 文件长度为2字节,只有开始逻辑块号"}},
+            {{"check", At("frame.nor")}, 1, {fileError, At("frame.nor") + ": 文件长度为256字节,应为6到256个整页"}},
             {{"compare", At("x.nand"), At("x.nand")}, 0, {"A: ", "Nand映像, 3块, 逻辑块2h-4h", "比较的块数: 3", "结果: 相同"}},
             {{"backup-nand", "--port", port, "--continue", At("start0.nand"), At("y.nand")}, 1,
              {fileError, "start0.nand: 开始逻辑块号为0h"}},

@@ -393,7 +393,8 @@ void TransferWindowTests::theVerdictFollowsTheHashAndOnlyAnUnsoundImageAddsABox_
   QTest::newRow("NAND, a data bit") << true << 32 << 528 + 100 << U("检查: 可纠正的单位数据错误 1页")
                                     << U("corvane verify --repair");
   QTest::newRow("NOR, stale sum") << false << 768 << 5 << U("检查: NorCheckSum不符") << U("tolvar verify-nor");
-  QTest::newRow("NOR, 3 frames") << false << 3 << -1 << U("检查: 不是6到256个整页") << U("tolvar verify-nor");
+  QTest::newRow("NOR, 3 frames") << false << 3 << -1 << U("检查: 无法检查 (文件长度为768字节,应为6到256个整页(每页32768字节))")
+                                 << U("tolvar verify-nor");
   QTest::newRow("NAND, an ECC bit") << true << 32 << 512 + 7 << U("检查: 仅ECC字节有误 1页")
                                     << U("(tolvar verify-nand).");  // Corvane's copy would not change
 }

@@ -324,7 +324,7 @@ void CorvaneScenes(Director& d, Form1& window, const QTemporaryDir& files) {
   d.Do("convert", [&window] { window.CommandChange->click(); });
   d.Box(U("转换?"), "", QMessageBox::Yes);
   d.Box(U("转换成功!"), "", QMessageBox::Ok);
-  d.Box(U("各有一位错误"), "corvane-bit-warning", QMessageBox::Ok);
+  d.Box(U("一位错误"), "corvane-bit-warning", QMessageBox::Ok);
 }
 
 }  // namespace
