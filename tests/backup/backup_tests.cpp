@@ -534,10 +534,8 @@ const KeptCase kKept[] = {
      "正在接收数据... 从第 103h 块继续 已收到 1 块 (102h)",
      [](BackupTest& t) {
        std::swap(t.sender->faults.badPayloadAt, t.sender->faults.badHeaderAt);
-       t.host.onDialog = [&t](const std::string&) {
-         const std::uint8_t rest[] = {0x08, 0xAA, 1, 2, 3, 4, 5, 6, 0};
-         t.port.Send(rest, sizeof rest, 115200);
-       };
+       static const std::uint8_t rest[] = {0x08, 0xAA, 1, 2, 3, 4, 5, 6, 0};
+       t.host.onDialog = [&t](const std::string&) { t.port.Send(rest, sizeof rest, 115200); };
      }},
     {"Block1IsFollowedByCode0000", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
      "正在接收数据... 从第 2h 块继续 已收到 4 块 (1h-4h)", Nothing, 0x1FFF},

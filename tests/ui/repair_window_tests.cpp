@@ -302,18 +302,15 @@ class RepairWindowTest : public QObject {
   }
 
   void aRepairEndedPartWaySaysOnTheStatusLineThatItMustRunAgain() {
-    // Frames 0 to 38 were confirmed by the go-ahead that followed each: block 2
-    // is where to go on. A box says so in full after a time-out answered No; a
-    // cancel says it on the status line alone, which shows it whole.
+    // Frames 0 to 38 were confirmed by the go-ahead that followed each: block 2 is where to go on.
+    // A box says so in full after a time-out answered No, not after a cancel; the status line shows it whole.
     const char* const kFull = "文曲星只写入了一部分, 必须重新运行修复. 第 2 块起未经文曲星确认, 请再修复第 2 块到 3 块.";
     const char* const kShort = "文曲星只写入了一部分, 请再修复第 2 块到 3 块.";
     struct Case { int silentFrom, cancelAt; const char *status, *box; };
     for (const Case& c : {Case{0, -1, "等待开始...", nullptr}, {40, -1, kShort, kFull}, {-1, 40, kShort, nullptr}}) {
       RepairRig rig(RepairReceiver::Flash::Nand);
       rig.handheld.faults.silentFrom = c.silentFrom;
-      rig.port.onPoll = [&rig, &c] {
-        if (rig.handheld.framesReceived == c.cancelAt) rig.module.RequestCancel();
-      };
+      rig.port.onPoll = [&rig, &c] { if (rig.handheld.framesReceived == c.cancelAt) rig.module.RequestCancel(); };
       WriteFile(rig.Path("x.nand"), NandImage(3, 2));
       rig.form.files = {rig.Path("x.nand")};
       rig.form.CommandSatrt_Click();
