@@ -180,10 +180,6 @@ With no arguments Tolvar opens its window.</source>
         <source>two or more NAND images, in any order, then OUT, the NAND image to write</source>
         <translation>两个或更多 Nand 映像, 顺序不限, 最后是要写入的 Nand 映像 OUT</translation>
     </message>
-    <message>
-        <source>N:NONNEGATIVE</source>
-        <translation>N:非负整数</translation>
-    </message>
 </context>
 <context>
     <name>corvane</name>

@@ -10,13 +10,20 @@
 
 namespace {
 
+// The cancel ending's line: what was kept (whole blocks in an image of their
+// own, which a message named) and that the chosen file was left as it was.
+int Cancelled(Host& host, const std::string& path, bool keptApart) {
+  host.ShowMessage(std::string("已取消: ") + (keptApart ? "" : "没有保存任何数据, ") + path + " 没有改变.");
+  return kExitFailure;
+}
+
 template <typename Save>
 int RunBackup(const Arguments& args, Save save) {
   const auto session = OpenSession(args);
   const BackupEnding ending = save(session->m);
   // Once the image replaced the file the backup has succeeded, whatever came after.
   if (ending == BackupEnding::Cancel || (ending != BackupEnding::Success && Interrupted()))
-    session->host.ShowMessage("已取消: 没有保存任何数据, " + session->m.ImagePath + " 没有改变.");
+    return Cancelled(session->host, session->m.ImagePath, session->m.PartialSaved);
   if (ending != BackupEnding::Success) return kExitFailure;
   std::cout << ImageSummary(session->m.ImagePath) << '\n' << Verdict(CheckImageFile(session->m.ImagePath)) << std::endl;
   return kExitSuccess;
@@ -28,7 +35,7 @@ std::optional<ImageFile> NandImageToTake(Host& host, const std::string& path) {
   std::string problem;
   std::optional<ImageFile> image = OpenImageFile(path, problem, ImageLayout::Nand);  // one block at least
   if (image && (image->extent.start < 1 || image->extent.start + image->extent.units > nand::kLogicalBlocks))
-    problem = path + ": 开始逻辑块号为" + HexNoZeros(static_cast<unsigned>(image->extent.start)) + "h, 逻辑块应在1h到FFFh之间";
+    problem = path + ": 开始逻辑块号为" + BlockHex(static_cast<unsigned>(image->extent.start)) + ", 逻辑块应在1h到FFFh之间";
   if (problem.empty()) return image;
   RefuseImage(host, "文件错误!", problem);
   return std::nullopt;
@@ -55,7 +62,8 @@ int JoinVerb(const Arguments& args) {
     inputs.push_back(*image);
   }
   const std::string& output = args.images.back();
-  const JoinedImage joined = JoinNandImages(inputs, output);
+  const JoinedImage joined = JoinNandImages(inputs, output, [] { return !Interrupted(); });
+  if (joined.cancelled) return Cancelled(host, output, false);
   if (!joined.problem.empty()) return RefuseImage(host, joined.problem, {});
   host.ShowMessage("已合并为 " + output + ": " + DescribeExtent(joined.extent));
   std::cout << ImageSummary(output) << std::endl;

@@ -93,8 +93,15 @@ void DefineVerbs(CLI::App& app, Arguments& a, VerbRun& run) {
 
   const auto backup = [&](CLI::App* v) {
     transfer(v);
-    v->add_option("--retries", a.retries, "answer Yes to the first N questions whether to start again (0)")
-        ->check(CLI::NonNegativeNumber)
+    v->add_option_function<std::string>(
+         "--retries",
+         [&a](const std::string& count) {
+           if (!AllDigits(count) || count.size() > 9)
+             throw CLI::ValidationError(
+                 "--retries", count + " is not a count: give a whole number from 0 to 999999999, such as 1000");
+           a.retries = std::stoi(count);
+         },
+         "answer Yes to the first N questions whether to start again (0)")
         ->type_name("N");
   };
 

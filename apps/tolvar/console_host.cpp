@@ -31,9 +31,9 @@ void ConsoleHost::SetStatus(const std::string& text) {
   std::cout << text << std::endl;
 }
 
-void ConsoleHost::SetStatusCount(const std::string& text, const std::string& count) {
+void ConsoleHost::SetStatusCount(const std::string& text, int, const std::string& countText) {
   SetStatus(text);
-  progress_.Received(count);
+  progress_.Received(countText);
 }
 
 void ConsoleHost::ShowMessage(const std::string& text) {

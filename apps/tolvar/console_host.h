@@ -20,7 +20,7 @@ class ConsoleHost final : public Host {
 
   void SetStatus(const std::string& text) override;
   // The text is printed when it changes; the count goes on the progress line.
-  void SetStatusCount(const std::string& text, const std::string& count) override;
+  void SetStatusCount(const std::string& text, int count, const std::string& countText) override;
   void SetBarRange(Bar bar, int minimum, int maximum) override { progress_.Range(bar, minimum, maximum); }
   void SetBarValue(Bar bar, int value) override { progress_.Value(bar, value); }
   void ShowMessage(const std::string& text) override;

@@ -2,6 +2,7 @@
 
 #include "backup/image_receiver.h"
 #include "backup/saved_image.h"
+#include "common/binary_file.h"
 #include "common/target_check.h"
 
 namespace {
@@ -12,6 +13,11 @@ BackupEnding SaveImage(Module1& m, const BackupFlavor& flavor, const ImageFile* 
   const Target target = CheckTarget(m.ImagePath);
   if (!target.problem.empty()) {
     m.host.ShowMessage(target.problem);
+    return BackupEnding::TargetRefused;
+  }
+  // The partial image is only read, so it can never be the file written.
+  if (partial && SameFile(partial->path, m.ImagePath)) {
+    m.host.ShowMessage("无法保存为 " + m.ImagePath + " : 它就是要接着的部分映像 " + partial->path + ", 部分映像只读不写!");
     return BackupEnding::TargetRefused;
   }
   SavedImage image(m.ImagePath, flavor);

@@ -9,8 +9,6 @@
 
 namespace {
 
-std::string BlockHex(int block) { return HexNoZeros(static_cast<unsigned>(block)) + "h"; }
-
 // The inputs, each open, read block by block at its logical block numbers.
 class Sources {
  public:
@@ -37,7 +35,8 @@ class Sources {
 
 }  // namespace
 
-JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& output) {
+JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& output,
+                           const std::function<bool()>& stillWanted) {
   for (const ImageFile& input : inputs) {
     if (SameFile(input.path, output)) return {"无法合并: " + output + " 是要合并的文件之一", {}};
     if (input.extent.units == 0) return {"无法合并: " + input.path + " 不含任何块", {}};
@@ -58,8 +57,8 @@ JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& out
     const ImageExtent& extent = inputs[i].extent;
     const int next = first + static_cast<int>(giver.size());
     if (extent.start > next)
-      return {"无法合并: 缺少逻辑块 " + BlockHex(next) + "-" + BlockHex(extent.start - 1) + " (" +
-                  inputs[giver.back()].path + " 与 " + inputs[i].path + " 之间)",
+      return {"无法合并: 缺少逻辑块 " + BlockRangeHex(static_cast<unsigned>(next), static_cast<unsigned>(extent.start - 1)) +
+                  " (" + inputs[giver.back()].path + " 与 " + inputs[i].path + " 之间)",
               {}};
     for (int block = extent.start; block < extent.start + extent.units; ++block) {
       if (block >= next) {
@@ -69,8 +68,8 @@ JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& out
       const std::size_t other = giver[static_cast<std::size_t>(block - first)];
       if (!sources.Read(i, block, mine) || !sources.Read(other, block, theirs)) return {sources.problem(), {}};
       if (mine != theirs)
-        return {"无法合并: 逻辑块 " + BlockHex(block) + " 在 " + inputs[other].path + " 与 " + inputs[i].path +
-                    " 中不同",
+        return {"无法合并: 逻辑块 " + BlockHex(static_cast<unsigned>(block)) + " 在 " + inputs[other].path + " 与 " +
+                    inputs[i].path + " 中不同",
                 {}};
     }
   }
@@ -78,11 +77,12 @@ JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& out
   TemporaryFile temp(target.path);
   bool written = temp.Create();
   for (std::size_t b = 0; written && b < giver.size(); ++b) {
+    if (stillWanted && !stillWanted()) return {{}, {}, true};
     if (!sources.Read(giver[b], first + static_cast<int>(b), mine)) return {sources.problem(), {}};
     written = temp.Write(mine.data(), mine.size());
   }
   const auto trailer = nand::TrailerBytes(static_cast<unsigned>(first));
-  if (!written || !temp.Write(trailer.data(), trailer.size()) || !temp.Commit())
-    return {"无法保存为 " + output + " : " + temp.Error(), {}};
+  if (!written || !temp.Write(trailer.data(), trailer.size()) || !temp.Commit(stillWanted))
+    return {temp.Withdrawn() ? "" : "无法保存为 " + output + " : " + temp.Error(), {}, temp.Withdrawn()};
   return {"", {ImageLayout::Nand, first, static_cast<int>(giver.size())}};
 }

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,13 @@
 // output is (a temporary file beside it, flushed, renamed over it) and is
 // never one of the inputs.
 struct JoinedImage {
-  std::string problem;  // why nothing was written; empty on success
-  ImageExtent extent;   // what the output holds
+  std::string problem;     // why nothing was written; empty on success or a cancel
+  ImageExtent extent;      // what the output holds
+  bool cancelled = false;  // `stillWanted` said no before the output replaced OUT
 };
 
-JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& output);
+// `stillWanted` is asked before every block written and at the last moment
+// before the rename (see TemporaryFile::Commit): false there leaves OUT as it
+// was and no temporary file behind.
+JoinedImage JoinNandImages(std::vector<ImageFile> inputs, const std::string& output,
+                           const std::function<bool()>& stillWanted = {});

@@ -2,6 +2,8 @@
 
 #include "common/handheld_layout.h"
 #include "common/hex_text.h"
+#include "common/image_layout.h"
+#include "common/interruption.h"
 
 const BackupFlavor kNorBackup{wire::kNorAnnounce, wire::kNorPayload, wire::kNorFramesPerPage, "备份系统Nor成功!", false};
 const BackupFlavor kNandBackup{wire::kNandAnnounce, wire::kNandPayload, nand::kPagesPerBlock, "备份系统Nand成功!", true};
@@ -55,8 +57,10 @@ class BackupRun {
 
   int received_ = 0;        // whole blocks (NAND) or pages (NOR) of the image so far
   unsigned continuedAt_ = 0;  // NAND: the logical block this attempt continues the kept ones at
+  unsigned imageStart_ = 0;   // NAND: the logical block of the image's first block
 
-  AttemptResult Ask(const char* question, BackupEnding ifNo);
+  // Asks whether to start again; the kept blocks are named on a line of their own.
+  AttemptResult Ask(const std::string& question, BackupEnding ifNo);
   // The ending of a wait that brought no byte.
   AttemptResult NoByte(Got got) { return got == Got::Cancel ? Cancel() : Timeout(); }
   AttemptResult Timeout() { return m_.PortLost ? Lost() : Ask(kTimeoutQuestion, BackupEnding::Timeout); }
@@ -125,20 +129,25 @@ bool BackupRun::TakeFirstFrame() {
   const unsigned f = m_.HeaderBuffer[0] * 256u + m_.HeaderBuffer[1];
   if (!sink_.FirstBlock(f)) return false;
   received_ = sink_.KeptBlocks();
-  if (received_ > 0) {
-    continuedAt_ = static_cast<unsigned>(nand::LogicalBlockOfCode(static_cast<int>(f)));
-    ShowReceived();
-  }
+  const auto at = static_cast<unsigned>(nand::LogicalBlockOfCode(static_cast<int>(f)));
+  imageStart_ = at - static_cast<unsigned>(received_);
+  if (received_ > 0) continuedAt_ = at;
+  ShowReceived();
   return true;
 }
 
-// "正在接收数据...", whether the attempt continues kept blocks, and the count
-// of whole blocks or pages received.
+// "正在接收数据...", whether the attempt continues kept blocks, what became of
+// blocks the attempt could not continue, and the count of whole blocks (with
+// their logical range) or pages received.
 void BackupRun::ShowReceived() {
   std::string status = kReceiving;
-  if (continuedAt_ > 0) status += " 从第 " + HexNoZeros(continuedAt_) + "h 块继续";
-  if (received_ == 0) return host_.SetStatus(status);
-  host_.SetStatusCount(status, "已收到 " + std::to_string(received_) + (flavor_.nand ? " 块" : " 页"));
+  if (continuedAt_ > 0) status += " 从第 " + BlockHex(continuedAt_) + " 块继续";
+  const std::vector<std::string> notes = sink_.Notes();
+  if (!notes.empty()) status += " " + notes.back();
+  std::string count = "已收到 " + std::to_string(received_) + (flavor_.nand ? " 块" : " 页");
+  if (flavor_.nand && received_ > 0)
+    count += " (" + BlockRangeHex(imageStart_, imageStart_ + static_cast<unsigned>(received_) - 1) + ")";
+  host_.SetStatusCount(status, received_, count);
 }
 
 AttemptResult BackupRun::Attempt() {
@@ -153,8 +162,7 @@ AttemptResult BackupRun::Attempt() {
   if (hello == Got::Cancel) return {false, BackupEnding::Cancel};
   if (hello == Got::Timeout || !m_.SendByte(wire::kHelloAnswer)) {
     if (m_.PortLost) return Lost();
-    host_.HideCancelDialog();
-    return {host_.Ask(kTimeoutQuestion), BackupEnding::TimeoutBeforeFile};
+    return Ask(kTimeoutQuestion, BackupEnding::TimeoutBeforeFile);
   }
   m_.FirstPageSeen = false;
   received_ = 0;
@@ -202,18 +210,18 @@ AttemptResult BackupRun::Attempt() {
   }
 }
 
-AttemptResult BackupRun::Ask(const char* question, BackupEnding ifNo) {
+AttemptResult BackupRun::Ask(const std::string& question, BackupEnding ifNo) {
   host_.HideCancelDialog();
-  return {host_.Ask(question), ifNo};
+  const std::string kept = sink_.KeptLine();
+  return {host_.Ask(kept.empty() ? question : question + "\r\n" + kept), ifNo};
 }
 
 // The port's device went away (a cable pulled out): the attempt ends at once
 // and the user may start again once it is back, on the port opened afresh.
 AttemptResult BackupRun::Lost() {
-  host_.HideCancelDialog();
-  const bool again = host_.Ask(m_.LostPortText() + "\r\n您要重新开始备份吗?");
-  if (again && !m_.ReopenPort()) return {false, BackupEnding::PortFailed};
-  return {again, BackupEnding::PortLost};
+  const AttemptResult result = Ask(m_.LostPortText() + "\r\n" + kRestartQuestion, BackupEnding::PortLost);
+  if (result.again && !m_.ReopenPort()) return {false, BackupEnding::PortFailed};
+  return result;
 }
 
 AttemptResult BackupRun::Error(const std::string& message) {
@@ -240,19 +248,22 @@ AttemptResult BackupRun::SinkError() { return Error(sink_.Problem()); }
 BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor, ImageSink& sink) {
   m.TransferKind = 1;
   BackupRun run(m, flavor, sink);
-  for (;;) {
-    const AttemptResult result = run.Attempt();
-    if (result.again) {
-      sink.Restart();
-      continue;
-    }
-    // Success and a failed replace took their own steps in Complete. A
-    // cancel, also one that answered a question, keeps nothing.
-    if (result.ending == BackupEnding::Success || result.ending == BackupEnding::ReplaceFailed) return result.ending;
-    if (result.ending == BackupEnding::Cancel || m.CancelFlag)
+  AttemptResult result = run.Attempt();
+  for (; result.again; result = run.Attempt()) {
+    sink.Restart();
+    m.FlushPort();  // the rest of the frame that broke is no hello
+  }
+  // Success and a failed replace took their own steps in Complete. A cancel,
+  // also one that answered a question, keeps nothing, but for a program
+  // ended from outside (a closed terminal, a kill): its whole blocks are kept.
+  const bool cancelled = result.ending == BackupEnding::Cancel || m.CancelFlag;
+  if (result.ending != BackupEnding::Success && result.ending != BackupEnding::ReplaceFailed) {
+    if (cancelled && !InterruptedFromOutside())
       sink.Discard();
     else
       sink.Abandon(m.host);
-    return result.ending;
   }
+  for (const std::string& note : sink.Notes()) m.host.ShowMessage(note);
+  m.PartialSaved = sink.SavedApart();
+  return result.ending;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "backup/backup.h"
 
@@ -42,12 +43,23 @@ class ImageSink {
   // `stillWanted` at the last moment before it does, and takes the cancel
   // ending when the user or an interruption called the backup off by then.
   virtual std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>& stillWanted) = 0;
+  // NAND: what a question whether to start again adds on a line of its own:
+  // the logical blocks the next attempt may continue and the block the
+  // handheld must start at for that. Empty when there are none.
+  virtual std::string KeptLine() const { return {}; }
   // The attempt ended and the user asked for another: keep what the next
   // attempt may continue. By default nothing is kept.
   virtual void Restart() { Discard(); }
-  // The backup ended without success and without a cancel: keep what may be
-  // kept and tell the user where. By default nothing is kept.
+  // The backup ended without success, and without a cancel of the user's
+  // own: keep what may be kept and tell the user where. By default nothing
+  // is kept.
   virtual void Abandon(Host& /*host*/) { Discard(); }
+  // What the user is to hear besides the ending's own message, such as
+  // blocks set apart in an image of their own when the handheld started
+  // elsewhere. The status line shows the last one while the backup runs.
+  virtual std::vector<std::string> Notes() const { return {}; }
+  // Whole blocks of this backup were saved in an image of their own.
+  virtual bool SavedApart() const { return false; }
   // Cancelled: forget everything.
   virtual void Discard() = 0;
   // Why Begin or Add failed, as a message shows it.

@@ -1,5 +1,6 @@
 #include "backup/saved_image.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "common/binary_file.h"
@@ -20,7 +21,15 @@ std::pair<std::string, std::string> PartialName(const std::string& target) {
   return {target.substr(0, at) + ".partial", target.substr(at)};
 }
 
-std::string BlockHex(unsigned block) { return HexNoZeros(block) + "h"; }
+// Where the handheld goes on after the whole blocks up to logical block
+// `last`, when `unsure` only if it has more.
+std::string WhereToGoOn(unsigned last, bool unsure) {
+  if (last >= nand::kLastBlockNumber) return "逻辑块 " + BlockHex(last) + " 是最后一块, 不必再接着备份.";
+  return std::string(unsure ? "继续备份时, 文曲星还有更多块的话, 应从第 " : "继续备份时, 文曲星应从第 ") +
+         BlockHex(last + 1) + " 块开始发送.";
+}
+
+const std::string kKeptAt = "已接收的数据保存在 ";
 
 }  // namespace
 
@@ -44,7 +53,8 @@ bool SavedImage::KeepBlocksOf(const ImageFile& partial) {
     problem_ = "无法读取文件 " + partial.path + ": " + file.Error();
     return false;
   }
-  kept_ = partial.extent.units;
+  kept_ = fromPartial_ = partial.extent.units;
+  partialPath_ = partial.path;
   firstBlock_ = static_cast<unsigned>(nand::BlockCode(partial.extent.start));
   return true;
 }
@@ -52,15 +62,49 @@ bool SavedImage::KeepBlocksOf(const ImageFile& partial) {
 bool SavedImage::Begin() {
   if (kept_ > 0) return true;  // the first frame decides whether they go on
   firstBlock_ = 0;
+  reached_ = 0;
   return temp_.Create();
 }
 
 bool SavedImage::FirstBlock(unsigned f) {
-  if (kept_ > 0 && f == static_cast<unsigned>(nand::BlockCode(static_cast<int>(StartBlock()) + kept_))) return true;
+  const auto at = static_cast<unsigned>(nand::LogicalBlockOfCode(static_cast<int>(f)));
+  const long long keep = static_cast<long long>(at) - StartBlock();  // the kept blocks before `at`
+  if (kept_ > 0 && (keep < 0 || keep > kept_)) {
+    if (!SetKeptApart(at)) return false;
+  } else if (kept_ > 0) {
+    if (keep < fromPartial_) NotePartialUnused(at, static_cast<int>(keep));
+    kept_ = static_cast<int>(keep);
+    fromPartial_ = std::min(fromPartial_, kept_);
+    if (!temp_.TruncateTo(static_cast<std::uint64_t>(keep) * nand::kBlockSize)) return false;
+    if (kept_ > 0) return true;
+  }
   firstBlock_ = f;
-  if (kept_ == 0) return true;
-  kept_ = 0;  // another block: the image starts afresh
-  return temp_.TruncateTo(0);
+  reached_ = 0;
+  return true;
+}
+
+bool SavedImage::EndMayBeLost() const {
+  return temp_.Size() % nand::kBlockSize == 0 && reached_ <= temp_.Size();
+}
+
+void SavedImage::NotePartialUnused(unsigned at, int used) {
+  const unsigned start = StartBlock();
+  notes_.push_back("文曲星从第 " + BlockHex(at) + " 块开始发送: 没有用上 " + partialPath_ + " 的逻辑块 " +
+                   BlockRangeHex(start + static_cast<unsigned>(used), start + static_cast<unsigned>(fromPartial_) - 1) +
+                   ".");
+}
+
+// Blocks that only copy the partial image are not saved again.
+bool SavedImage::SetKeptApart(unsigned at) {
+  if (kept_ == fromPartial_) {
+    NotePartialUnused(at, 0);
+  } else {
+    std::string text, goOn;
+    SaveWholeBlocks(text, goOn);
+    notes_.push_back("文曲星从第 " + BlockHex(at) + " 块开始发送, 接不上已收到的块: " + text);
+  }
+  kept_ = fromPartial_ = 0;
+  return temp_.Create();
 }
 
 bool SavedImage::AppendTrailer() {
@@ -81,7 +125,7 @@ std::optional<BackupEnding> SavedImage::Complete(Host& host, const std::function
     const std::string& why = temp_.Error();
     const std::string cannot = "无法保存为 ";
     std::string text = "备份数据" + (why.rfind(cannot, 0) == 0 ? why : cannot + imagePath_ + " : " + why);
-    if (temp_.Holds()) text += "\r\n已接收的数据保存在 " + temp_.path();
+    if (temp_.Holds()) text += "\r\n" + kKeptAt + temp_.path();
     temp_.Keep();
     host.ShowMessage(text);
     return BackupEnding::ReplaceFailed;
@@ -92,27 +136,60 @@ std::optional<BackupEnding> SavedImage::Complete(Host& host, const std::function
 
 // The pages of a block that broke off are dropped; the whole blocks stay.
 void SavedImage::Restart() {
+  reached_ = std::max(reached_, temp_.Size());
   kept_ = flavor_.nand && temp_.Holds() ? static_cast<int>(temp_.Size() / nand::kBlockSize) : 0;
   if (kept_ == 0 || !temp_.TruncateTo(static_cast<std::uint64_t>(kept_) * nand::kBlockSize)) Discard();
+}
+
+std::string SavedImage::KeptLine() const {
+  if (!flavor_.nand || !temp_.Holds() || temp_.Size() < nand::kBlockSize) return {};
+  const unsigned first = StartBlock(), last = first + static_cast<unsigned>(temp_.Size() / nand::kBlockSize) - 1;
+  return "已收到逻辑块 " + BlockRangeHex(first, last) + ". " + WhereToGoOn(last, EndMayBeLost());
+}
+
+bool SavedImage::SaveWholeBlocks(std::string& text, std::string& goOn) {
+  const std::uint64_t whole = temp_.Size() / nand::kBlockSize;
+  const bool endMayBeLost = EndMayBeLost();
+  std::uint64_t blocks = whole;
+  const auto withTrailer = [&] { return temp_.TruncateTo(blocks * nand::kBlockSize) && AppendTrailer(); };
+  bool complete = withTrailer();
+  // A full disk takes the trailer in place of the last block.
+  const std::string full = temp_.Error();
+  if (!complete && temp_.DiskFull() && blocks > 1) {
+    --blocks;
+    complete = withTrailer();
+  }
+  const std::string count = "已接收的 " + std::to_string(whole) + " 块";
+  const auto [stem, suffix] = PartialName(target_);
+  if (!complete || !temp_.KeepAsNew(stem, suffix)) {
+    text = count + "无法保存: " + temp_.Error();
+    if (!complete) temp_.TruncateTo(blocks * nand::kBlockSize);  // whole blocks are left, without a trailer
+    if (temp_.Holds()) text += ", " + kKeptAt + temp_.path();
+    temp_.Keep();
+    return false;
+  }
+  savedApart_ = true;
+  const unsigned first = StartBlock(), last = first + static_cast<unsigned>(blocks) - 1;
+  text = (blocks < whole ? count + "中的前 " + std::to_string(blocks) + " 块" : count) + "保存在 " + temp_.path() +
+         " (逻辑块 " + BlockRangeHex(first, last) + ")" + (blocks < whole ? "; 其余的块保存不下: " + full : "") + ".";
+  goOn = WhereToGoOn(last, blocks == whole && endMayBeLost);
+  if (last < nand::kLastBlockNumber)
+    goOn += "\r\n接着备份用 tolvar backup-nand --continue, 或者备份其余的块以后用 tolvar join 合并.";
+  return true;
 }
 
 // The whole blocks become a NAND image of their own under a new name, and
 // the user learns where the handheld must go on.
 void SavedImage::Abandon(Host& host) {
-  const std::uint64_t blocks = flavor_.nand && temp_.Holds() ? temp_.Size() / nand::kBlockSize : 0;
-  if (blocks == 0) return Discard();
-  const unsigned first = StartBlock(), last = first + static_cast<unsigned>(blocks) - 1;
-  const auto [stem, suffix] = PartialName(target_);
-  const std::string count = std::to_string(blocks);
-  if (temp_.TruncateTo(blocks * nand::kBlockSize) && AppendTrailer() && temp_.KeepAsNew(stem, suffix))
-    host.ShowMessage("已接收的 " + count + " 块保存在 " + temp_.path() + " (逻辑块 " + BlockHex(first) + "-" +
-                     BlockHex(last) + ").\r\n继续备份时, 文曲星应从第 " + BlockHex(last + 1) + " 块开始发送.");
-  else
-    host.ShowMessage("已接收的 " + count + " 块无法保存: " + temp_.Error());
+  if (flavor_.nand && temp_.Holds() && temp_.Size() >= nand::kBlockSize) {
+    std::string text, goOn;
+    if (SaveWholeBlocks(text, goOn)) text += "\r\n" + goOn;
+    host.ShowMessage(text);
+  }
   Discard();
 }
 
 void SavedImage::Discard() {
   temp_.Discard();
-  kept_ = 0;
+  kept_ = fromPartial_ = 0;
 }

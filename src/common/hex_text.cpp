@@ -14,6 +14,12 @@ std::string HexNoZeros(unsigned value) {
   return text;
 }
 
+std::string BlockHex(unsigned block) { return HexNoZeros(block) + "h"; }
+
+std::string BlockRangeHex(unsigned first, unsigned last) {
+  return first == last ? BlockHex(first) : BlockHex(first) + "-" + BlockHex(last);
+}
+
 std::string BlankNumber(long value) {
   return (value >= 0 ? " " : "") + std::to_string(value);
 }

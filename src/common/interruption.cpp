@@ -9,12 +9,14 @@
 
 namespace {
 volatile std::sig_atomic_t interrupted = 0;
+volatile std::sig_atomic_t fromOutside = 0;
 }  // namespace
 
 #ifdef _WIN32
 namespace {
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   interrupted = 1;
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) fromOutside = 1;
   // The system ends the program as soon as this returns from a close, logoff
   // or shutdown event; waiting here gives the main thread its few seconds to
   // clean up and return from main, which ends the program itself.
@@ -26,7 +28,10 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 void CatchInterruptions() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
 #else
 namespace {
-void OnSignal(int) { interrupted = 1; }
+void OnSignal(int signal) {
+  interrupted = 1;
+  if (signal == SIGHUP || signal == SIGTERM) fromOutside = 1;
+}
 }  // namespace
 
 void CatchInterruptions() {
@@ -40,4 +45,9 @@ void CatchInterruptions() {
 
 bool Interrupted() { return interrupted != 0; }
 
-void ForgetInterruption() { interrupted = 0; }
+bool InterruptedFromOutside() { return fromOutside != 0; }
+
+void ForgetInterruption() {
+  interrupted = 0;
+  fromOutside = 0;
+}

@@ -13,5 +13,11 @@ void CatchInterruptions();
 // program does next, it is on its way out.
 bool Interrupted();
 
+// The interruption came from outside rather than from the user's own keys: a
+// closed terminal or console (SIGHUP), a kill (SIGTERM), a logoff or a
+// shutdown. What a run has gathered is then worth keeping where it can be;
+// Ctrl-C, Ctrl-\ and Ctrl-Break ask to stop and keep nothing.
+bool InterruptedFromOutside();
+
 // For tests that interrupt themselves: forget an interruption that was handled.
 void ForgetInterruption();

@@ -55,10 +55,15 @@ std::string ShortStem(const std::string& target) {
 void SetWriteFault(WriteFault fault) { Fault() = std::move(fault); }
 void SetSlowFlush(std::function<void()> flushing) { SlowFlush() = std::move(flushing); }
 
-bool TemporaryFile::Fail(int errorNumber) { return Fail(SystemReason(errorNumber ? errorNumber : EIO)); }
+bool TemporaryFile::Fail(int errorNumber) {
+  Fail(SystemReason(errorNumber ? errorNumber : EIO));
+  diskFull_ = errorNumber == ENOSPC;
+  return false;
+}
 
 bool TemporaryFile::Fail(const std::string& reason) {
   error_ = reason;
+  diskFull_ = false;
   return false;
 }
 

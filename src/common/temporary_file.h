@@ -60,6 +60,8 @@ class TemporaryFile {
   const std::string& path() const { return path_; }
   // The system's reason for the last failure.
   const std::string& Error() const { return error_; }
+  // The last failure was a full disk.
+  bool DiskFull() const { return diskFull_; }
 
  private:
   // Keep the reason for a failure; false.
@@ -78,6 +80,7 @@ class TemporaryFile {
   bool withdrawn_ = false;
   std::uint64_t written_ = 0;
   std::string error_;
+  bool diskFull_ = false;
 };
 
 // Creates a new file exclusively under the first free name of stem + suffix,

@@ -15,10 +15,13 @@ class Host {
 
   // LabelStatus.
   virtual void SetStatus(const std::string& /*text*/) {}
-  // LabelStatus with a count after it that changes often ("正在接收数据...",
-  // "已收到 123 块"). A window shows them as one line; a terminal may keep the
-  // count apart.
-  virtual void SetStatusCount(const std::string& text, const std::string& count) { SetStatus(text + " " + count); }
+  // LabelStatus and the count of what a backup received so far, which
+  // changes often ("正在接收数据...", 123, "已收到 123 块"). A window shows them
+  // as one line, the text alone while the count is 0; a terminal may keep
+  // the count apart, from 0 on.
+  virtual void SetStatusCount(const std::string& text, int count, const std::string& countText) {
+    SetStatus(count > 0 ? text + " " + countText : text);
+  }
   // Progress bars. A range keeps the value inside it.
   virtual void SetBarRange(Bar /*bar*/, int /*minimum*/, int /*maximum*/) {}
   virtual void SetBarValue(Bar /*bar*/, int /*value*/) {}

@@ -28,3 +28,8 @@ inline std::string NandRepairNext(int from, int last, bool commandLine) {
   return " 第 " + first + " 块起未经文曲星确认, 请再修复" +
          (commandLine ? " --blocks " + first + "-" + end : "第 " + first + " 块到 " + end + " 块") + ".";
 }
+
+// The same on the window's status line, short enough to be read there whole.
+inline std::string NandRepairStatus(int from, int last) {
+  return "文曲星只写入了一部分, 请再修复第 " + std::to_string(from) + " 块到 " + std::to_string(last) + " 块.";
+}

@@ -48,7 +48,8 @@ void FormBackNand::Command1_Click() {
   if (!HandOverToMainWindow()) return;
   const NandRepairOptions options{Check1->isChecked(), Check2->isChecked()};
   const RepairEnding ending = BackNand(m_, FirstBlock, LastBlock, StartLogicalBlock, options);
-  SayWhatIsLeft(ending, NandRepairNext(m_.FirstUnconfirmedBlock, LastBlock, false));
+  const int from = m_.FirstUnconfirmedBlock;
+  SayWhatIsLeft(ending, NandRepairStatus(from, LastBlock), kRunRepairAgain + NandRepairNext(from, LastBlock, false));
   Unload();
 }
 

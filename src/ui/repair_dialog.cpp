@@ -33,8 +33,10 @@ void RepairDialog::CentreOnMainWindow() {
   move(mainWindow_->frameGeometry().center() - rect().center());
 }
 
-void RepairDialog::SayWhatIsLeft(RepairEnding ending, const std::string& next) {
-  if (ending != RepairEnding::Success && m_.HandheldWritten) m_.host.SetStatus(kRunRepairAgain + next);
+void RepairDialog::SayWhatIsLeft(RepairEnding ending, const std::string& status, const std::string& message) {
+  if (ending == RepairEnding::Success || !m_.HandheldWritten) return;
+  if (ending != RepairEnding::Cancel && !message.empty()) m_.host.ShowMessage(message);
+  m_.host.SetStatus(status);
 }
 
 void RepairDialog::keyPressEvent(QKeyEvent* event) {

@@ -53,9 +53,10 @@ class RepairDialog : public QWidget {
   void Reject(const std::string& message, const std::string& reason);
   // After a repair that ended without success once the handheld had been
   // sent part of the image, the status line says that the repair must run
-  // again (instead of "等待开始..."), and `next` where; the ending's own
-  // message stays as it is.
-  void SayWhatIsLeft(RepairEnding ending, const std::string& next = {});
+  // again (instead of "等待开始..."), as `status` has it; the ending's own
+  // message stays as it is. An ending other than a cancel also shows
+  // `message`, when there is one, in a box of its own.
+  void SayWhatIsLeft(RepairEnding ending, const std::string& status = kRunRepairAgain, const std::string& message = {});
   void CentreOnMainWindow();
   // Escape closes the dialog like "取消", as it does every other dialog.
   void keyPressEvent(QKeyEvent* event) override;

@@ -117,6 +117,7 @@ TEST_F(BackupTest, NandBackupEndsWithTheStartingLogicalBlock) {
 TEST_F(BackupTest, NandProgressCountsPagesOfABlock) {
   Handheld(Flash::Nand, 2 * 32 + 3, 0x20);
   EXPECT_EQ(Run(Flash::Nand), BackupEnding::Success);
+  EXPECT_EQ(host.counts, (std::vector<std::string>{"已收到 0 块", "已收到 0 块", "已收到 1 块 (22h)", "已收到 2 块 (22h-23h)"}));
   EXPECT_EQ(host.current.maximum, 32);
   EXPECT_EQ(std::count(host.currentValues.begin(), host.currentValues.end(), 32), 2);
   EXPECT_EQ(std::count(host.currentValues.begin(), host.currentValues.end(), 3), 3);
@@ -231,7 +232,8 @@ TEST_F(BackupTest, YesAfterATimeOutStartsAgainAtTheBaseSpeed) {
 
   EXPECT_EQ(Run(Flash::Nand), BackupEnding::Success);
 
-  EXPECT_EQ(host.questions, std::vector<std::string>{kTimeoutQuestion});
+  EXPECT_EQ(host.questions, std::vector<std::string>{std::string(kTimeoutQuestion) +
+                                                     "\r\n已收到逻辑块 33h. 继续备份时, 文曲星应从第 34h 块开始发送."});
   EXPECT_EQ(port.speeds, (std::vector<long>{115200, 921600, 115200, 921600}));
   EXPECT_EQ(ReadFile(file), WithTrailer(image, 0x33)) << "the second attempt starts from an empty file";
   EXPECT_EQ(sender->attempt, 2);
@@ -450,10 +452,17 @@ TEST_F(BackupTest, TwoBackupsToOneFileBothEndSoundly) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1) << "no temporary file left";
 }
 
+void Nothing(BackupTest&) {}
+void LoseTheEndFrame(BackupTest& t) {
+  t.sender->faults.badPayloadAt = -1;
+  t.sender->faults.badHeaderAt = 4 * 32;
+}
+
 // A NAND backup keeps the whole blocks that arrived. A restart whose first
-// frame names the block after them continues them; any other start begins
-// afresh, exactly as without them. A backup that ends without success saves
-// them as x.img.partial.nand; a cancel keeps nothing.
+// frame names the block after them continues them, one that names a block
+// among them goes on from there; any other start saves them as
+// x.img.partial.nand and begins afresh, exactly as without them. A backup
+// that ends without success saves them there too; a cancel keeps nothing.
 struct KeptCase {
   const char* name;
   bool resume;            // the handheld starts again where it broke (else at `restartAt`)
@@ -463,8 +472,10 @@ struct KeptCase {
   int fileFrom, fileBlocks;  // the chosen file holds these blocks of the flash (0 blocks: as it was)
   int partialBlocks;         // the first blocks of the flash in x.img.partial.nand (0: no such file)
   const char* status;        // a status line shown on the way ("": none continued)
-  std::function<void(BackupTest&)> arrange = [](BackupTest&) {};
+  std::function<void(BackupTest&)> arrange = Nothing;
   int firstBlock = 0x100;    // block code of the flash's first block
+  const char* says = "";     // in the last message
+  bool temporaryKept = false;  // x.img.temp is left to the user
 };
 
 void PrintTo(const KeptCase& c, std::ostream* os) { *os << c.name; }
@@ -491,11 +502,12 @@ TEST_P(KeptBlocks, GoOnOnlyWhereTheyEnd) {
   EXPECT_EQ(ReadFile(file), c.fileBlocks ? blocks(c.fileFrom, c.fileBlocks) : Precious());
   const fs::path partial = dir / "x.img.partial.nand";
   EXPECT_EQ(ReadFile(partial), c.partialBlocks ? blocks(0, c.partialBlocks) : Bytes());
+  const std::string said = host.messages.empty() ? "" : host.messages.back();
   if (c.partialBlocks) {
-    EXPECT_NE(host.messages.back().find(partial.string() + " (逻辑块 " + HexNoZeros(start) + "h-"), std::string::npos)
-        << host.messages.back();
-    EXPECT_NE(host.messages.back().find("从第 " + HexNoZeros(start + c.partialBlocks) + "h 块开始发送"), std::string::npos);
+    const auto range = BlockRangeHex(static_cast<unsigned>(start), static_cast<unsigned>(start + c.partialBlocks - 1));
+    EXPECT_NE(said.find("保存在 " + partial.string() + " (逻辑块 " + range + ")"), std::string::npos) << said;
   }
+  EXPECT_NE(said.find(c.says), std::string::npos) << said;
   const auto& statuses = host.statusHistory;
   const bool continued =
       std::any_of(statuses.begin(), statuses.end(), [](const std::string& s) { return s.find("继续") != std::string::npos; });
@@ -503,35 +515,61 @@ TEST_P(KeptBlocks, GoOnOnlyWhereTheyEnd) {
   if (*c.status) {
     EXPECT_NE(std::find(statuses.begin(), statuses.end(), c.status), statuses.end());
   }
-  EXPECT_FALSE(fs::exists(dir / "x.img.temp"));
+  EXPECT_EQ(fs::exists(dir / "x.img.temp"), c.temporaryKept);
   EXPECT_FALSE(port.isOpen);
 }
 
 const KeptCase kKept[] = {
     {"ARestartThatContinuesAppends", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
-     "正在接收数据... 从第 103h 块继续 已收到 4 块"},
+     "正在接收数据... 从第 103h 块继续 已收到 4 块 (102h-105h)"},
     {"ARestartAtTheFirstBlockStartsAfresh", false, 0, {true}, BackupEnding::Success, 0, 4, 0, ""},
-    {"ARestartAtAnotherBlockStartsAfresh", false, 2, {true}, BackupEnding::Success, 2, 2, 0, ""},
+    {"ARestartAmongTheKeptBlocksGoesOnFromThere", false, 1, {true}, BackupEnding::Success, 0, 4, 0,
+     "正在接收数据... 从第 103h 块继续 已收到 1 块 (102h)",
+     [](BackupTest& t) { t.sender->faults.badPayloadAt = 80; }},  // in the third block
+    {"ARestartAtAnotherBlockKeepsThemApart", false, 2, {true}, BackupEnding::Success, 2, 2, 1, "", Nothing, 0x100,
+     "文曲星从第 104h 块开始发送, 接不上已收到的块: 已接收的 1 块保存在 "},
+    // The rest of the frame that broke, waiting in the port (here a hello, an
+    // announcement and a header), is dropped, not taken for the next attempt's.
+    {"ARestartAfterAHeaderErrorNeedsOneYes", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
+     "正在接收数据... 从第 103h 块继续 已收到 1 块 (102h)",
+     [](BackupTest& t) {
+       std::swap(t.sender->faults.badPayloadAt, t.sender->faults.badHeaderAt);
+       static const std::uint8_t rest[] = {0x08, 0xAA, 1, 2, 3, 4, 5, 6, 0};
+       t.host.onDialog = [&t](const std::string&) { t.port.Send(rest, sizeof rest, 115200); };
+     }},
     {"Block1IsFollowedByCode0000", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
-     "正在接收数据... 从第 2h 块继续 已收到 4 块", [](BackupTest&) {}, 0x1FFF},
-    {"ANoKeepsTheWholeBlocks", false, 0, {}, BackupEnding::Error, 0, 0, 1, ""},
+     "正在接收数据... 从第 2h 块继续 已收到 4 块 (1h-4h)", Nothing, 0x1FFF},
+    {"ANoKeepsTheWholeBlocks", false, 0, {}, BackupEnding::Error, 0, 0, 1, "", Nothing, 0x100,
+     ").\r\n继续备份时, 文曲星应从第 103h 块开始发送.\r\n接着备份用 tolvar backup-nand --continue, 或者"},
+    // The end frame may be what broke: no block is promised after the kept ones.
+    {"ALostEndFrameLeavesTheNextBlockOpen", false, 0, {}, BackupEnding::Error, 0, 0, 4, "", LoseTheEndFrame, 0x100,
+     "继续备份时, 文曲星还有更多块的话, 应从第 106h 块开始发送."},
+    {"NoBlockFollowsLogicalBlockFFFh", false, 0, {}, BackupEnding::Error, 0, 0, 4, "", LoseTheEndFrame, 0xFFA,
+     "(逻辑块 FFCh-FFFh).\r\n逻辑块 FFFh 是最后一块, 不必再接着备份."},
     {"ANoAfterAContinuationKeepsAllOfThem", true, 0, {true, false}, BackupEnding::Error, 0, 0, 2,
-     "正在接收数据... 从第 103h 块继续 已收到 2 块",
+     "正在接收数据... 从第 103h 块继续 已收到 2 块 (102h-103h)",
      [](BackupTest& t) { t.sender->faults.attempts = 2; }},  // the second attempt breaks in block 2
     {"AWriteErrorKeepsTheWholeBlocks", false, 0, {}, BackupEnding::Error, 0, 0, 1, "",
      [](BackupTest& t) {
        t.sender->faults.badPayloadAt = -1;
        SetWriteFault([](std::uint64_t written, std::size_t) { return written >= 40 * 528 ? ENOSPC : 0; });
      }},
+    // A disk that is full at a block's end takes the trailer in place of the last block.
+    {"AFullDiskKeepsOneBlockLess", false, 0, {}, BackupEnding::Error, 0, 0, 1, "",
+     [](BackupTest& t) {
+       t.sender->faults.badPayloadAt = -1;
+       SetWriteFault([](std::uint64_t at, std::size_t count) { return at + count > 2 * nand::kBlockSize ? ENOSPC : 0; });
+     },
+     0x100, "已接收的 2 块中的前 1 块保存在 "},
+    {"AnImageThatCannotBeSavedIsLeftWhereItIs", false, 0, {}, BackupEnding::Error, 0, 0, 0, "",
+     [](BackupTest&) { SetWriteFault([](std::uint64_t, std::size_t count) { return count == 2 ? EIO : 0; }); },
+     0x100, "已接收的 1 块无法保存: ", true},
     {"ASpeedErrorAtTheRestartKeepsThem", false, 0, {true}, BackupEnding::SpeedError, 0, 0, 1, "",
      [](BackupTest& t) { t.host.onDialog = [&t](const std::string&) { t.port.refusedSpeeds.insert(921600); }; }},
     {"TheEndFrameAfterTheKeptBlocksCompletesThem", false, 4, {true}, BackupEnding::Success, 0, 4, 0, "",
-     [](BackupTest& t) {
-       t.sender->faults.badPayloadAt = -1;
-       t.sender->faults.badHeaderAt = 4 * 32;
-     }},
+     LoseTheEndFrame},
     {"ACancelKeepsNothing", true, 0, {true}, BackupEnding::Cancel, 0, 0, 0,
-     "正在接收数据... 从第 103h 块继续 已收到 2 块",
+     "正在接收数据... 从第 103h 块继续 已收到 2 块 (102h-103h)",
      [](BackupTest& t) {
        t.port.onPoll = [&t] {
          if (t.sender->attempt == 2 && t.sender->framesSent == 40) t.m.RequestCancel();

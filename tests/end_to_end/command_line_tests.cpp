@@ -89,7 +89,9 @@ TEST_F(CommandLine, Tolvar) {
   fs::create_directory(dir / "folder");
   ASSERT_EQ(mkfifo(At("fifo").c_str(), 0600), 0);
   fs::create_symlink("loop", dir / "loop");
+  fs::create_hard_link(dir / "x.nand", dir / "hard.nand");
   const std::string fileError = "文件错误!";
+  const std::string partialItself = " : 它就是要接着的部分映像 " + At("x.nand") + ", 部分映像只读不写!";
   Check(TOLVAR_PROGRAM,
         {
             {{"--help"}, 0, {"usage: tolvar", "backup-nor", "fix-nor-checks"}},
@@ -152,7 +154,9 @@ TEST_F(CommandLine, Tolvar) {
             {{"compare", At("x.nand"), At("x.nand")}, 0, {"A: ", "Nand映像, 3块, 逻辑块2h-4h", "比较的块数: 3", "结果: 相同"}},
             {{"backup-nand", "--port", port, "--continue", At("start0.nand"), At("y.nand")}, 1,
              {fileError, "start0.nand: 开始逻辑块号为0h"}},
-            {{"backup-nand", "--port", port, "--retries", "-1", At("y.nand")}, 2, {"--retries"}},
+            {{"backup-nand", "--port", port, "--retries", "-1", At("y.nand")}, 2, {"--retries: -1 is not a count: give"}},
+            {{"backup-nand", "--port", port, "--continue", At("x.nand"), At("x.nand")}, 1, {At("x.nand") + partialItself}},
+            {{"backup-nand", "--port", port, "--continue", At("x.nand"), At("hard.nand")}, 1, {partialItself}},
         });
 }
 
@@ -204,6 +208,7 @@ TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
   const Bytes whole = piece("whole.nand", 0, 4), front = piece("front.nand", 0, 3);
   piece("back.nand", 1, 3);
   piece("first.nand", 0, 1);
+  piece("third.nand", 2, 1);
   piece("last.nand", 3, 1);
   Bytes other = piece("other.nand", 2, 2);
   other[100] ^= 0x01;  // logical block 4 differs from front.nand's
@@ -213,6 +218,7 @@ TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
             {{"join", At("back.nand"), At("front.nand"), At("out.nand")}, 0,
              {"已合并为 " + At("out.nand") + ": Nand映像, 4块, 逻辑块2h-5h", "SHA-256"}},
             {{"join", At("last.nand"), At("first.nand"), At("gap.nand")}, 1, {"无法合并: 缺少逻辑块 3h-4h"}},
+            {{"join", At("third.nand"), At("first.nand"), At("gap.nand")}, 1, {"无法合并: 缺少逻辑块 3h ("}},
             {{"join", At("front.nand"), At("other.nand"), At("gap.nand")}, 1,
              {"无法合并: 逻辑块 4h 在 " + At("front.nand") + " 与 " + At("other.nand") + " 中不同"}},
             {{"join", At("front.nand"), At("back.nand"), At("front.nand")}, 1, {"是要合并的文件之一"}},

@@ -15,6 +15,7 @@ class FakeHost : public Host {
 
   std::string status;
   std::vector<std::string> statusHistory;
+  std::vector<std::string> counts;      // every count a backup gave, as a terminal shows it
   std::vector<std::string> messages;    // OK-only reports, in order
   std::vector<std::string> prompts;     // reset prompts
   std::vector<std::string> questions;   // Yes/No questions, in order
@@ -32,6 +33,10 @@ class FakeHost : public Host {
   std::function<void()> onEvents;
 
   void SetStatus(const std::string& text) override;
+  void SetStatusCount(const std::string& text, int count, const std::string& countText) override {
+    counts.push_back(countText);
+    Host::SetStatusCount(text, count, countText);
+  }
   void SetBarRange(Bar bar, int minimum, int maximum) override;
   void SetBarValue(Bar bar, int value) override;
   void ShowMessage(const std::string& text) override;

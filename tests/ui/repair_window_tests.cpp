@@ -302,13 +302,15 @@ class RepairWindowTest : public QObject {
   }
 
   void aRepairEndedPartWaySaysOnTheStatusLineThatItMustRunAgain() {
-    // Answering No to the time-out question ends without a message of its own.
     // Frames 0 to 38 were confirmed by the go-ahead that followed each: block 2 is where to go on.
-    for (const auto& [silentFrom, status] :
-         {std::pair{0, "等待开始..."},
-          {40, "文曲星只写入了一部分, 必须重新运行修复. 第 2 块起未经文曲星确认, 请再修复第 2 块到 3 块."}}) {
+    // A box says so in full after a time-out answered No, not after a cancel; the status line shows it whole.
+    const char* const kFull = "文曲星只写入了一部分, 必须重新运行修复. 第 2 块起未经文曲星确认, 请再修复第 2 块到 3 块.";
+    const char* const kShort = "文曲星只写入了一部分, 请再修复第 2 块到 3 块.";
+    struct Case { int silentFrom, cancelAt; const char *status, *box; };
+    for (const Case& c : {Case{0, -1, "等待开始...", nullptr}, {40, -1, kShort, kFull}, {-1, 40, kShort, nullptr}}) {
       RepairRig rig(RepairReceiver::Flash::Nand);
-      rig.handheld.faults.silentFrom = silentFrom;
+      rig.handheld.faults.silentFrom = c.silentFrom;
+      rig.port.onPoll = [&rig, &c] { if (rig.handheld.framesReceived == c.cancelAt) rig.module.RequestCancel(); };
       WriteFile(rig.Path("x.nand"), NandImage(3, 2));
       rig.form.files = {rig.Path("x.nand")};
       rig.form.CommandSatrt_Click();
@@ -316,8 +318,11 @@ class RepairWindowTest : public QObject {
       QVERIFY(dialog);
       dialog->Command1->click();
       DeleteClosedDialogs();
-      QCOMPARE(rig.form.questions.size(), std::size_t{1});
-      QCOMPARE(rig.form.LabelStatus->line(), U(status));
+      QCOMPARE(rig.form.questions.size(), std::size_t{c.cancelAt < 0});
+      QCOMPARE(rig.form.messages.size(), std::size_t{1} + (c.box != nullptr));  // the reset prompt first
+      if (c.box) QCOMPARE(rig.form.messages.back(), U(c.box));
+      QCOMPARE(rig.form.LabelStatus->line(), U(c.status));
+      QCOMPARE(rig.form.LabelStatus->text(), rig.form.LabelStatus->line());  // shown whole
       QCOMPARE(rig.form.CommandSatrt->text(), U("开始通信"));
     }
   }

@@ -225,11 +225,11 @@ void TransferWindowTests::aBackupBrokenOffGoesOnWhereTheHandheldGoesOn() {
   rig.form.CommandSatrt->click();
 
   QCOMPARE(rig.form.questions.size(), size_t(1));
-  QCOMPARE(rig.form.questions[0].text, U("您要重新开始备份吗?"));
+  QCOMPARE(rig.form.questions[0].text, U("您要重新开始备份吗?\n已收到逻辑块 C33h. 继续备份时, 文曲星应从第 C34h 块开始发送."));
   QCOMPARE(rig.form.messages, std::vector<QString>({U("接收数据时校验错2!"), U("备份系统Nand成功!")}));
   QCOMPARE(rig.sender.framesSent, 2 * 32);  // the second attempt sent the second and third blocks
   QCOMPARE(ReadFile(rig.target), AsText(rig.image) + std::string("\x33\x0C", 2));
-  QVERIFY2(statuses.contains(U("正在接收数据... 从第 C34h 块继续 已收到 3 块")), qPrintable(statuses.join('|')));
+  QVERIFY2(statuses.contains(U("正在接收数据... 从第 C34h 块继续 已收到 3 块 (C33h-C35h)")), qPrintable(statuses.join('|')));
   QVERIFY(!QFile::exists(rig.Temporary()));
   VerifyIdle(rig.form, rig.target);
 }

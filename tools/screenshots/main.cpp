@@ -261,6 +261,7 @@ class TolvarScenes {
     WhenShown<FormBackNand>("the NAND repair options", [](FormBackNand* dialog) { dialog->Command1->click(); });
     d.Box(U("修复 1到 4块"), "", QMessageBox::Ok);
     d.Box(U("文曲星端校验错!"), "", QMessageBox::Ok);
+    d.Box(U("第 2 块起未经文曲星确认"), "", QMessageBox::Ok);
     WhenStatus("请再修复", "nand-repair-stopped");
     WhenIdle();
   }
