@@ -19,8 +19,7 @@ std::optional<std::size_t> BlocksInImage(std::uint64_t length) {
 }
 
 std::string DescribeLogicalBlocks(unsigned start, std::uint64_t blocks) {
-  std::string text = "逻辑块" + HexNoZeros(start) + "h";
-  if (blocks > 1) text += "-" + HexNoZeros(static_cast<unsigned>(start + blocks - 1)) + "h";
+  const std::string text = "逻辑块" + BlockRangeHex(start, static_cast<unsigned>(blocks > 1 ? start + blocks - 1 : start));
   return BlocksInRange(start, blocks) ? text : text + " (超出1h-" + HexNoZeros(kLastBlockNumber) + "h)";
 }
 
