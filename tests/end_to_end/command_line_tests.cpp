@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <utility>
@@ -34,7 +32,7 @@ class CommandLine : public TempFolderTest {
  protected:
   void SetUp() override { SpeakTheSystemsLanguage("C.UTF-8"); }  // the usages checked here are English
   void Sparse(const std::string& name, std::uintmax_t size) {
-    std::ofstream(dir / name).close();
+    WriteFile(dir / name, {});
     fs::resize_file(dir / name, size);
   }
 
@@ -48,8 +46,7 @@ class CommandLine : public TempFolderTest {
     fs::remove(log);
     Child child = Spawn(argv, log);
     const int status = Wait(child, 30s);
-    std::ifstream in(log);
-    return {status, std::string{std::istreambuf_iterator<char>(in), {}}};
+    return {status, ReadText(log)};
   }
 
   void Check(const std::string& program, const std::vector<Call>& calls) {
@@ -174,8 +171,7 @@ TEST_F(CommandLine, ReadOnlyNorImagesAreNeverWritten) {
     WriteFile(dir / (folder + "wrong.nor"), zeros);
     WriteFile(dir / (folder + "right.nor"), fixed);
   }
-  fs::permissions(dir / "wrong.nor", fs::perms::owner_read);
-  fs::permissions(dir / "right.nor", fs::perms::owner_read);
+  for (const char* name : {"wrong.nor", "right.nor"}) fs::permissions(dir / name, fs::perms::owner_read);
   const std::string refused = "无法写入文件,不能校正文件的校验值!";
   Check(TOLVAR_PROGRAM, {{{"fix-nor-checks", At("wrong.nor")}, 1, {refused, At("wrong.nor") + ": 这是只读文件"}},
                          {{"fix-nor-checks", At("right.nor")}, 0, {"无需改写.", "无需改写."}}});
@@ -234,8 +230,8 @@ TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
 TEST_F(CommandLine, TolvarWithoutADisplay) {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);  // no test here needs them
   Check(TOLVAR_PROGRAM, {{{}, 1, {"tolvar: 没有找到可以显示窗口的图形界面", "tolvar --help\n"}}});
-  std::ifstream in(At("output.log"));
-  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 1) << "one line";
+  const std::string output = ReadText(At("output.log"));
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << "one line";
 }
 
 TEST_F(CommandLine, HandheldSim) {
@@ -306,8 +302,7 @@ TEST_F(CommandLine, HandheldSimKeepsItsFlashWhenItCannotBeSavedWhereAsked) {
     ASSERT_TRUE(sim.Ok());
     meanwhile();
     EXPECT_EQ(sim.Stop(), 1);
-    std::ifstream in(At("sim.log"));
-    const std::string output{std::istreambuf_iterator<char>(in), {}};
+    const std::string output = ReadText(At("sim.log"));
     const std::string saved = "; the flash is saved in ";
     const std::size_t from = output.find(saved);
     ASSERT_NE(from, std::string::npos) << output;

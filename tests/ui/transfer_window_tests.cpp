@@ -411,14 +411,10 @@ void TransferWindowTests::theVerdictFollowsTheHashAndOnlyAnUnsoundImageAddsABox(
   const QString status = rig.form.LabelStatus->line();
   QVERIFY2(status.contains(U(" 字节, SHA-256 ")) && status.endsWith(U(", ") + verdict), qPrintable(status));
   const QString success = nand ? U("备份系统Nand成功!") : U("备份系统Nor成功!");
-  if (command.isEmpty()) {
-    QCOMPARE(rig.form.messages, std::vector<QString>({success}));
-    return;
-  }
-  QCOMPARE(rig.form.messages.size(), size_t(2));
+  QCOMPARE(rig.form.messages.size(), size_t(command.isEmpty() ? 1 : 2));
   QCOMPARE(rig.form.messages[0], success);
-  const QString box = rig.form.messages[1];
-  QVERIFY2(box.startsWith(U("检查发现映像有问题: ") + verdict.mid(4) + U(".\n")) && box.contains(command),
+  const QString box = rig.form.messages.back();
+  QVERIFY2(command.isEmpty() || (box.startsWith(U("检查发现映像有问题: ") + verdict.mid(4) + U(".\n")) && box.contains(command)),
            qPrintable(box));
 }
 
