@@ -303,10 +303,9 @@ TEST_F(CommandLine, HandheldSimKeepsItsFlashWhenItCannotBeSavedWhereAsked) {
     meanwhile();
     EXPECT_EQ(sim.Stop(), 1);
     const std::string output = ReadText(At("sim.log"));
-    const std::string saved = "; the flash is saved in ";
-    const std::size_t from = output.find(saved);
-    ASSERT_NE(from, std::string::npos) << output;
-    const std::string file = output.substr(from + saved.size(), output.find(" instead", from) - from - saved.size());
+    std::smatch saved;
+    ASSERT_TRUE(std::regex_search(output, saved, std::regex("; the flash is saved in (.*) instead"))) << output;
+    const std::string file = saved[1];
     EXPECT_EQ(ReadFile(file).size(), 4 * nand::kBlockSize + nand::kTrailerSize) << output;  // the default 4 blocks
     fs::remove(file);
     fs::remove_all(dir / "place");
