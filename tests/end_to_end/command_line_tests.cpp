@@ -72,12 +72,7 @@ TEST_F(CommandLine, Tolvar) {
   WriteFile(dir / "-x.nor", Bytes(6 * 32768, 0));
   Sparse("257.nor", 257 * 32768);
   Sparse("huge.nor", 70ull << 30);  // refused without a byte read
-  WriteFile(dir / "x.nand", [] {
-    Bytes image(3 * 16896 + 2, 0xFF);
-    image[image.size() - 2] = 2;  // starting logical block 2
-    image.back() = 0;
-    return image;
-  }());
+  WriteFile(dir / "x.nand", WithTrailer(Bytes(3 * 16896, 0xFF), 2));  // erased, from logical block 2
   WriteFile(dir / "start0.nand", Bytes(3 * 16896 + 2, 0));  // starting logical block 0
   Sparse("huge.nand", 300000ull * 16896 + 2);                // 300000 blocks from logical block 0
   WriteFile(dir / "empty.nor", {});
@@ -236,9 +231,7 @@ TEST_F(CommandLine, TolvarWithoutADisplay) {
 
 TEST_F(CommandLine, HandheldSim) {
   fs::create_directory(dir / "folder");
-  Bytes past(2 * 16896 + 2, 0xFF);
-  past[past.size() - 1] = 0x0F;  // logical blocks FFFh and 1000h
-  WriteFile(dir / "past.nand", past);
+  WriteFile(dir / "past.nand", WithTrailer(Bytes(2 * 16896, 0xFF), 0xFFF));  // logical blocks FFFh and 1000h
   Check(HANDHELD_SIM_PROGRAM, {
                                   {{"--nand", At("folder")}, 1, {At("folder"), "这是一个文件夹"}},
                                   {{"--nor", "/dev/null"}, 1, {"/dev/null: 这是一个设备"}},
