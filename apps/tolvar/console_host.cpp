@@ -56,10 +56,10 @@ void ConsoleHost::ShowResetPrompt(const std::string& text) {
   if (!ReadAnswer(line) && Interrupted() && module_) module_->RequestCancel();
 }
 
-bool ConsoleHost::Ask(const std::string& question, bool) {
+bool ConsoleHost::Ask(const std::string& question, bool noIsDefault) {
   progress_.Clear();
   std::cout << question << " (y/n) " << std::flush;
-  if (retries_ > 0 && !Interrupted()) {
+  if (retries_ > 0 && !noIsDefault && !Interrupted()) {
     --retries_;
     std::cout << "y" << std::endl;
     return true;

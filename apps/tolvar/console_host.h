@@ -11,7 +11,8 @@ class Module1;
 // mode or when no terminal is attached. An interruption (Ctrl-C, Ctrl-\, SIGTERM,
 // SIGHUP) cancels the transfer, also while a question or the reset prompt
 // waits for an answer. The first `retries` questions are answered Yes by
-// themselves (a backup's restart questions, --retries).
+// themselves (a backup's restart questions, --retries), but for those whose
+// default is No (after a write error only the user can set right).
 class ConsoleHost final : public Host {
  public:
   ConsoleHost(bool batch, std::string model, int retries = 0)

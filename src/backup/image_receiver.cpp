@@ -59,13 +59,14 @@ class BackupRun {
   unsigned continuedAt_ = 0;  // NAND: the logical block this attempt continues the kept ones at
   unsigned imageStart_ = 0;   // NAND: the logical block of the image's first block
 
-  // Asks whether to start again; the kept blocks are named on a line of their own.
-  AttemptResult Ask(const std::string& question, BackupEnding ifNo);
+  // Asks whether to start again; the kept blocks are named on a line of their
+  // own. `noIsDefault` when starting again cannot help unless the user acts.
+  AttemptResult Ask(const std::string& question, BackupEnding ifNo, bool noIsDefault = false);
   // The ending of a wait that brought no byte.
   AttemptResult NoByte(Got got) { return got == Got::Cancel ? Cancel() : Timeout(); }
   AttemptResult Timeout() { return m_.PortLost ? Lost() : Ask(kTimeoutQuestion, BackupEnding::Timeout); }
   AttemptResult Lost();
-  AttemptResult Error(const std::string& message);
+  AttemptResult Error(const std::string& message, bool noIsDefault = false);
   AttemptResult Cancel();
   AttemptResult SpeedError();
   AttemptResult SinkError();
@@ -210,10 +211,10 @@ AttemptResult BackupRun::Attempt() {
   }
 }
 
-AttemptResult BackupRun::Ask(const std::string& question, BackupEnding ifNo) {
+AttemptResult BackupRun::Ask(const std::string& question, BackupEnding ifNo, bool noIsDefault) {
   host_.HideCancelDialog();
   const std::string kept = sink_.KeptLine();
-  return {host_.Ask(kept.empty() ? question : question + "\r\n" + kept), ifNo};
+  return {host_.Ask(kept.empty() ? question : question + "\r\n" + kept, noIsDefault), ifNo};
 }
 
 // The port's device went away (a cable pulled out): the attempt ends at once
@@ -224,10 +225,10 @@ AttemptResult BackupRun::Lost() {
   return result;
 }
 
-AttemptResult BackupRun::Error(const std::string& message) {
+AttemptResult BackupRun::Error(const std::string& message, bool noIsDefault) {
   host_.HideCancelDialog();
   host_.ShowMessage(message);
-  return Ask(kRestartQuestion, BackupEnding::Error);
+  return Ask(kRestartQuestion, BackupEnding::Error, noIsDefault);
 }
 
 AttemptResult BackupRun::Cancel() { return {false, BackupEnding::Cancel}; }
@@ -240,8 +241,8 @@ AttemptResult BackupRun::SpeedError() {
 
 // A full disk, a failing drive or an unreadable file ends the attempt at
 // the payload that met it, with the system's reason; the user may set it
-// right and start again.
-AttemptResult BackupRun::SinkError() { return Error(sink_.Problem()); }
+// right and start again, but nobody else should.
+AttemptResult BackupRun::SinkError() { return Error(sink_.Problem(), true); }
 
 }  // namespace
 

@@ -72,11 +72,11 @@ bool SavedImage::FirstBlock(unsigned f) {
   if (kept_ > 0 && (keep < 0 || keep > kept_)) {
     if (!SetKeptApart(at)) return false;
   } else if (kept_ > 0) {
-    if (keep < fromPartial_) NotePartialUnused(at, static_cast<int>(keep));
+    // The handheld sends blocks again that are held: they pass by, and the
+    // held ones stay until the attempt has gone past them.
+    passing_ = static_cast<std::uint64_t>(kept_ - keep) * nand::kBlockSize;
     kept_ = static_cast<int>(keep);
-    fromPartial_ = std::min(fromPartial_, kept_);
-    if (!temp_.TruncateTo(static_cast<std::uint64_t>(keep) * nand::kBlockSize)) return false;
-    if (kept_ > 0) return true;
+    return true;
   }
   firstBlock_ = f;
   reached_ = 0;
@@ -87,17 +87,22 @@ bool SavedImage::EndMayBeLost() const {
   return temp_.Size() % nand::kBlockSize == 0 && reached_ <= temp_.Size();
 }
 
-void SavedImage::NotePartialUnused(unsigned at, int used) {
+bool SavedImage::Add(const std::uint8_t* bytes, std::size_t count) {
+  const std::size_t passed = static_cast<std::size_t>(std::min<std::uint64_t>(passing_, count));
+  passing_ -= passed;
+  return passed == count || temp_.Write(bytes + passed, count - passed);
+}
+
+void SavedImage::NotePartialUnused(unsigned at) {
   const unsigned start = StartBlock();
   notes_.push_back("文曲星从第 " + BlockHex(at) + " 块开始发送: 没有用上 " + partialPath_ + " 的逻辑块 " +
-                   BlockRangeHex(start + static_cast<unsigned>(used), start + static_cast<unsigned>(fromPartial_) - 1) +
-                   ".");
+                   BlockRangeHex(start, start + static_cast<unsigned>(fromPartial_) - 1) + ".");
 }
 
 // Blocks that only copy the partial image are not saved again.
 bool SavedImage::SetKeptApart(unsigned at) {
   if (kept_ == fromPartial_) {
-    NotePartialUnused(at, 0);
+    NotePartialUnused(at);
   } else {
     std::string text, goOn;
     SaveWholeBlocks(text, goOn);
@@ -136,6 +141,7 @@ std::optional<BackupEnding> SavedImage::Complete(Host& host, const std::function
 
 // The pages of a block that broke off are dropped; the whole blocks stay.
 void SavedImage::Restart() {
+  passing_ = 0;
   reached_ = std::max(reached_, temp_.Size());
   kept_ = flavor_.nand && temp_.Holds() ? static_cast<int>(temp_.Size() / nand::kBlockSize) : 0;
   if (kept_ == 0 || !temp_.TruncateTo(static_cast<std::uint64_t>(kept_) * nand::kBlockSize)) Discard();
@@ -191,5 +197,6 @@ void SavedImage::Abandon(Host& host) {
 
 void SavedImage::Discard() {
   temp_.Discard();
+  passing_ = 0;
   kept_ = fromPartial_ = 0;
 }

@@ -9,7 +9,7 @@
 // NAND: the whole blocks that arrived stay in the temporary file when an
 // attempt ends and the user starts again. An attempt whose first frame names
 // the block after them continues them; one that names a block among them
-// keeps those before it and goes on from there (from the first: afresh). One
+// goes on from there, and the blocks it sends again pass by. One
 // that names any other block starts afresh, once the kept blocks were saved
 // as an image of their own beside the chosen file (x.nand -> x.partial.nand),
 // as they are when a backup ends without success.
@@ -27,8 +27,8 @@ class SavedImage final : public ImageSink {
   bool FirstBlock(unsigned f) override;
   int KeptBlocks() const override { return kept_; }
   // Payloads go to the disk as they come, so that a full disk or a failing
-  // drive is met at the frame that needs it.
-  bool Add(const std::uint8_t* bytes, std::size_t count) override { return temp_.Write(bytes, count); }
+  // drive is met at the frame that needs it; those of blocks held pass by.
+  bool Add(const std::uint8_t* bytes, std::size_t count) override;
   std::optional<BackupEnding> Complete(Host& host, const std::function<bool()>& stillWanted) override;
   std::string KeptLine() const override;
   void Restart() override;
@@ -50,7 +50,7 @@ class SavedImage final : public ImageSink {
   // then left to the user with the whole blocks, and the text names it.
   bool SaveWholeBlocks(std::string& text, std::string& goOn);
   // The handheld starts at logical block `at`, not after the kept blocks.
-  void NotePartialUnused(unsigned at, int used);
+  void NotePartialUnused(unsigned at);
   bool SetKeptApart(unsigned at);
   // No page of the block after the whole ones ever arrived: the frame that
   // broke may have been the end frame, and that block may not exist.
@@ -62,6 +62,7 @@ class SavedImage final : public ImageSink {
   TemporaryFile temp_;
   unsigned firstBlock_ = 0;  // NAND: the block number f of the image's first data frame
   int kept_ = 0;             // NAND: whole blocks of earlier attempts that this one continues
+  std::uint64_t passing_ = 0;  // NAND: bytes of held blocks that the handheld sends again
   std::uint64_t reached_ = 0;  // NAND: the most bytes of the image seen, pages of a broken block included
   std::string partialPath_;  // the image KeepBlocksOf copied
   int fromPartial_ = 0;      // the first blocks of the temporary file that are still its copy

@@ -418,6 +418,7 @@ TEST_F(BackupTest, AWriteErrorEndsTheBackupWhenItHappens) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_NE(host.messages[0].find("x.img.temp: " + SystemReason(ENOSPC)), std::string::npos) << host.messages[0];
     EXPECT_EQ(host.questions, std::vector<std::string>{kRestartQuestion});
+    EXPECT_EQ(host.noDefaults, 1) << "--retries would answer Yes on a full disk for ever";
     EXPECT_LE(sender->framesSent, 12) << "the backup went on after the disk was full";
     ExpectNothingLost();
   }
@@ -524,6 +525,12 @@ const KeptCase kKept[] = {
     {"ARestartAmongTheKeptBlocksGoesOnFromThere", false, 1, {true}, BackupEnding::Success, 0, 4, 0,
      "正在接收数据... 从第 103h 块继续 已收到 1 块 (102h)",
      [](BackupTest& t) { t.sender->faults.badPayloadAt = 80; }},  // in the third block
+    // Blocks sent again pass by: the held ones stay until the attempt is past them.
+    {"ARestartAmongTheKeptBlocksThatBreaksKeepsThemAll", false, 0, {true, false}, BackupEnding::Error, 0, 0, 2, "",
+     [](BackupTest& t) {
+       t.sender->faults = {.badPayloadAt = 80, .attempts = 2};
+       t.host.onDialog = [&t](const std::string&) { t.sender->faults.badPayloadAt = 40; };
+     }},
     {"ARestartAtAnotherBlockKeepsThemApart", false, 2, {true}, BackupEnding::Success, 2, 2, 1, "", Nothing, 0x100,
      "文曲星从第 104h 块开始发送, 接不上已收到的块: 已接收的 1 块保存在 "},
     // The rest of the frame that broke, waiting in the port (here a hello, an

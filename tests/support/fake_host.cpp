@@ -31,8 +31,9 @@ void FakeHost::ShowResetPrompt(const std::string& text) {
   if (onDialog) onDialog(text);
 }
 
-bool FakeHost::Ask(const std::string& question, bool) {
+bool FakeHost::Ask(const std::string& question, bool noIsDefault) {
   questions.push_back(question);
+  noDefaults += noIsDefault;
   log.push_back("question: " + question);
   if (onDialog) onDialog(question);
   if (answers.empty()) return false;

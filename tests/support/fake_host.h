@@ -24,6 +24,7 @@ class FakeHost : public Host {
   Bars current, total;
   std::vector<int> currentValues;       // every value ProgressBar1 was given
   int hides = 0, unloads = 0, events = 0;
+  int noDefaults = 0;                   // questions asked with No as their default
   bool locked = false;
   std::vector<std::string> log;         // everything above, in order, as text
 
