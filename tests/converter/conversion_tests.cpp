@@ -97,15 +97,14 @@ TEST_F(ConversionTest, NandToDataSaysHowManyPagesCarryWrongBits) {
     std::vector<std::size_t> flips;  // bit 2 of these image bytes
     std::vector<std::string> said;
   };
-  const std::string one = text::WrongPagesCopied(1, 0), two = text::WrongPagesCopied(2, 0);
   const std::string oneDamaged =
       "注意: Nand文件中有 1页已损坏(备用区不符, 数据可能有误), 已原样转换.\r\n请再读一次文曲星与映像比较 (tolvar verify-nand), "
       "或与另一份备份比较 (tolvar compare); 否则改回Nand时, 新的校验会把错误的位当作正确的.";
   for (const Case& c : {Case{{}, {kSuccess}},
-                        Case{{kPageSize + 100}, {kSuccess, one}},
+                        Case{{kPageSize + 100}, {kSuccess, text::WrongPagesCopied(1, 0)}},
                         Case{{kPageData + 7}, {kSuccess}},                     // an ECC bit: the data is right
                         Case{{100, 101}, {kSuccess, oneDamaged}},              // two bits of one page: beyond the ECC
-                        Case{{100, kBlockSize + 31 * kPageSize}, {kSuccess, two}},
+                        Case{{100, kBlockSize + 31 * kPageSize}, {kSuccess, text::WrongPagesCopied(2, 0)}},
                         Case{{100, 101, kBlockSize + 100}, {kSuccess, text::WrongPagesCopied(1, 1)}}}) {
     Bytes image = good;
     for (const std::size_t at : c.flips) image[at] ^= 0x04;

@@ -7,9 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <regex>
 #include <sstream>
 #include <utility>
@@ -34,7 +32,7 @@ class CommandLine : public TempFolderTest {
  protected:
   void SetUp() override { SpeakTheSystemsLanguage("C.UTF-8"); }  // the usages checked here are English
   void Sparse(const std::string& name, std::uintmax_t size) {
-    std::ofstream(dir / name).close();
+    WriteFile(dir / name, {});
     fs::resize_file(dir / name, size);
   }
 
@@ -48,8 +46,7 @@ class CommandLine : public TempFolderTest {
     fs::remove(log);
     Child child = Spawn(argv, log);
     const int status = Wait(child, 30s);
-    std::ifstream in(log);
-    return {status, std::string{std::istreambuf_iterator<char>(in), {}}};
+    return {status, ReadText(log)};
   }
 
   void Check(const std::string& program, const std::vector<Call>& calls) {
@@ -75,12 +72,7 @@ TEST_F(CommandLine, Tolvar) {
   WriteFile(dir / "-x.nor", Bytes(6 * 32768, 0));
   Sparse("257.nor", 257 * 32768);
   Sparse("huge.nor", 70ull << 30);  // refused without a byte read
-  WriteFile(dir / "x.nand", [] {
-    Bytes image(3 * 16896 + 2, 0xFF);
-    image[image.size() - 2] = 2;  // starting logical block 2
-    image.back() = 0;
-    return image;
-  }());
+  WriteFile(dir / "x.nand", WithTrailer(Bytes(3 * 16896, 0xFF), 2));  // erased, from logical block 2
   WriteFile(dir / "start0.nand", Bytes(3 * 16896 + 2, 0));  // starting logical block 0
   Sparse("huge.nand", 300000ull * 16896 + 2);                // 300000 blocks from logical block 0
   WriteFile(dir / "empty.nor", {});
@@ -174,8 +166,7 @@ TEST_F(CommandLine, ReadOnlyNorImagesAreNeverWritten) {
     WriteFile(dir / (folder + "wrong.nor"), zeros);
     WriteFile(dir / (folder + "right.nor"), fixed);
   }
-  fs::permissions(dir / "wrong.nor", fs::perms::owner_read);
-  fs::permissions(dir / "right.nor", fs::perms::owner_read);
+  for (const char* name : {"wrong.nor", "right.nor"}) fs::permissions(dir / name, fs::perms::owner_read);
   const std::string refused = "无法写入文件,不能校正文件的校验值!";
   Check(TOLVAR_PROGRAM, {{{"fix-nor-checks", At("wrong.nor")}, 1, {refused, At("wrong.nor") + ": 这是只读文件"}},
                          {{"fix-nor-checks", At("right.nor")}, 0, {"无需改写.", "无需改写."}}});
@@ -234,15 +225,13 @@ TEST_F(CommandLine, JoinMakesOneImageOfPiecesThatFit) {
 TEST_F(CommandLine, TolvarWithoutADisplay) {
   for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) unsetenv(name);  // no test here needs them
   Check(TOLVAR_PROGRAM, {{{}, 1, {"tolvar: 没有找到可以显示窗口的图形界面", "tolvar --help\n"}}});
-  std::ifstream in(At("output.log"));
-  EXPECT_EQ(std::count(std::istreambuf_iterator<char>(in), {}, '\n'), 1) << "one line";
+  const std::string output = ReadText(At("output.log"));
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << "one line";
 }
 
 TEST_F(CommandLine, HandheldSim) {
   fs::create_directory(dir / "folder");
-  Bytes past(2 * 16896 + 2, 0xFF);
-  past[past.size() - 1] = 0x0F;  // logical blocks FFFh and 1000h
-  WriteFile(dir / "past.nand", past);
+  WriteFile(dir / "past.nand", WithTrailer(Bytes(2 * 16896, 0xFF), 0xFFF));  // logical blocks FFFh and 1000h
   Check(HANDHELD_SIM_PROGRAM, {
                                   {{"--nand", At("folder")}, 1, {At("folder"), "这是一个文件夹"}},
                                   {{"--nor", "/dev/null"}, 1, {"/dev/null: 这是一个设备"}},
@@ -306,12 +295,10 @@ TEST_F(CommandLine, HandheldSimKeepsItsFlashWhenItCannotBeSavedWhereAsked) {
     ASSERT_TRUE(sim.Ok());
     meanwhile();
     EXPECT_EQ(sim.Stop(), 1);
-    std::ifstream in(At("sim.log"));
-    const std::string output{std::istreambuf_iterator<char>(in), {}};
-    const std::string saved = "; the flash is saved in ";
-    const std::size_t from = output.find(saved);
-    ASSERT_NE(from, std::string::npos) << output;
-    const std::string file = output.substr(from + saved.size(), output.find(" instead", from) - from - saved.size());
+    const std::string output = ReadText(At("sim.log"));
+    std::smatch saved;
+    ASSERT_TRUE(std::regex_search(output, saved, std::regex("; the flash is saved in (.*) instead"))) << output;
+    const std::string file = saved[1];
     EXPECT_EQ(ReadFile(file).size(), 4 * nand::kBlockSize + nand::kTrailerSize) << output;  // the default 4 blocks
     fs::remove(file);
     fs::remove_all(dir / "place");

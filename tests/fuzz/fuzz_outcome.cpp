@@ -1,9 +1,8 @@
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 
 #include "fuzz_target.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 
@@ -16,16 +15,18 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 
 }  // namespace
 
+std::string DescribeBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
+  std::uint64_t hash = 0xCBF29CE484222325ull;
+  for (const std::uint8_t byte : bytes) hash = (hash ^ byte) * 0x100000001B3ull;
+  char text[64];
+  std::snprintf(text, sizeof text, ": %zu bytes, FNV-1a %016llx", bytes.size(), static_cast<unsigned long long>(hash));
+  return name + text;
+}
+
 std::string DescribeFile(const fs::path& file) {
   std::error_code error;
   if (!fs::exists(file, error)) return "no " + file.filename().string();
-  std::ifstream in(file, std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-  std::uint64_t hash = 0xCBF29CE484222325ull;
-  for (const char byte : bytes) hash = (hash ^ static_cast<std::uint8_t>(byte)) * 0x100000001B3ull;
-  char text[64];
-  std::snprintf(text, sizeof text, ": %zu bytes, FNV-1a %016llx", bytes.size(), static_cast<unsigned long long>(hash));
-  return file.filename().string() + text;
+  return DescribeBytes(file.filename().string(), ReadFile(file));
 }
 
 void AddSaid(std::vector<std::string>& lines, const std::string& label, const std::vector<std::string>& said) {

@@ -22,9 +22,10 @@ inline const std::filesystem::path& ScratchFolder() {
 }
 
 // Lines of an outcome: `said` one to a line after `label` (line breaks
-// inside a message shown as \n, the scratch folder as <folder>); a file by
-// its name, size and FNV-1a hash ("no NAME" when there is none); and every
+// inside a message shown as \n, the scratch folder as <folder>); bytes or a
+// file by name, size and FNV-1a hash ("no NAME" when there is none); and every
 // file the scratch folder holds so described, after which it is emptied.
 void AddSaid(std::vector<std::string>& lines, const std::string& label, const std::vector<std::string>& said);
+std::string DescribeBytes(const std::string& name, const std::vector<std::uint8_t>& bytes);
 std::string DescribeFile(const std::filesystem::path& file);
 void AddFilesAndClear(std::vector<std::string>& lines);

@@ -108,13 +108,12 @@ TEST_F(ImageCheckTest, TheReportListsTheFirst20PagesThenTheTotals) {
                                       "块校验和不符块数: 0", "检查: 可纠正的单位数据错误 25页"}));
 
   const ImageCheck nor = Check(With(NorImage(6), [](Bytes& b) { b[nor::kCheckSumOffset] ^= 0xFF; }));
-  const std::string sum = StoredBytes(nor.nor->sum);
   EXPECT_EQ(DescribeCheck(nor), (std::vector<std::string>{
                                     "文件: " + At("x") + ": Nor映像, 6页",
                                     "CRC (0x1FFF0): 文件中为 " + StoredBytes(nor.nor->crc) + ", 计算值为 " +
                                         StoredBytes(nor.nor->crc) + ", 正确",
                                     "NorCheckSum (0x1FFFE): 文件中为 " + StoredBytes(nor.nor->storedSum) +
-                                        ", 计算值为 " + sum + ", 不符",
+                                        ", 计算值为 " + StoredBytes(nor.nor->sum) + ", 不符",
                                     "检查: NorCheckSum不符"}));
   EXPECT_NE(nor.nor->storedSum, nor.nor->sum);
 }

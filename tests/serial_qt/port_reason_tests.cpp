@@ -23,12 +23,8 @@ namespace {
 // file's holder when another program has the port.
 TEST(PortReason, EveryFailureReadsDeviceChineseAndSystemText) {
   using E = QSerialPort;
-  struct Case {
-    PortFailure failure;
-    std::string expected;
-  };
   const auto text = [](int e) { return std::string(" (") + std::strerror(e) + ")"; };
-  const Case cases[] = {
+  const std::pair<PortFailure, std::string> cases[] = {
       {{E::PermissionError, EEXIST, "Permission error while locking the device", "串口正被另一个程序占用 (进程 42, minicom)"},
        "D: 串口正被另一个程序占用 (进程 42, minicom)"},
       {{E::PermissionError, EEXIST, "锁定设备时出现权限错误", ""}, "D: 串口正被另一个程序占用" + text(EEXIST)},
@@ -47,26 +43,24 @@ TEST(PortReason, EveryFailureReadsDeviceChineseAndSystemText) {
        "D: 设备已断开 (The device does not recognize the command.)"},
       {{E::DeviceNotFoundError, -1, "", ""}, "D: 设备不存在"},
   };
-  for (const Case& c : cases) EXPECT_EQ(PortReason("D", c.failure), c.expected);
+  for (const auto& [failure, expected] : cases) EXPECT_EQ(PortReason("D", failure), expected);
 }
 
 // Through Qt SerialPort: what a device that is no serial port gives.
 TEST(PortReason, OpeningWhatIsNoPortSaysWhy) {
   const TempFolder temp;
   const std::filesystem::path& folder = temp.path();
-  std::ofstream(folder / "plain").put('x');
-  const struct {
-    std::string device, reason;
-  } cases[] = {
+  WriteText((folder / "plain").string(), "x");
+  const std::pair<std::string, std::string> cases[] = {
       {folder.string(), "这是一个文件夹"},
       {(folder / "plain").string(), "这不是串口"},
       {(folder / "none").string(), "文件或文件夹不存在"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [device, reason] : cases) {
     QtSerialIo io;
-    io.SetDevice(1, c.device);
+    io.SetDevice(1, device);
     EXPECT_NE(io.sio_open(1), 0);
-    EXPECT_EQ(io.LastError().rfind(c.device + ": " + c.reason + " (", 0), 0u) << io.LastError();
+    EXPECT_EQ(io.LastError().rfind(device + ": " + reason + " (", 0), 0u) << io.LastError();
   }
 }
 
@@ -86,10 +80,7 @@ TEST(PortLock, ALockOfALiveProcessMeansBusyWhateverItsForm) {
   const std::string pid = std::to_string(live), busy = slave + ": 串口正被另一个程序占用 (", holder = busy + "进程 " + pid;
   const std::string unreadable = slave + ": 无法读取串口的锁文件 " + lock + ": ";
   const std::string init = ReadText("/proc/1/comm");
-  ASSERT_TRUE(WaitFor([&] {
-    std::string name;
-    return std::getline(std::ifstream("/proc/" + pid + "/comm"), name) && name == "sleep";
-  }));
+  ASSERT_TRUE(WaitFor([&] { return ReadText("/proc/" + pid + "/comm") == "sleep\n"; }));
   const std::pair<std::string, std::string> cases[] = {  // the lock, and the reason ("" when the port opens)
       {std::string(10 - pid.size(), ' ') + pid + "\n", holder + ", sleep)"},
       {pid + " minicom root\n", holder + ", minicom)"},

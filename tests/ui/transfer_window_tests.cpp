@@ -230,7 +230,6 @@ void TransferWindowTests::aBackupBrokenOffGoesOnWhereTheHandheldGoesOn() {
   QCOMPARE(rig.sender.framesSent, 2 * 32);  // the second attempt sent the second and third blocks
   QCOMPARE(ReadFile(rig.target), AsText(rig.image) + std::string("\x33\x0C", 2));
   QVERIFY2(statuses.contains(U("正在接收数据... 从第 C34h 块继续 已收到 3 块 (C33h-C35h)")), qPrintable(statuses.join('|')));
-  QVERIFY(!QFile::exists(rig.Temporary()));
   VerifyIdle(rig.form, rig.target);
 }
 
@@ -411,14 +410,10 @@ void TransferWindowTests::theVerdictFollowsTheHashAndOnlyAnUnsoundImageAddsABox(
   const QString status = rig.form.LabelStatus->line();
   QVERIFY2(status.contains(U(" 字节, SHA-256 ")) && status.endsWith(U(", ") + verdict), qPrintable(status));
   const QString success = nand ? U("备份系统Nand成功!") : U("备份系统Nor成功!");
-  if (command.isEmpty()) {
-    QCOMPARE(rig.form.messages, std::vector<QString>({success}));
-    return;
-  }
-  QCOMPARE(rig.form.messages.size(), size_t(2));
+  QCOMPARE(rig.form.messages.size(), size_t(command.isEmpty() ? 1 : 2));
   QCOMPARE(rig.form.messages[0], success);
-  const QString box = rig.form.messages[1];
-  QVERIFY2(box.startsWith(U("检查发现映像有问题: ") + verdict.mid(4) + U(".\n")) && box.contains(command),
+  const QString box = rig.form.messages.back();
+  QVERIFY2(command.isEmpty() || (box.startsWith(U("检查发现映像有问题: ") + verdict.mid(4) + U(".\n")) && box.contains(command)),
            qPrintable(box));
 }
 
