@@ -241,7 +241,7 @@ TEST_F(CommandLine, HandheldSim) {
                                   {{"--nor-pages", "0"}, 2, {"--nor-pages", "usage: handheld-sim"}},
                                   {{"--model", "3000"}, 2, {"--model: 3000 is not a model: give NC3000 or 2000"}},
                                   {{"--nand-start", "4000", "--nand-blocks", "97"}, 2, {"runs past logical block FFFh"}},
-                                  {{"--nand", At("past.nand")}, 1, {"run past logical block FFFh"}},
+                                  {{"--nand", At("past.nand")}, 1, {"are not all logical blocks 1 to 4095 (1h-FFFh)"}},
                                   {{"--offer", "all"}, 2, {"--offer"}},
                                   {{"--bad-header", "x1"}, 2, {"--bad-header"}},
                                   {{"--trace", "extra"}, 2, {"extra"}},

@@ -125,7 +125,7 @@ bool EmulatedFlash::LoadNand(const std::string& path, std::string& error) {
   const int start = static_cast<int>(nand::StartFromTrailer(&bytes[bytes.size() - nand::kTrailerSize]));
   if (start < 1 || start + static_cast<int>(*blocks) - 1 > static_cast<int>(nand::kLastBlockNumber)) {
     error = path + ": " + std::to_string(*blocks) + " blocks from logical block " + std::to_string(start) +
-            " run past logical block FFFh (" + std::to_string(nand::kLastBlockNumber) + ")";
+            " are not all logical blocks 1 to " + std::to_string(nand::kLastBlockNumber) + " (1h-FFFh)";
     return false;
   }
   nandBlocks.clear();
