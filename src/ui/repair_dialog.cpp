@@ -1,6 +1,7 @@
 #include "ui/repair_dialog.h"
 
 #include <QCloseEvent>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QShowEvent>
 
@@ -48,8 +49,17 @@ void RepairDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void RepairDialog::showEvent(QShowEvent* event) {
-  if (mainWindow_) mainWindow_->FramePurpose->setEnabled(false);
+  if (mainWindow_) {
+    mainWindow_->FramePurpose->setEnabled(false);
+    mainWindow_->CommandSatrt->setEnabled(false);
+  }
   QWidget::showEvent(event);
+}
+
+// Hidden when the repair starts (its cancel is the start button) or closed.
+void RepairDialog::hideEvent(QHideEvent* event) {
+  if (mainWindow_) mainWindow_->CommandSatrt->setEnabled(true);
+  QWidget::hideEvent(event);
 }
 
 void RepairDialog::closeEvent(QCloseEvent* event) {

@@ -8,6 +8,7 @@
 class FormMain;
 class Module1;
 class QCloseEvent;
+class QHideEvent;
 class QKeyEvent;
 class QShowEvent;
 
@@ -61,8 +62,10 @@ class RepairDialog : public QWidget {
   // Escape closes the dialog like "取消", as it does every other dialog.
   void keyPressEvent(QKeyEvent* event) override;
   // While the dialog is open, its repair is the purpose: the main window's
-  // purpose options are disabled, until the dialog closes.
+  // purpose options are disabled until the dialog closes, and its start
+  // button (which would open a second dialog) until it hides.
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
   Module1& m_;

@@ -106,7 +106,8 @@ class RepairWindowTest : public QObject {
     QCOMPARE(open.size(), 1);
     FormBackNor* dialog = open.front();
     QCOMPARE(dialog->windowTitle(), U("修复NorFlash"));
-    QVERIFY(!rig.form.FramePurpose->isEnabled());  // the dialog's repair is the purpose while it is open
+    // The dialog's repair is the purpose while it is open; no second dialog.
+    QVERIFY(!rig.form.FramePurpose->isEnabled() && !rig.form.CommandSatrt->isEnabled());
     QVERIFY(!dialog->Check1->isChecked() && !dialog->Check2->isChecked() && dialog->Check3->isChecked());
     QVERIFY(!dialog->Check4->isChecked() && !dialog->Check5->isChecked());
     // Tab order: Check5, Check4, 确定, 取消, Check1, Check2, Check3.
@@ -116,7 +117,7 @@ class RepairWindowTest : public QObject {
     dialog->Command2->click();
     DeleteClosedDialogs();
     QVERIFY(Open<FormBackNor>().isEmpty());
-    QVERIFY(rig.port.wire.empty() && rig.form.FramePurpose->isEnabled());
+    QVERIFY(rig.port.wire.empty() && rig.form.FramePurpose->isEnabled() && rig.form.CommandSatrt->isEnabled());
   }
 
   void norDialogNeedsAPageAndRunsTheRepairWithTheWindowLocked() {
