@@ -1,5 +1,7 @@
 #include "backup/image_receiver.h"
 
+#include <algorithm>
+
 #include "common/handheld_layout.h"
 #include "common/hex_text.h"
 #include "common/image_layout.h"
@@ -132,7 +134,7 @@ bool BackupRun::TakeFirstFrame() {
   received_ = sink_.KeptBlocks();
   const auto at = static_cast<unsigned>(nand::LogicalBlockOfCode(static_cast<int>(f)));
   imageStart_ = at - static_cast<unsigned>(received_);
-  if (received_ > 0) continuedAt_ = at;
+  if (sink_.HeldBlocks() > 0) continuedAt_ = at;
   ShowReceived();
   return true;
 }
@@ -145,10 +147,11 @@ void BackupRun::ShowReceived() {
   if (continuedAt_ > 0) status += " 从第 " + BlockHex(continuedAt_) + " 块继续";
   const std::vector<std::string> notes = sink_.Notes();
   if (!notes.empty()) status += " " + notes.back();
-  std::string count = "已收到 " + std::to_string(received_) + (flavor_.nand ? " 块" : " 页");
-  if (flavor_.nand && received_ > 0)
-    count += " (" + BlockRangeHex(imageStart_, imageStart_ + static_cast<unsigned>(received_) - 1) + ")";
-  host_.SetStatusCount(status, received_, count);
+  const int held = std::max(received_, sink_.HeldBlocks());
+  std::string count = "已收到 " + std::to_string(held) + (flavor_.nand ? " 块" : " 页");
+  if (flavor_.nand && held > 0)
+    count += " (" + BlockRangeHex(imageStart_, imageStart_ + static_cast<unsigned>(held) - 1) + ")";
+  host_.SetStatusCount(status, held, count);
 }
 
 AttemptResult BackupRun::Attempt() {

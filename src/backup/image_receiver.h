@@ -35,6 +35,9 @@ class ImageSink {
   // The whole blocks kept from earlier attempts that this attempt continues
   // (known once FirstBlock was told; 0 when it started afresh).
   virtual int KeptBlocks() const { return 0; }
+  // NAND: the whole blocks the image holds now, kept ones that the handheld
+  // sends again included.
+  virtual int HeldBlocks() const { return 0; }
   // A data frame's payload whose check byte agreed. False when it could not be taken.
   virtual bool Add(const std::uint8_t* bytes, std::size_t count) = 0;
   // The end frame arrived. Says what the user is to hear and gives the

@@ -83,6 +83,10 @@ bool SavedImage::FirstBlock(unsigned f) {
   return true;
 }
 
+int SavedImage::HeldBlocks() const {
+  return flavor_.nand && temp_.Holds() ? static_cast<int>(temp_.Size() / nand::kBlockSize) : 0;
+}
+
 bool SavedImage::EndMayBeLost() const {
   return temp_.Size() % nand::kBlockSize == 0 && reached_ <= temp_.Size();
 }

@@ -26,6 +26,7 @@ class SavedImage final : public ImageSink {
   bool Begin() override;
   bool FirstBlock(unsigned f) override;
   int KeptBlocks() const override { return kept_; }
+  int HeldBlocks() const override;
   // Payloads go to the disk as they come, so that a full disk or a failing
   // drive is met at the frame that needs it; those of blocks held pass by.
   bool Add(const std::uint8_t* bytes, std::size_t count) override;

@@ -521,12 +521,14 @@ TEST_P(KeptBlocks, GoOnOnlyWhereTheyEnd) {
 const KeptCase kKept[] = {
     {"ARestartThatContinuesAppends", true, 0, {true}, BackupEnding::Success, 0, 4, 0,
      "正在接收数据... 从第 103h 块继续 已收到 4 块 (102h-105h)"},
-    {"ARestartAtTheFirstBlockStartsAfresh", false, 0, {true}, BackupEnding::Success, 0, 4, 0, ""},
+    {"ARestartAtTheFirstKeptBlockGoesOn", false, 0, {true}, BackupEnding::Success, 0, 4, 0,
+     "正在接收数据... 从第 102h 块继续 已收到 1 块 (102h)"},
     {"ARestartAmongTheKeptBlocksGoesOnFromThere", false, 1, {true}, BackupEnding::Success, 0, 4, 0,
-     "正在接收数据... 从第 103h 块继续 已收到 1 块 (102h)",
+     "正在接收数据... 从第 103h 块继续 已收到 2 块 (102h-103h)",
      [](BackupTest& t) { t.sender->faults.badPayloadAt = 80; }},  // in the third block
     // Blocks sent again pass by: the held ones stay until the attempt is past them.
-    {"ARestartAmongTheKeptBlocksThatBreaksKeepsThemAll", false, 0, {true, false}, BackupEnding::Error, 0, 0, 2, "",
+    {"ARestartAmongTheKeptBlocksThatBreaksKeepsThemAll", false, 0, {true, false}, BackupEnding::Error, 0, 0, 2,
+     "正在接收数据... 从第 102h 块继续 已收到 2 块 (102h-103h)",
      [](BackupTest& t) {
        t.sender->faults = {.badPayloadAt = 80, .attempts = 2};
        t.host.onDialog = [&t](const std::string&) { t.sender->faults.badPayloadAt = 40; };
