@@ -175,5 +175,7 @@ std::string VerdictAdvice(const ImageCheck& check) {
                              (nor ? "verify-nor)" : "verify-nand)");
   if (check.nor) return advice + "; 校验值可以用 tolvar fix-nor-checks 校正.";
   // Only bits of the data are put right in Corvane's copy.
-  return advice + (check.nand.dataBit > 0 ? ", 或用 corvane verify --repair 写出纠正后的副本." : ".");
+  if (check.nand.dataBit == 0) return advice + ".";
+  if (check.nand.damaged == 0 && check.nand.sumWrong == 0) return advice + ", 或用 corvane verify --repair 写出纠正后的副本.";
+  return advice + "; 一位的错误可以用 corvane verify --repair 在副本中纠正, 损坏的页和块校验和不能这样纠正.";
 }

@@ -92,6 +92,12 @@ TEST_F(ImageCheckTest, TheVerdictNamesWhatIsNotSound) {
     EXPECT_EQ(check.Sound(), c.verdict.rfind(sound, 0) == 0) << c.what;  // logical block 1 is no problem
     EXPECT_EQ(check.listed, c.listed) << c.what;
   }
+  // Corvane's copy is offered for one-bit errors, and not as the remedy of damaged pages beside them.
+  const auto dataBit = [](Bytes& b) { b[Page(1, 3) + 100] ^= 0x10; };
+  const std::string alone = VerdictAdvice(Check(With(nand, dataBit)));
+  const std::string mixed = VerdictAdvice(Check(With(With(nand, dataBit), [](Bytes& b) { b[Page(0, 2) + 10] ^= 3; })));
+  EXPECT_NE(alone.find(", 或用 corvane verify --repair 写出纠正后的副本."), std::string::npos) << alone;
+  EXPECT_NE(mixed.find("损坏的页和块校验和不能这样纠正"), std::string::npos) << mixed;
 }
 
 TEST_F(ImageCheckTest, TheReportListsTheFirst20PagesThenTheTotals) {
