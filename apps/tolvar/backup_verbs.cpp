@@ -23,7 +23,7 @@ int RunBackup(const Arguments& args, Save save) {
   const BackupEnding ending = save(session->m);
   // Once the image replaced the file the backup has succeeded, whatever came after.
   if (ending == BackupEnding::Cancel || (ending != BackupEnding::Success && Interrupted()))
-    return Cancelled(session->host, session->m.ImagePath, session->m.PartialSaved);
+    return Cancelled(session->host, session->m.ImagePath, !session->m.PartialImage.empty());
   if (ending != BackupEnding::Success) return kExitFailure;
   std::cout << ImageSummary(session->m.ImagePath) << '\n' << Verdict(CheckImageFile(session->m.ImagePath)) << std::endl;
   return kExitSuccess;

@@ -268,6 +268,6 @@ BackupEnding ReceiveImage(Module1& m, const BackupFlavor& flavor, ImageSink& sin
       sink.Abandon(m.host);
   }
   for (const std::string& note : sink.Notes()) m.host.ShowMessage(note);
-  m.PartialSaved = sink.SavedApart();
+  m.PartialImage = sink.SavedApart();
   return result.ending;
 }

@@ -61,8 +61,8 @@ class ImageSink {
   // blocks set apart in an image of their own when the handheld started
   // elsewhere. The status line shows the last one while the backup runs.
   virtual std::vector<std::string> Notes() const { return {}; }
-  // Whole blocks of this backup were saved in an image of their own.
-  virtual bool SavedApart() const { return false; }
+  // The image of their own that whole blocks of this backup were saved in.
+  virtual std::string SavedApart() const { return {}; }
   // Cancelled: forget everything.
   virtual void Discard() = 0;
   // Why Begin or Add failed, as a message shows it.

@@ -178,7 +178,7 @@ bool SavedImage::SaveWholeBlocks(std::string& text, std::string& goOn) {
     temp_.Keep();
     return false;
   }
-  savedApart_ = true;
+  savedApart_ = temp_.path();
   const unsigned first = StartBlock(), last = first + static_cast<unsigned>(blocks) - 1;
   text = (blocks < whole ? count + "中的前 " + std::to_string(blocks) + " 块" : count) + "保存在 " + temp_.path() +
          " (逻辑块 " + BlockRangeHex(first, last) + ")" + (blocks < whole ? "; 其余的块保存不下: " + full : "") + ".";

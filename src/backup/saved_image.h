@@ -36,7 +36,7 @@ class SavedImage final : public ImageSink {
   void Abandon(Host& host) override;
   void Discard() override;
   std::vector<std::string> Notes() const override { return notes_; }
-  bool SavedApart() const override { return savedApart_; }
+  std::string SavedApart() const override { return savedApart_; }
   std::string Problem() const override {
     return problem_.empty() ? "无法写入临时文件: " + temp_.path() + ": " + temp_.Error() : problem_;
   }
@@ -68,6 +68,6 @@ class SavedImage final : public ImageSink {
   std::string partialPath_;  // the image KeepBlocksOf copied
   int fromPartial_ = 0;      // the first blocks of the temporary file that are still its copy
   std::vector<std::string> notes_;
-  bool savedApart_ = false;
+  std::string savedApart_;
   std::string problem_;      // why KeepBlocksOf failed, when it was not the temporary file
 };

@@ -38,7 +38,7 @@ class Module1 {
   int TransferKind = 0;       // 1 while a backup runs, 0 while a repair runs
   bool HandheldWritten = false; // the repair running or ended last has sent the handheld a frame
   int FirstUnconfirmedBlock = 0; // a NAND repair that ended early: the first file block the handheld did not confirm
-  bool PartialSaved = false;  // the NAND backup ended last saved whole blocks in an image of their own
+  std::string PartialImage;  // the image of their own that the NAND backup ended last saved whole blocks in
   std::array<std::uint8_t, wire::kHeaderSize> HeaderBuffer{};
   std::array<std::uint8_t, wire::kNandFrameSize> TransferBuffer{};  // the largest frame
 

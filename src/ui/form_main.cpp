@@ -168,7 +168,10 @@ void FormMain::SaveNor() {
 }
 
 void FormMain::SaveNand() {
-  if (module_ && ::SaveNand(*module_) == BackupEnding::Success) ShowBackupSummary();
+  if (!module_) return;
+  if (::SaveNand(*module_) == BackupEnding::Success) return ShowBackupSummary();
+  // The box that named it is gone once dismissed: the status line keeps it.
+  if (!module_->PartialImage.empty()) SetStatus("已接收的块保存在 " + module_->PartialImage);
 }
 
 void FormMain::CommandAbout_Click() {

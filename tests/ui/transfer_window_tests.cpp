@@ -107,6 +107,7 @@ class TransferWindowTests : public QObject {
   void startButtonOnlyAsksToCancel();
   void cancelConfirmedDuringABackup();
   void aBackupBrokenOffGoesOnWhereTheHandheldGoesOn();
+  void aBackupEndedBrokenKeepsThePartialImagesName();
   void questionHidesTheCancelDialog();
   void repairLockLeavesTheTotalBar();
   void closingTheWindowWaitsForTheCancelEnding();
@@ -231,6 +232,15 @@ void TransferWindowTests::aBackupBrokenOffGoesOnWhereTheHandheldGoesOn() {
   QCOMPARE(ReadFile(rig.target), AsText(rig.image) + std::string("\x33\x0C", 2));
   QVERIFY2(statuses.contains(U("正在接收数据... 从第 C34h 块继续 已收到 3 块 (C33h-C35h)")), qPrintable(statuses.join('|')));
   VerifyIdle(rig.form, rig.target);
+}
+
+void TransferWindowTests::aBackupEndedBrokenKeepsThePartialImagesName() {
+  // "否": the box names the image of the kept block; once it is dismissed, the status line still does.
+  BackupRig rig(BackupSender::Flash::Nand, 3 * 32);
+  rig.sender.faults.badPayloadAt = 40;
+  rig.form.answers = {false};
+  rig.form.CommandSatrt->click();
+  QCOMPARE(rig.form.LabelStatus->line(), U("已接收的块保存在 ") + rig.Path("x.partial.nand"));
 }
 
 void TransferWindowTests::questionHidesTheCancelDialog() {
