@@ -13,8 +13,7 @@
 namespace {
 
 void PrintValue(const char* name, const CheckFix& fix) {
-  std::cout << name << ": 文件中为 " << StoredBytes(fix.stored) << ", 计算值为 " << StoredBytes(fix.computed)
-            << (fix.written ? ", 已改写." : ", 无需改写.") << std::endl;
+  std::cout << ValuesText(name, fix.stored, fix.computed) << (fix.written ? ", 已改写." : ", 无需改写.") << std::endl;
 }
 
 // The bytes of both check values as they lie in a NOR image; empty when they

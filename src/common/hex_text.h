@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -9,6 +10,8 @@ std::string Dec2HexStr(std::uint8_t value);
 std::string HexNoZeros(unsigned value);
 // A block number as messages show it: 0xC32 -> "C32h".
 std::string BlockHex(unsigned block);
+// Bytes as upper-case hexadecimal pairs between blanks: "6E 90".
+std::string HexBytes(const std::uint8_t* bytes, std::size_t count);
 // A range of block numbers: "2h-5h", or "5h" alone when first and last are one.
 std::string BlockRangeHex(unsigned first, unsigned last);
 

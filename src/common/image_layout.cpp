@@ -5,13 +5,17 @@
 #include "common/hex_text.h"
 #include "common/length_reason.h"
 
-namespace nand {
-
-std::array<std::uint8_t, kTrailerSize> TrailerBytes(unsigned start) {
-  return {static_cast<std::uint8_t>(start & 0xFF), static_cast<std::uint8_t>(start >> 8 & 0xFF)};
+std::array<std::uint8_t, 2> LowByteFirst(unsigned value) {
+  return {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8 & 0xFF)};
 }
 
-unsigned StartFromTrailer(const std::uint8_t* trailer) { return static_cast<unsigned>(trailer[0] | trailer[1] << 8); }
+unsigned ReadLowByteFirst(const std::uint8_t* bytes) { return static_cast<unsigned>(bytes[0] | bytes[1] << 8); }
+
+namespace nand {
+
+std::array<std::uint8_t, kTrailerSize> TrailerBytes(unsigned start) { return LowByteFirst(start); }
+
+unsigned StartFromTrailer(const std::uint8_t* trailer) { return ReadLowByteFirst(trailer); }
 
 std::optional<std::size_t> BlocksInImage(std::uint64_t length) {
   if (length < kTrailerSize || (length - kTrailerSize) % kBlockSize != 0) return std::nullopt;

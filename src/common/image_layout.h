@@ -9,6 +9,11 @@
 // Every program, tool and test takes them from here; the serial exchange's
 // bytes and frames are in handheld_layout.h.
 
+// A 16-bit number as the images store it (trailer, spare areas, block sums,
+// NOR check values): low byte first.
+std::array<std::uint8_t, 2> LowByteFirst(unsigned value);
+unsigned ReadLowByteFirst(const std::uint8_t* bytes);
+
 // NOR image file: the NOR flash as pages, nothing before or after them.
 namespace nor {
 inline constexpr std::size_t kPageSize = 32768;          // one page of the image

@@ -82,8 +82,7 @@ std::string Findings(const ImageCheck& check) {
 }
 
 std::string ValueLine(const char* name, std::uint16_t stored, std::uint16_t computed) {
-  return std::string(name) + ": 文件中为 " + StoredBytes(stored) + ", 计算值为 " + StoredBytes(computed) +
-         (stored == computed ? ", 正确" : ", 不符");
+  return ValuesText(name, stored, computed) + (stored == computed ? ", 正确" : ", 不符");
 }
 
 }  // namespace

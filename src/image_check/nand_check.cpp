@@ -1,8 +1,7 @@
 #include "image_check/nand_check.h"
 
 #include <algorithm>
-#include <cstdio>
-
+#include "common/hex_text.h"
 #include "image_check/spare_area.h"
 
 namespace nand {
@@ -10,17 +9,6 @@ namespace nand {
 namespace {
 
 constexpr std::uint64_t kBlocksPerChunk = 16;
-
-std::string HexBytes(const std::uint8_t* bytes, std::size_t count) {
-  std::string text;
-  char two[4];
-  for (std::size_t i = 0; i < count; ++i) {
-    std::snprintf(two, sizeof two, "%02X", bytes[i]);
-    if (i) text += ' ';
-    text += two;
-  }
-  return text;
-}
 
 bool AllAre(const std::uint8_t* bytes, std::size_t count, std::uint8_t value) {
   return std::all_of(bytes, bytes + count, [value](std::uint8_t b) { return b == value; });
@@ -35,11 +23,6 @@ const std::array<std::uint8_t, kSpareSize> kBlankSpare = [] {
 
 const char* const kEcc = "ECC";
 const char* const kPageXor = "页异或";
-
-// A 16-bit number as the spare areas hold it, low byte first.
-std::array<std::uint8_t, 2> LowFirst(unsigned value) {
-  return {static_cast<std::uint8_t>(value & 0xFF), static_cast<std::uint8_t>(value >> 8 & 0xFF)};
-}
 
 std::string DescribeBit(const EccVerdict& verdict) {
   return "第" + std::to_string(verdict.byte) + "字节第" + std::to_string(verdict.bit) + "位有误";
@@ -106,7 +89,7 @@ class BlockChecker {
     const std::uint8_t* spareArea = page + kPageData;
     const PageChecks checks = CalPageChecks(page);
     if (pageNumber == 1) {
-      const auto number = LowFirst(check_.logicalBlock);
+      const auto number = LowByteFirst(check_.logicalBlock);
       if (spareArea[spare::kBlockLow] != number[0] || spareArea[spare::kBlockHigh] != number[1])
         Report(pageNumber, "逻辑块号", spareArea, number.data(), 2);
     } else {
@@ -146,7 +129,7 @@ class BlockChecker {
 
   void CheckBlockSum() {
     sum_ = CalCheckSum(block_);
-    const auto computed = LowFirst(sum_);
+    const auto computed = LowByteFirst(sum_);
     const std::uint8_t* stored = block_ + kBlockSumOffset;
     check_.sumDiffers = stored[0] != computed[0] || stored[1] != computed[1];
     if (check_.sumDiffers) Report(kPagesPerBlock, "块校验和", stored, computed.data(), 2);
@@ -181,7 +164,7 @@ class BlockChecker {
         eccChange += SumChange(page[kPageData + spare::kEcc + v.byte], v.bit);
     }
     if (!carriesSum) return;
-    const std::uint16_t stored = static_cast<std::uint16_t>(block_[kBlockSumOffset] | block_[kBlockSumOffset + 1] << 8);
+    const auto stored = static_cast<std::uint16_t>(ReadLowByteFirst(block_ + kBlockSumOffset));
     if (static_cast<std::uint16_t>(sum_ + dataChange + eccChange) == stored) return;
     for (int p = 0; p < kPagesPerBlock; ++p)
       if (check_.pages[p].ecc.kind == EccVerdict::DataBit) Unconfirmed(p);

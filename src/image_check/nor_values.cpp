@@ -1,8 +1,7 @@
 #include "image_check/nor_values.h"
 
 #include <algorithm>
-#include <cstdio>
-
+#include "common/hex_text.h"
 #include "common/image_layout.h"
 
 namespace {
@@ -25,7 +24,7 @@ constexpr std::size_t kCrcStart = 2 * nor::kPageSize;
 constexpr std::size_t kCheckAreaPage = nor::kCrcOffset - nor::kCrcOffset % nor::kPageSize;
 
 std::uint16_t PairAt(const std::uint8_t* image, std::size_t offset) {
-  return static_cast<std::uint16_t>(image[offset] | image[offset + 1] << 8);
+  return static_cast<std::uint16_t>(ReadLowByteFirst(image + offset));
 }
 
 }  // namespace
@@ -63,16 +62,15 @@ NorValues ComputeNorValues(const std::uint8_t* image, std::size_t length, const 
   return values;
 }
 
-std::string StoredBytes(std::uint16_t value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02X %02X", value & 0xFF, value >> 8);
-  return text;
+std::string ValuesText(const char* name, std::uint16_t stored, std::uint16_t computed) {
+  const auto bytes = [](std::uint16_t value) { return HexBytes(LowByteFirst(value).data(), 2); };
+  return std::string(name) + ": 文件中为 " + bytes(stored) + ", 计算值为 " + bytes(computed);
 }
 
 void StoreNorValues(std::uint8_t* image, std::size_t length) {
   const auto store = [image](std::size_t offset, std::uint16_t value) {
-    image[offset] = static_cast<std::uint8_t>(value & 0xFF);
-    image[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+    const auto pair = LowByteFirst(value);
+    std::copy(pair.begin(), pair.end(), image + offset);
   };
   store(nor::kCrcOffset, ComputeNorValues(image, length).crc);
   store(nor::kCheckSumOffset, ComputeNorValues(image, length).sum);

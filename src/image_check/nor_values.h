@@ -38,8 +38,9 @@ struct NorValues {
 // `afterPage` runs once per page of the computation.
 NorValues ComputeNorValues(const std::uint8_t* image, std::size_t length, const std::function<void()>& afterPage = {});
 
-// A check value as it lies in the file, low byte first: "6E 90" for 906Eh.
-std::string StoredBytes(std::uint16_t value);
+// A check value as the file holds it beside the one its bytes give, each as
+// its bytes lie in the file (low byte first): "CRC: 文件中为 6E 90, 计算值为 6E 91".
+std::string ValuesText(const char* name, std::uint16_t stored, std::uint16_t computed);
 
 // Stores in an image held in memory the values its bytes give: the CRC first,
 // as the NorCheckSum counts its bytes.

@@ -62,8 +62,8 @@ struct NorImage {
   CheckFix Store(std::uint64_t offset, std::uint16_t stored, std::uint16_t computed) {
     CheckFix fix{true, stored, computed, false};
     if (stored == computed) return fix;
-    const std::uint8_t pair[2] = {static_cast<std::uint8_t>(computed & 0xFF), static_cast<std::uint8_t>(computed >> 8)};
-    fix.ok = fix.written = OpenForChanging() && writer.SeekTo(offset) && writer.Write(pair, sizeof pair);
+    const auto pair = LowByteFirst(computed);
+    fix.ok = fix.written = OpenForChanging() && writer.SeekTo(offset) && writer.Write(pair.data(), pair.size());
     if (!fix.ok && problem.empty()) problem = writer.Error();
     return fix;
   }

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "common/hex_text.h"
 #include "image_check/image_check.h"
 #include "image_check/spare_area.h"
 #include "support/files.h"
@@ -114,6 +115,7 @@ TEST_F(ImageCheckTest, TheReportListsTheFirst20PagesThenTheTotals) {
                                       "块校验和不符块数: 0", "检查: 可纠正的单位数据错误 25页"}));
 
   const ImageCheck nor = Check(With(NorImage(6), [](Bytes& b) { b[nor::kCheckSumOffset] ^= 0xFF; }));
+  const auto StoredBytes = [](std::uint16_t value) { return HexBytes(LowByteFirst(value).data(), 2); };
   EXPECT_EQ(DescribeCheck(nor), (std::vector<std::string>{
                                     "文件: " + At("x") + ": Nor映像, 6页",
                                     "CRC (0x1FFF0): 文件中为 " + StoredBytes(nor.nor->crc) + ", 计算值为 " +
