@@ -5,7 +5,7 @@
 #include "converter/conversion_steps.h"
 #include "converter/conversions.h"
 #include "converter/messages.h"
-#include "image_check/nand_check.h"
+#include "image_check/image_check.h"
 
 using namespace nand;
 
@@ -24,12 +24,9 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
   // data bit that the spare area would correct, and a page it finds damaged,
   // are counted, for once the spare area is gone, a new one would vouch for
   // the wrong bits.
-  std::uint64_t correctable = 0, damaged = 0;
+  NandTally tally;
   const auto dropSpareAreas = [&](const std::uint8_t* block, std::uint8_t* data, std::uint64_t index) {
-    for (const PageVerdict& page : CheckBlock(block, index + 1, LogicalBlockAt(image.start, index)).pages) {
-      correctable += page.kind == PageVerdict::DataBit;
-      damaged += page.kind == PageVerdict::Damaged;
-    }
+    tally.Add(CheckBlock(block, index + 1, LogicalBlockAt(image.start, index)));
     for (int p = 0; p < kPagesPerBlock; ++p) {
       std::memcpy(data + p * kPageData, block + p * kPageSize, kPageData);
       host.ProcessEvents();
@@ -37,7 +34,7 @@ ConversionResult Nand2Data(ConverterHost& host, const std::string& source, const
   };
   const ConversionResult result =
       steps::ConvertBlocks(host, source, target, image.blocks, kBlockSize, kDataBlockSize, dropSpareAreas);
-  if (result == ConversionResult::Success && correctable + damaged > 0)
-    host.ShowMessage(text::WrongPagesCopied(correctable, damaged));
+  if (result == ConversionResult::Success && tally.dataBit + tally.damaged > 0)
+    host.ShowMessage(text::WrongPagesCopied(tally.dataBit, tally.damaged));
   return result;
 }
